@@ -1,0 +1,1 @@
+// The command-line program; see cli_app.h.

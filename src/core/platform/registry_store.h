@@ -1,0 +1,51 @@
+#pragma once
+// The per-user registry: keys and values with the names the program has always used
+// ("Software\Korvane\DLX2.0\...", string and 4-byte binary values), kept in one file under the
+// user's configuration directory ($QVX_CONFIG_HOME, else $XDG_CONFIG_HOME/quorvix, else
+// ~/.config/quorvix). Every write is atomic: a temporary file renamed over the old one.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace qvx {
+
+inline constexpr const char* kKeyConnectionDefaults = "Software\\Korvane\\DLX2.0\\Connection Default Settings";
+inline constexpr const char* kKeyAddressBook = "Software\\Korvane\\DLX2.0\\Address Book";
+inline constexpr const char* kKeyLogs = "Software\\Korvane\\DLX2.0\\Logs";
+inline constexpr const char* kKeySensors = "Software\\Korvane\\DLX2.0\\Sensors";
+inline constexpr const char* kKeyExport = "Software\\Korvane\\Export";
+
+class RegistryStore {
+public:
+    // The store of the current user (path from the environment, see above).
+    RegistryStore();
+    explicit RegistryStore(std::string file_path);
+
+    const std::string& path() const { return path_; }
+
+    bool KeyExists(const std::string& key) const;
+    // Creates the key when missing. Returns true when it was created now.
+    bool CreateKey(const std::string& key);
+
+    // A string value, cut at its first NUL and at max_bytes - 1 characters when max_bytes is given.
+    std::optional<std::string> GetString(const std::string& key, const std::string& name,
+                                         std::size_t max_bytes = 0) const;
+    // Stores text padded with NULs to fixed_bytes when given (the value's stored byte length).
+    bool SetString(const std::string& key, const std::string& name, const std::string& value,
+                   std::size_t fixed_bytes = 0);
+
+    std::optional<std::vector<std::uint8_t>> GetBinary(const std::string& key, const std::string& name) const;
+    bool SetBinary(const std::string& key, const std::string& name, const std::vector<std::uint8_t>& bytes);
+    // A little-endian number from a binary value of 1 to 4 bytes.
+    std::optional<std::int32_t> GetInt(const std::string& key, const std::string& name) const;
+    bool SetInt(const std::string& key, const std::string& name, std::int32_t value, std::size_t bytes = 4);
+
+    bool DeleteValue(const std::string& key, const std::string& name);
+
+private:
+    std::string path_;
+};
+
+}  // namespace qvx

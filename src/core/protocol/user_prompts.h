@@ -1,0 +1,62 @@
+#pragma once
+// Every question and message the program asks while work runs. The GUI answers on its
+// user-interface thread, the CLI by a policy chosen with flags, tests by a script.
+
+#include <string>
+#include <vector>
+
+namespace qvx {
+
+enum class IconKind : int { None = 0, Information = 1, Warning = 2, Error = 3 };
+
+struct CommunicationErrorReport {
+    int result = 0;          // the failed TransactionResult
+    std::string error_text;  // "No Response", "WSA Socket Error", ...
+    std::string details;     // the details block, lines joined with CR LF
+};
+
+struct MessageRequest {
+    std::string text;
+    std::string caption;
+    IconKind icon = IconKind::None;
+    bool show_ok = true;
+    bool show_cancel = false;
+    std::string ok_label = "OK";
+    std::string cancel_label = "Cancel";
+    int auto_close_ms = 0;  // 0: stays until answered; otherwise closes by itself (answer OK)
+};
+
+class UserPrompts {
+public:
+    virtual ~UserPrompts() = default;
+    // The "Communication error..." dialog: 120 ignore, 121 cancel, 122 exit, 123 retry. It may
+    // change the connection's response_wait_ms.
+    virtual int CommunicationError(const CommunicationErrorReport& report) = 0;
+    // The program's "Error..." dialog and plain messages. Returns true for OK.
+    virtual bool Message(const MessageRequest& request) = 0;
+    // A question with two answers; true for the first (Yes / Retry / OK).
+    virtual bool Ask(const std::string& caption, const std::string& text, const std::string& yes_label = "Yes",
+                     const std::string& no_label = "No") = 0;
+};
+
+// Answers nothing interactively: every communication error gets a fixed answer and every
+// question a fixed reply. Records what was asked.
+class ScriptedPrompts : public UserPrompts {
+public:
+    int CommunicationError(const CommunicationErrorReport& report) override;
+    bool Message(const MessageRequest& request) override;
+    bool Ask(const std::string& caption, const std::string& text, const std::string& yes_label,
+             const std::string& no_label) override;
+
+    // Answers taken in order; when exhausted, the defaults below.
+    std::vector<int> communication_answers;
+    std::vector<bool> ask_answers;
+    int default_communication_answer = 121;
+    bool default_ask_answer = false;
+
+    std::vector<CommunicationErrorReport> communication_errors;
+    std::vector<MessageRequest> messages;
+    std::vector<std::string> questions;  // caption + "|" + text
+};
+
+}  // namespace qvx

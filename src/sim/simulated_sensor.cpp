@@ -1,0 +1,1 @@
+// The simulated sensor; see simulated_sensor.h.
