@@ -83,3 +83,286 @@ bool VerifyFrameChecksum(std::string_view data, std::string_view field) {
 }
 
 }  // namespace qvx
+
+namespace qvx {
+
+namespace {
+
+constexpr char kCr = '\r';
+constexpr char kEscape = '~';
+constexpr std::size_t kPrefixLength = 6;       // "Z0" + 4-character multi-drop ID
+constexpr std::size_t kPrefixCheckLength = 8;  // prefix + the first two characters of the response code
+
+}  // namespace
+
+bool NeedsMultiDropPrefix(const ConnectionState& state, std::string_view request_text) {
+    if (!state.multidrop_enabled || request_text.empty()) {
+        return false;
+    }
+    // Modem commands ("AT...", "+++") and the discovery commands must reach every device bare.
+    const char first = request_text.front();
+    return first != 'A' && first != 'T' && first != '+' && first != 'B';
+}
+
+FrameRecognizer::FrameRecognizer(std::string expected_code, std::string multi_drop_id,
+                                 bool collect_to_deadline, std::size_t capacity)
+    : expected_code_(std::move(expected_code)),
+      multi_drop_id_(std::move(multi_drop_id)),
+      collect_to_deadline_(collect_to_deadline),
+      capacity_(capacity) {
+    if (!multi_drop_id_.empty()) {
+        header_[0] = 'Z';
+        header_[1] = '0';
+    } else {
+        header_[0] = expected_code_.size() > 0 ? expected_code_[0] : '\0';
+        header_[1] = expected_code_.size() > 1 ? expected_code_[1] : '\0';
+    }
+}
+
+// The '~' escape: a '~' is held back when it arrives. Followed by CR, the pair is a line
+// continuation: neither is stored and the frame goes on. Followed by anything else, the '~' is
+// stored as a literal and the byte is then handled as usual (so "~~" stores one '~' and holds the
+// second). A '~' still held when the frame ends is dropped. Every reply without "~\r" therefore
+// arrives byte for byte.
+bool FrameRecognizer::Feed(char byte) {
+    if (complete_) {
+        return true;
+    }
+    if (!started_) {
+        if (previous_ == header_[0] && byte == header_[1]) {
+            started_ = true;
+            Store(header_[0]);
+            Store(header_[1]);
+        }
+        previous_ = byte;
+        return complete_;
+    }
+    previous_ = byte;
+    if (escape_pending_) {
+        escape_pending_ = false;
+        if (byte == kCr) {
+            return complete_;
+        }
+        Store(kEscape);
+        if (!started_) {
+            return complete_;  // that '~' completed a foreign prefix: the byte belongs to the search
+        }
+    }
+    if (byte == kEscape) {
+        escape_pending_ = true;
+    } else if (byte == kCr) {
+        // Discovery replies from every sensor on the bus are gathered until the deadline.
+        if (!collect_to_deadline_) {
+            Store(kCr);
+            complete_ = started_;
+        }
+    } else {
+        Store(byte);
+    }
+    return complete_;
+}
+
+void FrameRecognizer::Store(char byte) {
+    if (text_.size() >= capacity_) {
+        return;
+    }
+    text_.push_back(byte);
+    CheckPrefix();
+}
+
+// A multi-drop bus carries the replies of other sensors too: only a frame that names the ID in use
+// and the expected response code is kept; anything else is dropped and the search starts again.
+void FrameRecognizer::CheckPrefix() {
+    if (multi_drop_id_.empty() || prefix_checked_ || text_.size() < kPrefixCheckLength) {
+        return;
+    }
+    const bool own_id = text_.compare(2, 4, multi_drop_id_) == 0;
+    const bool own_code = text_.compare(kPrefixLength, 2, expected_code_, 0, 2) == 0;
+    if (own_id && own_code) {
+        text_.erase(0, kPrefixLength);
+        prefix_checked_ = true;
+        return;
+    }
+    text_.clear();
+    started_ = false;
+    escape_pending_ = false;
+}
+
+}  // namespace qvx
+
+namespace qvx {
+
+namespace {
+
+struct StatusWord {
+    const char* text;
+    std::uint8_t bit;
+};
+
+// Tested in this order: the first accepted word found anywhere in the data decides.
+constexpr StatusWord kStatusWords[] = {
+    {"Success", status_bit::kSuccess},  {"Failure", status_bit::kFailure}, {"Invalid", status_bit::kInvalid},
+    {"Ready", status_bit::kReady},      {"Empty", status_bit::kEmpty},     {"Null", status_bit::kNull},
+    {"No lanes", status_bit::kNoLanes},
+};
+
+constexpr std::size_t kChecksumLength = 4;
+constexpr std::size_t kEchoLength = 11;
+constexpr std::size_t kDiscoveryItemLength = 8;    // 4-character ID + its checksum
+constexpr std::size_t kDiscoveryReplyStride = 10;  // ... followed by the next reply's "B1"
+constexpr std::size_t kIntervalHeaderLength = 8;
+constexpr std::size_t kIntervalLaneLength = 29;
+
+bool Contains(std::string_view text, std::string_view word) {
+    return text.find(word) != std::string_view::npos;
+}
+
+bool HasAcceptedStatusWord(const CommandDescriptor& command, std::string_view data) {
+    for (const StatusWord& word : kStatusWords) {
+        if ((command.status_mask & word.bit) != 0 && Contains(data, word.text)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+int CheckLength(const CommandDescriptor& command, std::size_t length) {
+    const auto size = static_cast<long long>(length);
+    return size >= command.min_length && size <= command.max_length ? kOk : kPartialPayload;
+}
+
+int CheckUnchecksummed(const CommandDescriptor& command, std::string_view data) {
+    if (command.min_length == kMultiDropLength) {
+        return kOk;
+    }
+    return CheckLength(command, data.size());
+}
+
+// Removes the checksum field from data; a field that is missing or does not verify is 102.
+int CheckChecksummed(const CommandDescriptor& command, std::string& data) {
+    if (data.size() <= kChecksumLength) {
+        return kChecksumError;
+    }
+    const std::string field = data.substr(data.size() - kChecksumLength);
+    data.resize(data.size() - kChecksumLength);
+    if (!VerifyFrameChecksum(data, field)) {
+        return kChecksumError;
+    }
+    return CheckLength(command, data.size());
+}
+
+// A line that echoes the unprotect request back shows the access code where the data should be.
+bool IsUnprotectEcho(std::string_view letters, std::string_view data) {
+    return letters == "S8" && data.size() == kEchoLength &&
+           data == std::string_view(kUnprotectCode).substr(0, kEchoLength);
+}
+
+// Every sensor on the bus answers "B1" + ID + checksum; the receiver joins the replies, so the
+// items are 10 characters apart. Only IDs whose checksum verifies are kept.
+int CheckDiscovery(std::string& data) {
+    if (data.size() < kDiscoveryItemLength) {
+        return kPartialPayload;
+    }
+    std::string ids;
+    for (std::size_t p = 0; p + kDiscoveryItemLength <= data.size(); p += kDiscoveryReplyStride) {
+        const std::string_view item = std::string_view(data).substr(p, kDiscoveryItemLength);
+        if (VerifyFrameChecksum(item.substr(0, 4), item.substr(4, 4))) {
+            ids.append(item.substr(0, 4));
+        }
+    }
+    if (ids.empty()) {
+        return kChecksumError;
+    }
+    data = std::move(ids);
+    return kOk;
+}
+
+bool IsConnectionPortText(std::string_view data) {
+    for (const char* port : {"RS-232", "RS-485", "EXPA", "EXPB", "EXP-A", "EXP-B"}) {
+        if (Contains(data, port)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+bool IsConfigModeDigit(std::string_view data) {
+    return data.size() == 1 && (data[0] == '0' || data[0] == '1' || data[0] == '2');
+}
+
+bool IsWholeLaneCount(std::size_t length) {
+    return length >= kIntervalHeaderLength && (length - kIntervalHeaderLength) % kIntervalLaneLength == 0;
+}
+
+int CheckContent(std::string_view letters, std::string& data) {
+    if (letters == "B0") {
+        return CheckDiscovery(data);
+    }
+    if (letters == "SH") {
+        return IsConnectionPortText(data) ? kOk : kPayloadError;
+    }
+    if (letters == "S6") {
+        return IsConfigModeDigit(data) ? kOk : kPayloadError;
+    }
+    if (letters == "X0" || letters == "XD") {
+        return IsWholeLaneCount(data.size()) ? kOk : kPayloadError;
+    }
+    return kOk;
+}
+
+// A refused firmware packet is reported as "Failure"; "9Failure" is the sensor's way of saying the
+// packet was taken after all.
+int CheckPacketStatus(std::string_view letters, std::string_view data) {
+    if (letters != "D1" && letters != "F0") {
+        return kOk;
+    }
+    if (Contains(data, "9Failure")) {
+        return kOk;
+    }
+    return Contains(data, "Failure") ? kUploadPacketFailure : kOk;
+}
+
+}  // namespace
+
+int ValidateResponse(const FrameContext& context, std::string& response_inout) {
+    const CommandDescriptor& command = context.command;
+    const std::string_view letters(context.command_letters);
+    std::string text = response_inout;
+    if (!text.empty() && text.back() == kCr) {
+        text.pop_back();
+    }
+    if (text.empty()) {
+        if (command.max_length >= 0) {
+            return kNoResponse;
+        }
+        response_inout.clear();
+        return kOk;
+    }
+    if (text.size() < command.response_code.size()) {
+        return kPartialHeader;
+    }
+    if (text.compare(0, command.response_code.size(), command.response_code) != 0) {
+        return kUnexpectedHeader;
+    }
+    std::string data = text.substr(command.response_code.size());
+
+    int result;
+    if (HasAcceptedStatusWord(command, data)) {
+        result = CheckPacketStatus(letters, data);
+    } else {
+        result = command.checksummed ? CheckChecksummed(command, data) : CheckUnchecksummed(command, data);
+        if (result == kChecksumError && IsUnprotectEcho(letters, data)) {
+            result = kOk;
+            data = "Echo";
+        } else if (result == kOk || (result == kPartialPayload && letters == "S6")) {
+            // The mode reply is a single digit: any other text is a content error, whatever its length.
+            result = CheckContent(letters, data);
+        }
+    }
+    if (result == kOk) {
+        response_inout = std::move(data);
+    }
+    return result;
+}
+
+}  // namespace qvx

@@ -26,7 +26,7 @@ bool NeedsMultiDropPrefix(const ConnectionState& state, std::string_view request
 // applies the '~' rule, skips replies addressed from other sensors and stops at the buffer's
 // capacity. Testable without any I/O.
 class FrameRecognizer {
-public:
+  public:
     // expected_code: the command's response code. multi_drop_id: the ID in use when the request
     // carried the prefix, empty otherwise. collect_to_deadline: 'B' commands do not stop at CR.
     FrameRecognizer(std::string expected_code, std::string multi_drop_id, bool collect_to_deadline,
@@ -37,8 +37,9 @@ public:
     bool started() const { return started_; }
     const std::string& text() const { return text_; }
 
-private:
+  private:
     void Store(char byte);
+    void CheckPrefix();
 
     std::string expected_code_;
     std::string multi_drop_id_;
