@@ -25,23 +25,29 @@ SensorSettings FixedClock(std::uint32_t seed = 7) {
     return settings;
 }
 
-std::string Ask(SimulatedSensor& sensor, const std::string& frame) { return sensor.HandleFrame(frame).text; }
+std::string Ask(SimulatedSensor& sensor, const std::string& frame) {
+    return sensor.HandleFrame(frame).text;
+}
 
-std::string Unprotect() { return cmd::kUnprotect; }
+std::string Unprotect() {
+    return cmd::kUnprotect;
+}
 
-std::string WithChecksum(const std::string& record) { return record + ComputeFrameChecksum(record); }
+std::string WithChecksum(const std::string& record) {
+    return record + ComputeFrameChecksum(record);
+}
 
 // A well-formed payload for every command that takes one.
 std::string PayloadFor(SimulatedSensor& sensor, const std::string& code) {
     static const std::map<std::string, RecordKind> writes = {
-        {"S1", RecordKind::Config},       {"S11", RecordKind::Extended}, {"S12", RecordKind::Collection},
-        {"S2", RecordKind::SfAlgorithm},  {"S2N", RecordKind::SfNoise},  {"S20", RecordKind::SfOccupancy},
-        {"SF0", RecordKind::Ff0},         {"SF1", RecordKind::Ff1},      {"SF2", RecordKind::Ff2},
+        {"S1", RecordKind::Config},      {"S11", RecordKind::Extended}, {"S12", RecordKind::Collection},
+        {"S2", RecordKind::SfAlgorithm}, {"S2N", RecordKind::SfNoise},  {"S20", RecordKind::SfOccupancy},
+        {"SF0", RecordKind::Ff0},        {"SF1", RecordKind::Ff1},      {"SF2", RecordKind::Ff2},
         {"SF3", RecordKind::Ff3}};
     static const std::map<std::string, std::string> arguments = {
-        {"S4", "12CFF780"}, {"SD", "2"},     {"S8", "123"},      {"XD", "0001"},     {"X6", "00000010"},
-        {"D5", "0000ABCD"}, {"F3", "0000ABCD"}, {"P0", "00123456"}, {"P2", "00123456"}, {"P4", "00123456"},
-        {"B0", "00"},       {"F6", "hello"}};
+        {"S4", "12CFF780"}, {"SD", "2"},        {"S8", "123"},      {"XD", "0001"},
+        {"X6", "00000010"}, {"D5", "0000ABCD"}, {"F3", "0000ABCD"}, {"P0", "00123456"},
+        {"P2", "00123456"}, {"P4", "00123456"}, {"B0", "00"},       {"F6", "hello"}};
     if (const auto write = writes.find(code); write != writes.end()) {
         return WithChecksum(sensor.Record(write->second));
     }
@@ -77,7 +83,8 @@ TEST(SimSensorCatalogue, EveryCommandGetsAWellFormedReplyOrTheSilenceItsRowExpec
 TEST(SimSensorCatalogue, ContentChecksOfTheProgramHold) {
     SimulatedSensor sensor(FixedClock());
     const auto data = [&](const char* code) {
-        const CommandDescriptor& row = BuildCommandCatalogue().DescribeCommand(BuildCommandCatalogue().FindCommand(code));
+        const CommandDescriptor& row =
+            BuildCommandCatalogue().DescribeCommand(BuildCommandCatalogue().FindCommand(code));
         return test::CheckReply(row, Ask(sensor, std::string(code) + PayloadFor(sensor, code))).data;
     };
     EXPECT_EQ(data("S6"), "2");
@@ -322,7 +329,8 @@ TEST(SimSensorClock, SetTimeIsReadBackAndKeepsRunning) {
     behind.clock_offset_seconds = -3 * 365 * 24 * 3600;
     SimulatedSensor far_off(behind);
     SimulatedSensor on_time{SensorSettings{}};
-    EXPECT_NEAR(static_cast<double>(on_time.SensorSeconds()) - far_off.SensorSeconds(), 3 * 365 * 24 * 3600.0, 5);
+    EXPECT_NEAR(static_cast<double>(on_time.SensorSeconds()) - far_off.SensorSeconds(), 3 * 365 * 24 * 3600.0,
+                5);
 }
 
 TEST(SimSensorLine, BaudChangesAnswerAtTheOldRateThenSwitch) {

@@ -22,7 +22,9 @@ namespace {
 
 using test::SimTestClient;
 
-std::vector<SensorSettings> OneSensor() { return {SensorSettings{}}; }
+std::vector<SensorSettings> OneSensor() {
+    return {SensorSettings{}};
+}
 
 std::vector<SensorSettings> Bus(std::initializer_list<const char*> ids) {
     std::vector<SensorSettings> sensors;
@@ -142,8 +144,8 @@ TEST(SimServerMultiDrop, DiscoveryListsEverySensorAndAddressingPicksOne) {
 
     EXPECT_EQ(client.Exchange("Z00045S8B00FF").substr(0, 13), "Z00045S8B00FF");
     client.Send("B001\r");
-    EXPECT_EQ(client.ReadFor(500), "B10012" + ComputeFrameChecksum("0012") + "\rB100A1" +
-                                       ComputeFrameChecksum("00A1") + "\r");
+    EXPECT_EQ(client.ReadFor(500),
+              "B10012" + ComputeFrameChecksum("0012") + "\rB100A1" + ComputeFrameChecksum("00A1") + "\r");
     client.Send("B2\r");
     client.Send("B002\r");
     EXPECT_EQ(client.ReadFor(500).size(), 3 * 11u);
@@ -254,9 +256,12 @@ TEST(SimOptionsParse, BuildsABusFromIdsAndReadsFaultForms) {
     EXPECT_DOUBLE_EQ(options.server.faults.drop_probability, 0.25);
     EXPECT_EQ(options.sensors[0].lanes, 2);
 
-    for (const std::vector<std::string>& bad :
-         {std::vector<std::string>{"--tcp", "0", "--lanes", "9"}, {"--tcp", "0", "--baud", "1234"},
-          {"--tcp", "0", "--ids", "12"}, {"--lanes", "2"}, {"--tcp"}, {"--pty", "--bogus"}}) {
+    for (const std::vector<std::string>& bad : {std::vector<std::string>{"--tcp", "0", "--lanes", "9"},
+                                                {"--tcp", "0", "--baud", "1234"},
+                                                {"--tcp", "0", "--ids", "12"},
+                                                {"--lanes", "2"},
+                                                {"--tcp"},
+                                                {"--pty", "--bogus"}}) {
         SimOptions rejected;
         EXPECT_FALSE(ParseSimOptions(bad, rejected, error)) << bad.back();
     }
@@ -267,7 +272,8 @@ TEST(SimProgram, PrintsTheReadinessLineAndWritesTheRequestLog) {
     const std::string program = std::string(QVX_BINARY_DIR) + "/src/sim/qvx-sim";
     const std::filesystem::path log = std::filesystem::temp_directory_path() / "qvx_sim_program_test.log";
     std::filesystem::remove(log);
-    FILE* output = ::popen((program + " --tcp 0 --ids 0012 --log " + log.string() + " & echo pid $!").c_str(), "r");
+    FILE* output =
+        ::popen((program + " --tcp 0 --ids 0012 --log " + log.string() + " & echo pid $!").c_str(), "r");
     ASSERT_NE(output, nullptr);
     // The shell's "pid" line and the program's readiness line may come in either order.
     std::string pid_line;

@@ -17,10 +17,12 @@ struct CheckedReply {
     std::string why;
 };
 
-inline CheckedReply CheckReply(const CommandDescriptor& row, std::string reply, const std::string& prefix = "") {
+inline CheckedReply CheckReply(const CommandDescriptor& row, std::string reply,
+                               const std::string& prefix = "") {
     static const std::pair<const char*, std::uint8_t> kStatusWords[] = {
-        {"Success", status_bit::kSuccess}, {"Failure", status_bit::kFailure}, {"Invalid", status_bit::kInvalid},
-        {"Ready", status_bit::kReady},     {"Empty", status_bit::kEmpty},     {"Null", status_bit::kNull},
+        {"Success", status_bit::kSuccess}, {"Failure", status_bit::kFailure},
+        {"Invalid", status_bit::kInvalid}, {"Ready", status_bit::kReady},
+        {"Empty", status_bit::kEmpty},     {"Null", status_bit::kNull},
         {"No lanes", status_bit::kNoLanes}};
     CheckedReply result;
     if (reply.empty() || reply.back() != '\r') {

@@ -39,7 +39,7 @@ inline speed_t SpeedOf(std::uint32_t bps) {
 }
 
 class SimTestClient {
-public:
+  public:
     static SimTestClient Tcp(std::uint16_t port) {
         SimTestClient client;
         client.fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
@@ -109,13 +109,13 @@ public:
         return ReadFrame(timeout_ms);
     }
 
-private:
+  private:
     std::string Read(int timeout_ms, bool stop_at_cr) {
         std::string text;
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
         while (fd_ >= 0) {
-            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline -
-                                                                                    std::chrono::steady_clock::now());
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                deadline - std::chrono::steady_clock::now());
             if (left.count() <= 0) {
                 break;
             }
