@@ -48,8 +48,8 @@ struct ConnectionState {
     int base_response_wait_ms = 0;  // set by the response-wait calibration
 
     // --- multi-drop addressing ---
-    bool multidrop_enabled = false;        // frames carry the "Z0" + ID prefix
-    bool multidrop_enable_next = false;    // one-shot: the next SendFrame switches addressing on
+    bool multidrop_enabled = false;      // frames carry the "Z0" + ID prefix
+    bool multidrop_enable_next = false;  // one-shot: the next SendFrame switches addressing on
     std::string multidrop_current_id = kNoMultiDropId;
     std::string multidrop_target_id = kNoMultiDropId;
 

@@ -32,6 +32,16 @@ struct BaudRate {
     std::uint32_t bps;
     const char* text;
 };
+// The port a fresh link names before the user picks one.
+inline constexpr const char* kDefaultPortName = "/dev/ttyS0";
+// A read with max_len 0 takes up to this many bytes at once.
+inline constexpr std::size_t kBulkReadSize = 270;
+// PurgeInput gives up after discarding this many bytes from a talking line.
+inline constexpr std::size_t kPurgeLimit = 5000;
+// Frames go out over TCP with this send limit.
+inline constexpr int kTcpSendTimeoutMs = 3000;
+inline constexpr int kTcpConnectTimeoutMs = 7000;
+
 // The supported rates with their display texts, in ascending order.
 const std::vector<BaudRate>& SupportedBaudRates();
 // "9600 bps" etc., or nullptr when the rate is not supported.
@@ -42,7 +52,7 @@ const char* BaudRateText(std::uint32_t bps);
 std::vector<std::string> EnumerateSerialPorts();
 
 class SensorLink {
-public:
+  public:
     explicit SensorLink(ConnectionState& state);
     ~SensorLink();
     SensorLink(const SensorLink&) = delete;
@@ -65,7 +75,8 @@ public:
     std::size_t SerialWrite(std::string_view text, int sleep_after_ms, bool purge_first);
     // Appends at most max_len bytes to out (max_len 0: one bulk read of up to 270 bytes) and stops
     // at terminator unless the byte before it is escape. Returns the number of bytes stored.
-    std::size_t ReadUntil(std::string& out, std::size_t max_len, int timeout_ms, char terminator, char escape);
+    std::size_t ReadUntil(std::string& out, std::size_t max_len, int timeout_ms, char terminator,
+                          char escape);
     // One read of up to count bytes under the current read time-outs.
     std::size_t ReadRaw(std::string& out, std::size_t count);
     // Discards pending input, at most 5000 bytes.
@@ -78,14 +89,16 @@ public:
     // --- TCP ---
     int TcpConnect();
     std::size_t TcpSend(std::string_view data, int timeout_ms, char terminator, char escape);
-    std::size_t TcpReceive(std::string& out, std::size_t max_len, int timeout_ms, char terminator, char escape);
+    std::size_t TcpReceive(std::string& out, std::size_t max_len, int timeout_ms, char terminator,
+                           char escape);
     void TcpClose();
     static bool IsDottedQuad(std::string_view text);
 
     // --- used by the frame receiver ---
     // Waits at most wait_ms for input on the open link, then appends what is available without
     // blocking, up to max_len bytes. Returns the number of bytes appended. A peer that closed the
-    // TCP connection sets last_link_error and closes the socket.
+    // TCP connection sets last_link_error and closes the socket. Over TCP a wait that brings nothing
+    // stores 20001, as a receive pass does; bytes clear last_link_error.
     std::size_t ReadAvailable(std::string& out, std::size_t max_len, int wait_ms);
 
     std::uint32_t GetLastLinkError() const { return state_.last_link_error; }
@@ -95,16 +108,22 @@ public:
     // without touching its line settings. The link takes ownership.
     void AdoptSerialDescriptor(int fd);
 
-private:
-    bool WaitReadable(int fd, int wait_ms);
+  private:
+    bool UsesTcp() const { return state_.link_kind == LinkKind::Internet; }
     std::size_t SerialReadUntil(std::string& out, std::size_t max_len, int timeout_ms, char terminator,
                                 char escape);
+    std::size_t SerialReadAvailable(std::string& out, std::size_t max_len, int wait_ms);
+    std::size_t SerialReadRaw(std::string& out, std::size_t count);
+    std::size_t SerialWriteBytes(std::string_view bytes);
+    std::size_t TcpReadAvailable(std::string& out, std::size_t max_len, int wait_ms);
+    void PurgeSerial();
+    void DropClosedConnection();
     int ApplyLineSettings(std::uint32_t baud);
 
     ConnectionState& state_;
     int serial_fd_ = -1;
+    bool serial_is_socket_ = false;  // a test's socketpair end standing in for a port
     int socket_fd_ = -1;
-    int instance_lock_fd_ = -1;
     SerialTimeouts timeouts_;
 };
 

@@ -12,4 +12,10 @@ std::string AcquireInstanceNumber();
 // The folder of the lock files: $QVX_RUNTIME_DIR, else $XDG_RUNTIME_DIR, else /tmp/quorvix-<uid>.
 std::string RuntimeDirectory();
 
+// The lock file of one number in dir.
+std::string InstanceLockPath(const std::string& dir, int number);
+// Locks the first free number's file in dir and hands its descriptor to the caller (who keeps it
+// open to keep the number); -1 when all nine are held. AcquireInstanceNumber is built on this.
+int LockFirstFreeInstance(const std::string& dir, int& lock_fd);
+
 }  // namespace qvx

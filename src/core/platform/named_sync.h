@@ -5,31 +5,33 @@
 
 #include <chrono>
 #include <condition_variable>
-#include <memory>
 #include <mutex>
 #include <string>
 
 namespace qvx {
 
 class NamedMutex {
-public:
-    // Waits at most timeout_ms; true when the mutex is now held.
+  public:
+    // Waits at most timeout_ms (0: only tries); true when the mutex is now held.
     bool TryLockFor(int timeout_ms);
     void Unlock();
 
-private:
-    std::timed_mutex mutex_;
+  private:
+    // Recursive, as the mutex this replaces: an owner that waits for it again (a write that ends by
+    // synchronising the clock) must not deadlock itself.
+    std::recursive_timed_mutex mutex_;
 };
 
 class ManualResetEvent {
-public:
+  public:
     void Set();
     void Reset();
     bool IsSet() const;
-    // Waits at most timeout_ms for the event; true when it is set.
+    // Waits at most timeout_ms for the event (a negative time waits without limit); true when
+    // it is set.
     bool WaitFor(int timeout_ms) const;
 
-private:
+  private:
     mutable std::mutex mutex_;
     mutable std::condition_variable changed_;
     bool set_ = false;
@@ -50,8 +52,10 @@ inline constexpr const char* kKillTerminalThread = "KillTerminalThreadEvent";
 }  // namespace sync_name
 
 // The objects of one running copy, created on first use and kept for the life of the process.
+// Objects are shared by name + suffix across the whole process: every NamedObjects with the same
+// suffix hands out the same objects, and references stay valid until the process ends.
 class NamedObjects {
-public:
+  public:
     explicit NamedObjects(std::string instance_suffix);
     NamedMutex& Mutex(const std::string& name);
     ManualResetEvent& Event(const std::string& name);
@@ -60,24 +64,23 @@ public:
     // Shorthands for the objects every window uses.
     NamedMutex& SyncData() { return Mutex(sync_name::kSyncData); }
 
-private:
-    struct Impl;
+  private:
     std::string suffix_;
-    std::shared_ptr<Impl> impl_;
 };
 
 // Holds a NamedMutex for a scope when TryLockFor succeeded.
 class ScopedTryLock {
-public:
+  public:
     ScopedTryLock(NamedMutex& mutex, int timeout_ms) : mutex_(mutex), held_(mutex.TryLockFor(timeout_ms)) {}
     ~ScopedTryLock() {
-        if (held_) mutex_.Unlock();
+        if (held_)
+            mutex_.Unlock();
     }
     ScopedTryLock(const ScopedTryLock&) = delete;
     ScopedTryLock& operator=(const ScopedTryLock&) = delete;
     bool held() const { return held_; }
 
-private:
+  private:
     NamedMutex& mutex_;
     bool held_;
 };
