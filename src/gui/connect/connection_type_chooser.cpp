@@ -25,7 +25,6 @@ ConnectionTypeChooser::ConnectionTypeChooser(QWidget* parent) : QWidget(parent) 
         box_layout->addWidget(button);
         connect(button, &QRadioButton::toggled, this, &ConnectionTypeChooser::updateWidgets);
     }
-    serial_->setChecked(true);
 
     ok_ = new QPushButton("OK");
     ok_->setDefault(true);
@@ -46,6 +45,7 @@ ConnectionTypeChooser::ConnectionTypeChooser(QWidget* parent) : QWidget(parent) 
     layout->addLayout(buttons);
     layout->addStretch();
     setTabOrder(serial_, ok_);
+    serial_->setChecked(true);
     updateWidgets();
 }
 
