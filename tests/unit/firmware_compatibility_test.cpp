@@ -91,27 +91,13 @@ TEST(ComparisonTable, ShowsTheBundleAmmOfTheSensorsKind) {
     EXPECT_TRUE(rows[4].differs);
 }
 
-// Records the messages; the check asks no questions of its own.
-class RecordingPrompts : public UserPrompts {
-public:
-    int CommunicationError(const CommunicationErrorReport&) override { return kCancel; }
-    bool Message(const MessageRequest& request) override {
-        messages.push_back(request);
-        return true;
-    }
-    bool Ask(const std::string&, const std::string&, const std::string&, const std::string&) override {
-        return false;
-    }
-    std::vector<MessageRequest> messages;
-};
-
 // The procedure over a scripted version read and window.
 struct CheckRun {
     int read_result = kOk;
     std::string reply = std::string(kExampleSensorVersion);
     int choice = outcome::kContinue;
     int window_shown = 0;
-    RecordingPrompts prompts;
+    ScriptedPrompts prompts;
 
     CompatibilityState Run(std::optional<FireMode> target = std::nullopt) {
         auto read = [this](std::string& out) {
@@ -182,7 +168,7 @@ TEST(CheckCompatibility, ModeSwitchUploadsWithoutAsking) {
 }
 
 TEST(CheckCompatibility, WithoutAWindowTheCallerDecides) {
-    RecordingPrompts prompts;
+    ScriptedPrompts prompts;
     auto read = [](std::string& out) {
         out = "DSP: QVX_v2.30.10.S03.R04 FPGA: 0030";
         return int(kOk);

@@ -1,0 +1,22 @@
+#include "app/app_context.h"
+
+namespace qvx {
+
+namespace {
+// The instance number must be known before the named objects are made: it suffixes their names.
+std::string NumberInstance(SensorLink& link) {
+    link.InitSerialLink();
+    return link.state().instance_number;
+}
+}  // namespace
+
+AppContext::AppContext(UserPrompts& prompts) : AppContext(prompts, RegistryStore()) {}
+
+AppContext::AppContext(UserPrompts& prompts, RegistryStore registry_store)
+    : link(state),
+      protocol(link, prompts),
+      records(protocol, configuration),
+      objects(NumberInstance(link)),
+      registry(std::move(registry_store)) {}
+
+}  // namespace qvx
