@@ -1,5 +1,7 @@
 #include "app/app_context.h"
 
+#include "connect/calibration.h"
+
 namespace qvx {
 
 namespace {
@@ -17,6 +19,8 @@ AppContext::AppContext(UserPrompts& prompts, RegistryStore registry_store)
       protocol(link, prompts),
       records(protocol, configuration),
       objects(NumberInstance(link)),
-      registry(std::move(registry_store)) {}
+      registry(std::move(registry_store)) {
+    protocol.SetCalibrationHook([this] { return CalibrateResponseWait(*this); });
+}
 
 }  // namespace qvx
