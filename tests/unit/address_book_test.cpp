@@ -99,6 +99,17 @@ TEST(AddressBookFileTest, OverlongAndOddLinesAreKeptWhole) {
     EXPECT_EQ(ReadFileText(book.path()), expected);
 }
 
+// Writing a book twice gives the same file: line ends of other systems are settled the first time.
+TEST(AddressBookFileTest, WritingIsStable) {
+    const std::string content = "Foo?x?\r\r\n\r\n\r\r\nModem?1??\r\nInternet?a?0.0.0.0?1???\r\n";
+    const std::string once = ComposeAddressBook(AddressBookKind::Internet, content,
+                                                ParseAddressBook(AddressBookKind::Internet, content));
+    EXPECT_EQ(once, "Foo?x?\nModem?1??\nInternet?a??1???\n");
+    EXPECT_EQ(ComposeAddressBook(AddressBookKind::Internet, once,
+                                 ParseAddressBook(AddressBookKind::Internet, once)),
+              once);
+}
+
 TEST(AddressBookFileTest, FieldsCannotBreakTheLineLayout) {
     AddressBookEntry entry;
     entry.phone_number = "555?1234";

@@ -86,7 +86,7 @@ std::vector<std::string> SplitTextLines(const std::string& content) {
             end = content.size();
         }
         std::string line = content.substr(start, end - start);
-        if (!line.empty() && line.back() == '\r') {
+        while (!line.empty() && line.back() == '\r') {
             line.pop_back();
         }
         lines.push_back(std::move(line));

@@ -20,7 +20,8 @@ bool WriteTextFileAtomically(const std::string& path, const std::string& content
 bool AppendToTextFile(const std::string& path, const std::string& text);
 
 // Splits at '\n'. A final line without '\n' is kept; the empty piece after a final '\n' is not.
-// A trailing '\r' of each line is removed (files edited on other systems).
+// Carriage returns at the end of a line are removed (files edited on other systems), so a line
+// written back with '\n' reads the same again.
 std::vector<std::string> SplitTextLines(const std::string& content);
 
 }  // namespace qvx
