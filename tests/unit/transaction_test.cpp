@@ -6,15 +6,16 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <csignal>
 #include <memory>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "../support/scripted_peer.h"
 #include "link/sensor_link.h"
 #include "protocol/user_prompts.h"
-#include "../support/scripted_peer.h"
 
 namespace qvx {
 namespace {
@@ -208,6 +209,22 @@ TEST_F(TransactionTest, DiscoveryIsSentBareAndGathersEveryReply) {
     EXPECT_EQ(Send("B0", kNoDialog, 0, "00\r"), kOk);
     EXPECT_EQ(response_, "00010003");
     EXPECT_EQ(peer_->requests(), std::vector<std::string>{"B000\r"});
+}
+
+TEST_F(TransactionTest, LinkDownUsesUpTheAttemptsWithoutWaiting) {
+    PatientReplies();  // a failed send must not wait for a reply
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(Send("S6", kNoDialog, 2), kIgnore);
+    EXPECT_EQ(protocol_.attempts_made(), 3);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(kPatientWaitMs));
+}
+
+TEST_F(TransactionTest, OverlongReplyStopsAtTheBufferCapacity) {
+    QuickSilence();
+    StartPeer({"X6" + std::string(20000, 'm') + "\r"});
+    state_.base_response_wait_ms = 500;
+    EXPECT_EQ(Send("X6", kNoDialog, 0, "00000000\r"), kIgnore);
+    EXPECT_LE(response_.size(), 8192u);
 }
 
 // --- re-opening a dropped TCP link ---

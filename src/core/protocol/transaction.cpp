@@ -1,5 +1,7 @@
 #include "protocol/transaction.h"
 
+#include "app/busy_flag.h"
+
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -140,6 +142,7 @@ int SensorProtocol::PollStep() const {
 int SensorProtocol::RunTransaction(std::string& response_out) {
     int cap = kFirstSeriesCap;
     bool recovery_used = false;
+    bool retried = false;
     for (;;) {
         int result = RunSeries(response_out, cap);
         if (result != kOk && !recovery_used && ShouldRecoverTcp()) {
@@ -155,6 +158,9 @@ int SensorProtocol::RunTransaction(std::string& response_out) {
         ++s.transactions_total;
         if (result == kOk) {
             ++s.transactions_ok;
+            // A Retry answer set the busy flag; the retried exchange is over now.
+            if (retried)
+                busy_flag::Clear();
             return kOk;
         }
         if (pending_.show_error_dialog == 0) {
@@ -166,6 +172,7 @@ int SensorProtocol::RunTransaction(std::string& response_out) {
         }
         cap = std::max(pending_.retries, 1);
         recovery_used = false;
+        retried = true;
         ComputeAttemptTimeout();
     }
 }
