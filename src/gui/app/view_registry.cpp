@@ -1,0 +1,14 @@
+// Every working view the program has, one line each. A code not listed here opens a placeholder.
+
+#include "app/chooser_view.h"
+#include "app/main_window.h"
+#include "app/view_factory.h"
+
+namespace qvx::gui {
+
+void RegisterViews(ViewFactory& factory) {
+    factory.add(ViewCode::ConnectionChooser,
+                [](ViewContext& c, QWidget* p) { return new ChooserView(c.main_window, p); });
+}
+
+}  // namespace qvx::gui
