@@ -17,11 +17,12 @@ namespace qvx::test {
 
 class LoopbackServer {
   public:
-    explicit LoopbackServer(int backlog = 4) {
+    // address: any 127.x.y.z address (all of 127/8 is loopback on this platform).
+    explicit LoopbackServer(int backlog = 4, const char* address_text = "127.0.0.1") {
         listener_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
         sockaddr_in address{};
         address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        inet_pton(AF_INET, address_text, &address.sin_addr);
         socklen_t size = sizeof address;
         if (listener_ < 0 || bind(listener_, reinterpret_cast<sockaddr*>(&address), size) != 0 ||
             listen(listener_, backlog) != 0 ||
