@@ -17,7 +17,9 @@ class NamedMutex {
     void Unlock();
 
   private:
-    std::timed_mutex mutex_;
+    // Recursive, as the mutex this replaces: an owner that waits for it again (a write that ends by
+    // synchronising the clock) must not deadlock itself.
+    std::recursive_timed_mutex mutex_;
 };
 
 class ManualResetEvent {

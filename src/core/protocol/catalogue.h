@@ -21,9 +21,9 @@ inline constexpr std::uint8_t kNoLanes = 0x01;
 }  // namespace status_bit
 
 // Data-length markers of the catalogue.
-inline constexpr int kNoReplyLength = -1;     // the command expects no reply
-inline constexpr int kMultiDropLength = -2;   // multi-drop command: any length
-inline constexpr int kPollWait = -1;          // extra_wait_ms of the polled actuation reads
+inline constexpr int kNoReplyLength = -1;    // the command expects no reply
+inline constexpr int kMultiDropLength = -2;  // multi-drop command: any length
+inline constexpr int kPollWait = -1;         // extra_wait_ms of the polled actuation reads
 
 inline constexpr const char* kUnprotectCode = "7C3A9E1B5D2F486";
 inline constexpr const char* kProtectCode = "468013579246801";
@@ -40,14 +40,14 @@ struct CommandDescriptor {
 };
 
 class CommandCatalogue {
-public:
+  public:
     CommandCatalogue();  // BuildCommandCatalogue
     // Index 0..83 of the first row whose request code equals the text exactly, or -1.
     CommandId FindCommand(std::string_view request_code) const;
     const CommandDescriptor& DescribeCommand(CommandId id) const { return rows_.at(id); }
     std::size_t size() const { return rows_.size(); }
 
-private:
+  private:
     std::vector<CommandDescriptor> rows_;
 };
 

@@ -82,10 +82,6 @@ bool VerifyFrameChecksum(std::string_view data, std::string_view field) {
     return value == ByteSum(data);
 }
 
-}  // namespace qvx
-
-namespace qvx {
-
 namespace {
 
 constexpr char kCr = '\r';
@@ -187,10 +183,6 @@ void FrameRecognizer::CheckPrefix() {
     started_ = false;
     escape_pending_ = false;
 }
-
-}  // namespace qvx
-
-namespace qvx {
 
 namespace {
 

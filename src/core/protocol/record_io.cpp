@@ -348,7 +348,8 @@ int RecordIo::WriteConfigInfo(bool save_to_flash, bool confirm) {
     const int port = configuration_.connection_port().index;
     if (port != port_index::kUnknown) {
         const std::string codes = ReadField(record, ConfigFieldSpan(config_field::kPortBaudCodes));
-        const std::uint32_t rate = codes.size() == 4 ? BaudForCode(codes[static_cast<std::size_t>(port)]) : 0;
+        const auto index = static_cast<std::size_t>(port);
+        const std::uint32_t rate = port >= 0 && index < codes.size() ? BaudForCode(codes[index]) : 0;
         new_rate = rate != 0 ? rate : old_rate;
     }
 

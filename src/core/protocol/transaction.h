@@ -37,7 +37,7 @@ struct PendingCommand {
 };
 
 class SensorProtocol {
-public:
+  public:
     SensorProtocol(SensorLink& link, UserPrompts& prompts);
 
     int SendSensorCommand(std::string_view request_code, std::string_view payload, std::string& response_out,
@@ -64,7 +64,16 @@ public:
     // Sleeps (tests replace it to run the arithmetic without waiting).
     std::function<void(int ms)> sleep_ms;
 
-private:
+    // Attempts sent (or tried) since construction, for diagnostics.
+    long attempts_made() const { return attempts_made_; }
+
+  private:
+    void ReportUnknownCommand(std::string_view request_code);
+    void FillPendingCommand(CommandId id, std::string_view payload, int show_error_dialog, int retries,
+                            bool reconnect_allowed, int call_wait_ms);
+    void TakeTargetMultiDropId();
+    void ApplyPendingBaudChange();
+    int RunTransaction(std::string& response_out);
     int RunSeries(std::string& response_out, int cap);
     bool ShouldRecoverTcp() const;
     int RecoverTcp();
@@ -76,6 +85,9 @@ private:
     const CommandCatalogue& catalogue_;
     PendingCommand pending_;
     FrameContext frame_;
+    std::string request_text_;
+    bool packet_retries_raised_ = false;
+    long attempts_made_ = 0;
     std::function<bool()> calibrate_;
     std::function<void()> port_changed_;
 };

@@ -2,6 +2,7 @@
 // Every question and message the program asks while work runs. The GUI answers on its
 // user-interface thread, the CLI by a policy chosen with flags, tests by a script.
 
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -27,7 +28,7 @@ struct MessageRequest {
 };
 
 class UserPrompts {
-public:
+  public:
     virtual ~UserPrompts() = default;
     // The "Communication error..." dialog: 120 ignore, 121 cancel, 122 exit, 123 retry. It may
     // change the connection's response_wait_ms.
@@ -35,14 +36,14 @@ public:
     // The program's "Error..." dialog and plain messages. Returns true for OK.
     virtual bool Message(const MessageRequest& request) = 0;
     // A question with two answers; true for the first (Yes / Retry / OK).
-    virtual bool Ask(const std::string& caption, const std::string& text, const std::string& yes_label = "Yes",
-                     const std::string& no_label = "No") = 0;
+    virtual bool Ask(const std::string& caption, const std::string& text,
+                     const std::string& yes_label = "Yes", const std::string& no_label = "No") = 0;
 };
 
 // Answers nothing interactively: every communication error gets a fixed answer and every
 // question a fixed reply. Records what was asked.
 class ScriptedPrompts : public UserPrompts {
-public:
+  public:
     int CommunicationError(const CommunicationErrorReport& report) override;
     bool Message(const MessageRequest& request) override;
     bool Ask(const std::string& caption, const std::string& text, const std::string& yes_label,
@@ -57,6 +58,10 @@ public:
     std::vector<CommunicationErrorReport> communication_errors;
     std::vector<MessageRequest> messages;
     std::vector<std::string> questions;  // caption + "|" + text
+
+  private:
+    std::size_t next_communication_answer_ = 0;
+    std::size_t next_ask_answer_ = 0;
 };
 
 }  // namespace qvx

@@ -1,0 +1,47 @@
+#include "connect/input_parameters.h"
+
+#include "connect/connection_defaults.h"
+#include "platform/text_file.h"
+
+namespace qvx {
+
+InputParameters ParseInputParameters(const std::string& text) {
+    std::string line = text.substr(0, kInputParametersMaxBytes);
+    while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) {
+        line.pop_back();
+    }
+    InputParameters parameters;
+    std::size_t first_blank = line.find(' ');
+    parameters.address = line.substr(0, first_blank);
+    if (first_blank == std::string::npos) {
+        return parameters;
+    }
+    std::string rest = line.substr(first_blank + 1);
+    std::size_t second_blank = rest.find(' ');
+    parameters.port = rest.substr(0, second_blank);
+    if (second_blank != std::string::npos) {
+        parameters.sensor_id = rest.substr(second_blank + 1);
+    }
+    return parameters;
+}
+
+std::optional<InputParameters> ReadInputParametersFile(const std::string& path) {
+    std::optional<std::string> content = ReadTextFile(path);
+    if (!content) {
+        return std::nullopt;
+    }
+    return ParseInputParameters(*content);
+}
+
+void ApplyChosenSensorId(const std::string& sensor_id, ConnectionState& state) {
+    state.multidrop_enabled = true;
+    if (sensor_id.size() == kMultiDropIdLength) {
+        state.multidrop_mode = kMultiDropFixedId;
+        state.SetMultiDropId(sensor_id);
+    } else {
+        state.multidrop_mode = kMultiDropDetect;
+        state.SetMultiDropId("");
+    }
+}
+
+}  // namespace qvx

@@ -1,0 +1,254 @@
+#include "connect/serial_connect.h"
+
+#include <grp.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <array>
+#include <cerrno>
+
+#include "app/app_context.h"
+#include "connect/calibration.h"
+#include "connect/connection_defaults.h"
+#include "link/sensor_link.h"
+#include "protocol/catalogue.h"
+#include "protocol/transaction_result.h"
+
+namespace qvx {
+
+namespace {
+
+constexpr const char* kPlainPayload = "\r";
+constexpr int kReported = 1;
+constexpr int kStopPushRetries = 1;
+constexpr int kUnprotectRetries = 2;
+constexpr const char* kEchoMarker = "Echo";
+
+// Indexed by the attempt number: an unanswered attempt a moves the port to entry a.
+constexpr std::array<std::uint32_t, kSerialAttemptsPerPort> kRateAfterAttempt{19200,  38400,  57600,  115200,
+                                                                              230400, 460800, 921600, 0};
+
+bool NamesConcretePort(const std::string& setting) {
+    return !setting.empty() && setting != "NULL" && setting.find(kAutoFindPort) == std::string::npos &&
+           setting != kNoPortFound;
+}
+
+bool PermissionRefused(int error) {
+    return error == EACCES || error == EPERM;
+}
+
+std::string GroupOwning(const std::string& port) {
+    struct stat info {};
+    if (stat(port.c_str(), &info) != 0) {
+        return {};
+    }
+    std::array<char, 1024> buffer{};
+    group entry{};
+    group* found = nullptr;
+    if (getgrgid_r(info.st_gid, &entry, buffer.data(), buffer.size(), &found) != 0 || found == nullptr) {
+        return std::to_string(info.st_gid);
+    }
+    return found->gr_name;
+}
+
+std::string JoinNames(const std::vector<std::string>& names) {
+    std::string text;
+    for (const std::string& name : names) {
+        text += (text.empty() ? "" : ", ") + name;
+    }
+    return text;
+}
+
+int UnprotectSensor(AppContext& app, std::string& reply) {
+    return app.protocol.SendSensorCommand(cmd::kUnprotect, kPlainPayload, reply, kReported, kUnprotectRetries,
+                                          false, kSerialCommandExtraWaitMs);
+}
+
+}  // namespace
+
+std::uint32_t SerialRateAfterAttempt(int attempt) {
+    if (attempt < 1 || attempt > kSerialAttemptsPerPort) {
+        return 0;
+    }
+    return kRateAfterAttempt[static_cast<std::size_t>(attempt - 1)];
+}
+
+std::vector<std::string> SerialPortsToSearch(const ConnectionState& state) {
+    if (!state.auto_port_and_baud && NamesConcretePort(state.port_setting)) {
+        return {state.port_setting};
+    }
+    return EnumerateSerialPorts();
+}
+
+std::string PermissionAdvice(const std::vector<UnopenedPort>& unopened) {
+    std::vector<std::string> ports;
+    std::vector<std::string> groups;
+    for (const UnopenedPort& port : unopened) {
+        if (!PermissionRefused(port.error)) {
+            continue;
+        }
+        ports.push_back(port.port);
+        const std::string group = GroupOwning(port.port);
+        if (!group.empty() && std::find(groups.begin(), groups.end(), group) == groups.end()) {
+            groups.push_back(group);
+        }
+    }
+    if (ports.empty()) {
+        return {};
+    }
+    std::string text = "Permission denied on " + JoinNames(ports) + ".";
+    if (!groups.empty()) {
+        text += " Add your user to the group \"" + groups.front() +
+                "\" that owns the device (sudo usermod -aG " + groups.front() + " $USER), then log in again.";
+        for (std::size_t i = 1; i < groups.size(); ++i) {
+            text += " Other ports belong to the group \"" + groups[i] + "\".";
+        }
+    }
+    return text;
+}
+
+SerialConnectWorker::SerialConnectWorker(AppContext& app) : app_(app) {}
+
+void SerialConnectWorker::RequestCancel() {
+    app_.state.cancel_connect.store(true);
+}
+
+std::vector<UnopenedPort> SerialConnectWorker::unopened_ports() const {
+    std::lock_guard lock(unopened_mutex_);
+    return unopened_;
+}
+
+// The flag is the worker's to clear: the window learns that the worker saw it when the thread ends.
+bool SerialConnectWorker::CancelSeen() {
+    return app_.state.cancel_connect.exchange(false);
+}
+
+SerialConnectWorker::Outcome SerialConnectWorker::Run() {
+    connected_.store(false);
+    attempts_.store(0);
+    app_.state.cancel_connect.store(false);
+    {
+        std::lock_guard lock(unopened_mutex_);
+        unopened_.clear();
+    }
+    for (const std::string& port : SerialPortsToSearch(app_.state)) {
+        if (CancelSeen()) {
+            return Outcome::Cancelled;
+        }
+        if (!SearchPort(port)) {
+            return Outcome::Cancelled;
+        }
+        if (connected_.load()) {
+            return Outcome::Connected;
+        }
+    }
+    return CancelSeen() ? Outcome::Cancelled : Outcome::NotFound;
+}
+
+std::string SerialConnectWorker::RateText() const {
+    return app_.state.port_name + " @ " + std::to_string(app_.state.current_baud) + " bps";
+}
+
+// False when the search was cancelled. A port left without a sensor is closed again.
+bool SerialConnectWorker::SearchPort(const std::string& port) {
+    ConnectionState& state = app_.state;
+    state.port_name = port;
+    state.current_baud = state.fixed_baud != 0 ? state.fixed_baud : kSerialSearchStartBaud;
+    state.pending_baud = state.current_baud;
+    if (app_.link.OpenSerialPort(state.current_baud, kReadIntervalNoWait, 0, 0) != 1) {
+        const int error = static_cast<int>(state.last_link_error);
+        app_.link.CloseSerialPort();
+        std::lock_guard lock(unopened_mutex_);
+        unopened_.push_back({port, error});
+        return true;
+    }
+    const int attempts = state.fixed_baud != 0 ? 1 : kSerialAttemptsPerPort;
+    for (int attempt = 1; attempt <= attempts && !connected_.load(); ++attempt) {
+        if (CancelSeen()) {
+            app_.link.CloseSerialPort();
+            return false;
+        }
+        ++attempts_;
+        status_.Set("Looking for initial response on " + RateText() + "...");
+        if (!InitialResponse()) {
+            if (const std::uint32_t next = SerialRateAfterAttempt(attempt); next != 0) {
+                app_.link.SetSerialBaud(next);
+            }
+            continue;
+        }
+        status_.Set("Establishing checksum on " + RateText() + "...");
+        const UnprotectResult unprotect =
+            state.multidrop_mode == kMultiDropDetect ? UnprotectResult::Connected : Unprotect();
+        if (unprotect == UnprotectResult::Echo) {
+            break;  // a line that repeats what it hears is no sensor at any rate
+        }
+        if (unprotect == UnprotectResult::Connected) {
+            connected_.store(true);
+            status_.Set("Connection Established on " + RateText() + "!");
+        }
+    }
+    if (!connected_.load()) {
+        app_.link.CloseSerialPort();
+    }
+    return true;
+}
+
+bool SerialConnectWorker::InitialResponse() {
+    std::string reply;
+    if (app_.state.multidrop_mode == kMultiDropDetect) {
+        for (int i = 0; i < kMultiDropEnableRepeats; ++i) {
+            app_.protocol.SendSensorCommand(cmd::kEnableMultiDrop, kPlainPayload, reply, 0, 0, false, 0);
+        }
+        return app_.protocol.SendSensorCommand(cmd::kRequestMultiDropIds, "00\r", reply, 0, 0, false,
+                                               kSerialCommandExtraWaitMs) == kOk;
+    }
+    return app_.protocol.SendSensorCommand(cmd::kStopPush, kPlainPayload, reply, 0, kStopPushRetries, false,
+                                           kSerialCommandExtraWaitMs) == kOk;
+}
+
+SerialConnectWorker::UnprotectResult SerialConnectWorker::Unprotect() {
+    std::string reply;
+    if (UnprotectSensor(app_, reply) != kOk) {
+        return UnprotectResult::Failed;
+    }
+    return reply.find(kEchoMarker) != std::string::npos ? UnprotectResult::Echo : UnprotectResult::Connected;
+}
+
+void FinishSerialConnection(AppContext& app) {
+    app.state.link_kind = LinkKind::Serial;
+    app.state.connection_type = LinkKind::Serial;
+    std::string description;
+    app.link.DescribePort(description);
+    app.state.connection_description = description;
+}
+
+ConnectFinish AfterSerialConnect(AppContext& app, bool connected, const SensorSelector& select,
+                                 ProgressText& status) {
+    if (!connected) {
+        app.state.link_kind = LinkKind::None;
+        return ConnectFinish::Failed;
+    }
+    if (app.state.multidrop_mode == kMultiDropDetect) {
+        status.Set(kDetectingIdsText);
+        const SensorSelection selection = select ? select(app) : SelectSensorIdAutomatically(app);
+        if (!selection.continued) {
+            return ConnectFinish::Cancelled;
+        }
+        if (selection.count == 0) {
+            app.state.link_kind = LinkKind::None;
+            return ConnectFinish::Failed;
+        }
+        std::string reply;
+        if (UnprotectSensor(app, reply) != kOk) {
+            return ConnectFinish::Cancelled;
+        }
+        app.state.link_kind = LinkKind::Serial;
+        app.state.connection_type = LinkKind::Serial;
+    }
+    status.Set(kCalculatingWaitText);
+    CalibrateResponseWait(app);
+    FinishSerialConnection(app);
+    return ConnectFinish::Success;
+}
+
+}  // namespace qvx

@@ -1,0 +1,102 @@
+#pragma once
+// "Advanced Connection Settings" for one link kind: port and baud search (serial), the modem
+// strings (modem), the network protocol and multi-drop ID, the additional response wait, the
+// clock synchronisation, and whether these become the stored defaults.
+
+#include <QDialog>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "connect/connection_defaults.h"
+
+class QCheckBox;
+class QComboBox;
+class QDialogButtonBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QRadioButton;
+
+namespace qvx {
+class RegistryStore;
+}
+
+namespace qvx::gui {
+
+class AdvancedConnectionSettingsDialog : public QDialog {
+    Q_OBJECT
+  public:
+    using PortChoicesProvider = std::function<std::vector<std::string>()>;
+
+    // ports: the serial port list ("Auto-find" first, or "No port found"); the platform's ports
+    // that open when not given.
+    AdvancedConnectionSettingsDialog(SettingsKind kind, RegistryStore& registry, ConnectionState& state,
+                                     PortChoicesProvider ports = {}, QWidget* parent = nullptr);
+
+    // The values as the dialog holds them now.
+    ConnectionDefaults collect() const;
+
+    QComboBox* portList() const { return port_list_; }
+    QComboBox* baudList() const { return baud_list_; }
+    QRadioButton* autoPortButton() const { return auto_port_; }
+    QRadioButton* specifyPortButton() const { return specify_port_; }
+    QRadioButton* simpleProtocolButton() const { return simple_protocol_; }
+    QRadioButton* fixedIdButton() const { return fixed_id_; }
+    QRadioButton* detectIdsButton() const { return detect_ids_; }
+    QLineEdit* idField() const { return id_field_; }
+    QCheckBox* useDelayBox() const { return use_delay_; }
+    QLineEdit* delayField() const { return delay_field_; }
+    QLineEdit* maxSensorsField() const { return max_sensors_; }
+    QLineEdit* modemInitField() const { return modem_init_; }
+    QLineEdit* modemAutoField() const { return modem_auto_; }
+    QPushButton* restoreDefaultsButton() const { return restore_defaults_; }
+    QCheckBox* synchronizeBox() const { return synchronize_; }
+    QCheckBox* saveAsDefaultBox() const { return save_as_default_; }
+    QGroupBox* portGroup() const { return port_group_; }
+    QGroupBox* modemGroup() const { return modem_group_; }
+    QPushButton* okButton() const;
+
+    void accept() override;
+
+  private:
+    QGroupBox* buildPortGroup();
+    QGroupBox* buildModemGroup();
+    QGroupBox* buildProtocolGroup();
+    QWidget* buildOptions();
+    void showDefaults(const ConnectionDefaults& defaults);
+    void fillPortList(const std::string& stored_port);
+    int chosenMode() const;
+    void restoreModemDefaults();
+    void updateWidgets();
+
+    SettingsKind kind_;
+    RegistryStore& registry_;
+    ConnectionState& state_;
+    PortChoicesProvider ports_;
+    ConnectionDefaults loaded_;
+
+    QGroupBox* port_group_ = nullptr;
+    QRadioButton* auto_port_ = nullptr;
+    QRadioButton* specify_port_ = nullptr;
+    QComboBox* port_list_ = nullptr;
+    QComboBox* baud_list_ = nullptr;
+    QGroupBox* modem_group_ = nullptr;
+    QLineEdit* modem_init_ = nullptr;
+    QLineEdit* modem_auto_ = nullptr;
+    QPushButton* restore_defaults_ = nullptr;
+    QRadioButton* simple_protocol_ = nullptr;
+    QRadioButton* fixed_id_ = nullptr;
+    QRadioButton* detect_ids_ = nullptr;
+    QLineEdit* id_field_ = nullptr;
+    QLabel* id_hint_ = nullptr;
+    QLineEdit* max_sensors_ = nullptr;
+    QCheckBox* use_delay_ = nullptr;
+    QLineEdit* delay_field_ = nullptr;
+    QCheckBox* synchronize_ = nullptr;
+    QCheckBox* save_as_default_ = nullptr;
+    QDialogButtonBox* buttons_ = nullptr;
+};
+
+}  // namespace qvx::gui

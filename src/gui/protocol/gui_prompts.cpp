@@ -1,0 +1,62 @@
+#include "protocol/gui_prompts.h"
+
+#include <QApplication>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QThread>
+
+#include "protocol/communication_error_dialog.h"
+#include "protocol/error_dialog.h"
+
+namespace qvx::gui {
+
+GuiPrompts::GuiPrompts(ConnectionState& state, QWidget* dialog_parent)
+    : state_(state), dialog_parent_(dialog_parent) {}
+
+// The worker blocks until the user-interface thread has run the dialog; that thread must
+// therefore never wait for a worker that may be asking.
+template <typename Result, typename Function>
+Result GuiPrompts::onUiThread(Function&& ask) {
+    if (QThread::currentThread() == thread())
+        return ask();
+    Result answer{};
+    QMetaObject::invokeMethod(
+        this, [&answer, &ask] { answer = ask(); }, Qt::BlockingQueuedConnection);
+    return answer;
+}
+
+QWidget* GuiPrompts::dialogParent() const {
+    return dialog_parent_ ? dialog_parent_.data() : QApplication::activeWindow();
+}
+
+int GuiPrompts::CommunicationError(const CommunicationErrorReport& report) {
+    return onUiThread<int>([&] {
+        CommunicationErrorDialog dialog(report, state_, dialogParent());
+        return dialog.run();
+    });
+}
+
+bool GuiPrompts::Message(const MessageRequest& request) {
+    return onUiThread<bool>([&] {
+        ErrorDialog dialog(request, dialogParent());
+        return dialog.run();
+    });
+}
+
+bool GuiPrompts::Ask(const std::string& caption, const std::string& text, const std::string& yes_label,
+                     const std::string& no_label) {
+    return onUiThread<bool>([&] {
+        QMessageBox box(QMessageBox::Question, QString::fromStdString(caption), QString::fromStdString(text),
+                        QMessageBox::NoButton, dialogParent());
+        QPushButton* yes = box.addButton(QString::fromStdString(yes_label), QMessageBox::AcceptRole);
+        QPushButton* no = box.addButton(QString::fromStdString(no_label), QMessageBox::RejectRole);
+        yes->setObjectName("yesButton");
+        no->setObjectName("noButton");
+        box.setDefaultButton(yes);
+        box.setEscapeButton(no);
+        box.exec();
+        return box.clickedButton() == yes;
+    });
+}
+
+}  // namespace qvx::gui

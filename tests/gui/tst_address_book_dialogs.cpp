@@ -1,0 +1,247 @@
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <fstream>
+#include <sstream>
+
+#include "connect/address_book_dialog.h"
+#include "connect/address_book_entry_dialog.h"
+#include "platform/registry_store.h"
+#include "support/scripted_dialog_prompts.h"
+
+using namespace qvx;
+using namespace qvx::gui;
+
+namespace {
+
+std::string ReadAll(const QString& path) {
+    std::ifstream in(path.toStdString(), std::ios::binary);
+    std::ostringstream content;
+    content << in.rdbuf();
+    return content.str();
+}
+
+void WriteAll(const QString& path, const std::string& content) {
+    std::ofstream(path.toStdString(), std::ios::binary) << content;
+}
+
+const std::string kBook =
+    "Internet?sensor-north?10.0.0.5?4001?0012?North approach?\n"
+    "Modem?5551234?0001?Depot?\n"
+    "Internet??192.168.1.20?10001??Unnamed unit?\n";
+
+}  // namespace
+
+class TstAddressBookDialogs : public QObject {
+    Q_OBJECT
+  private:
+    QTemporaryDir dir_;
+    std::unique_ptr<RegistryStore> registry_;
+    test::ScriptedDialogPrompts prompts_;
+    QString book_path_;
+
+  private slots:
+    void init() {
+        registry_ = std::make_unique<RegistryStore>(dir_.filePath("registry").toStdString());
+        prompts_ = test::ScriptedDialogPrompts();
+        book_path_ = dir_.filePath("book.abf");
+        WriteAll(book_path_, kBook);
+        registry_->CreateKey(kKeyAddressBook);
+        registry_->SetString(kKeyAddressBook, kAddressBookPathValue, book_path_.toStdString());
+        qunsetenv("QVX_HOSTS_FILE");
+    }
+    void cleanup() { QFile::remove(dir_.filePath("registry")); }
+
+    void firstUseAsksForABookAndCancelClosesIt() {
+        RegistryStore fresh(dir_.filePath("fresh-registry").toStdString());
+        prompts_.confirm_answer = false;
+        AddressBookDialog dialog(AddressBookKind::Internet, AddressBookDialog::Mode::Browse, fresh, prompts_);
+        QVERIFY(!dialog.openBook());
+        QCOMPARE(prompts_.asked,
+                 QStringList{"Open/create Quorvix address book...|You must open/create a Quorvix "
+                             "address book file (*.abf)..."});
+    }
+
+    void chosenFileIsCreatedAndRemembered() {
+        RegistryStore fresh(dir_.filePath("fresh-registry2").toStdString());
+        prompts_.chosen_file = dir_.filePath("created.abf");
+        AddressBookDialog dialog(AddressBookKind::Modem, AddressBookDialog::Mode::Browse, fresh, prompts_);
+        QVERIFY(dialog.openBook());
+        QVERIFY(QFile::exists(prompts_.chosen_file));
+        QCOMPARE(prompts_.asked.last(),
+                 QString("Open/create Quorvix address book...|Address book files (*.abf*)|abf"));
+        QCOMPARE(fresh.GetString(kKeyAddressBook, kAddressBookPathValue).value_or(""),
+                 prompts_.chosen_file.toStdString());
+        QCOMPARE(dialog.table()->rowCount(), 0);
+    }
+
+    void vanishedBookSaysSoBeforeAskingForAFile() {
+        registry_->SetString(kKeyAddressBook, kAddressBookPathValue, dir_.filePath("gone.abf").toStdString());
+        prompts_.confirm_answer = false;
+        AddressBookDialog dialog(AddressBookKind::Internet, AddressBookDialog::Mode::Browse, *registry_,
+                                 prompts_);
+        QVERIFY(!dialog.openBook());
+        QCOMPARE(prompts_.asked.first(), QString("Open/create Quorvix address book...|Could not open address "
+                                                 "book!\nClick <OK> to open or create an [*abf] file."));
+    }
+
+    void internetBookListsItsRows() {
+        AddressBookDialog dialog(AddressBookKind::Internet, AddressBookDialog::Mode::Browse, *registry_,
+                                 prompts_);
+        QVERIFY(dialog.openBook());
+        QTableWidget* table = dialog.table();
+        QCOMPARE(table->columnCount(), 5);
+        QCOMPARE(table->horizontalHeaderItem(0)->text(), QString("IP Alias"));
+        QCOMPARE(table->horizontalHeaderItem(4)->text(), QString("Description"));
+        QCOMPARE(table->rowCount(), 2);
+        QCOMPARE(table->item(1, 0)->text(), QString("[Unknown]"));
+        QCOMPARE(table->item(1, 1)->text(), QString("192.168.1.20"));
+        QVERIFY(!dialog.selectButton()->isVisible());
+        dialog.show();
+        table->selectRow(0);
+        test::SaveScreenshot(dialog, "address_book_dialog");
+    }
+
+    void actionsWithoutSelectionSayWhatIsMissing() {
+        AddressBookDialog dialog(AddressBookKind::Internet, AddressBookDialog::Mode::Select, *registry_,
+                                 prompts_);
+        QVERIFY(dialog.openBook());
+        dialog.editButton()->click();
+        dialog.deleteButton()->click();
+        dialog.selectButton()->click();
+        QCOMPARE(prompts_.asked, (QStringList{"No entry was selected...|You must select an entry to modify!",
+                                              "No entry was selected...|You must select an entry to remove!",
+                                              "No entry selected...|You must select an entry!"}));
+        QCOMPARE(ReadAll(book_path_), kBook);
+    }
+
+    void selectHandsTheEntryBack() {
+        AddressBookDialog dialog(AddressBookKind::Internet, AddressBookDialog::Mode::Select, *registry_,
+                                 prompts_);
+        QVERIFY(dialog.openBook());
+        dialog.table()->selectRow(0);
+        dialog.selectButton()->click();
+        QCOMPARE(dialog.result(), int(QDialog::Accepted));
+        QVERIFY(dialog.selectedEntry().has_value());
+        QCOMPARE(dialog.selectedEntry()->alias, std::string("sensor-north"));
+        QCOMPARE(dialog.selectedEntry()->tcp_port, std::string("4001"));
+    }
+
+    void newEditAndDeleteWriteTheBookBack() {
+        AddressBookDialog dialog(AddressBookKind::Modem, AddressBookDialog::Mode::Browse, *registry_,
+                                 prompts_);
+        QVERIFY(dialog.openBook());
+        AddressBookEntry typed;
+        typed.phone_number = "5550000";
+        dialog.setEntryEditor(
+            [&](const AddressBookEntry*) { return std::optional<AddressBookEntry>(typed); });
+        dialog.newButton()->click();
+        QCOMPARE(ReadAll(book_path_), std::string("Internet?sensor-north?10.0.0.5?4001?0012?North approach?\n"
+                                                  "Internet??192.168.1.20?10001??Unnamed unit?\n"
+                                                  "Modem?5551234?0001?Depot?\n"
+                                                  "Modem?5550000???\n"));
+        dialog.table()->selectRow(0);
+        typed.description = "Depot 2";
+        dialog.editButton()->click();
+        QCOMPARE(dialog.table()->item(0, 2)->text(), QString("Depot 2"));
+        dialog.table()->selectRow(1);
+        dialog.deleteButton()->click();
+        QCOMPARE(dialog.table()->rowCount(), 1);
+        QVERIFY(ReadAll(book_path_).find("Modem?5550000??Depot 2?\n") != std::string::npos);
+        QVERIFY(ReadAll(book_path_).find("5551234") == std::string::npos);
+    }
+
+    void entryFieldsCorrectTypingAndGateOk() {
+        AddressBookEntryDialog dialog(AddressBookKind::Internet, nullptr, prompts_);
+        QCOMPARE(dialog.windowTitle(), QString("New Entry"));
+        QVERIFY(!dialog.okButton()->isEnabled());
+        QTest::keyClicks(dialog.aliasField(), "sensor north#1");
+        QCOMPARE(dialog.aliasField()->text(), QString("sensornorth1"));
+        QVERIFY(!dialog.okButton()->isEnabled());
+        QTest::keyClicks(dialog.portField(), "70000");
+        QCOMPARE(dialog.portField()->text(), QString("65535"));
+        QVERIFY(dialog.okButton()->isEnabled());
+        QTest::keyClicks(dialog.sensorIdField(), "001234");
+        QCOMPARE(dialog.sensorIdField()->text(), QString("0012"));
+
+        dialog.aliasField()->clear();
+        QVERIFY(!dialog.okButton()->isEnabled());
+        const char* octets[] = {"10", "0", "0", "300"};
+        for (int i = 0; i < 4; ++i) {
+            QVERIFY(!dialog.okButton()->isEnabled());
+            QTest::keyClicks(dialog.octetField(i), octets[i]);
+        }
+        QCOMPARE(dialog.octetField(3)->text(), QString("255"));
+        QVERIFY(dialog.okButton()->isEnabled());
+        QCOMPARE(dialog.entry().ip_address, std::string("10.0.0.255"));
+        dialog.show();
+        test::SaveScreenshot(dialog, "address_book_entry_dialog");
+    }
+
+    void modemEntryNeedsOnlyTheNumber() {
+        AddressBookEntry existing;
+        existing.phone_number = "5551234";
+        AddressBookEntryDialog dialog(AddressBookKind::Modem, &existing, prompts_);
+        dialog.show();
+        QCOMPARE(dialog.windowTitle(), QString("Edit Entry"));
+        QVERIFY(!dialog.portField()->isVisible());
+        QVERIFY(!dialog.octetField(0)->isVisible());
+        QVERIFY(dialog.okButton()->isEnabled());
+        // Phone numbers are not aliases: their characters are kept.
+        QTest::keyClicks(dialog.aliasField(), " #9");
+        QCOMPARE(dialog.aliasField()->text(), QString("5551234 #9"));
+        test::SaveScreenshot(dialog, "address_book_entry_dialog_modem");
+    }
+
+    void editingUnknownAliasStartsEmpty() {
+        AddressBookEntry existing;
+        existing.alias = "[Unknown]";
+        existing.ip_address = "192.168.1.20";
+        existing.tcp_port = "10001";
+        AddressBookEntryDialog dialog(AddressBookKind::Internet, &existing, prompts_);
+        QCOMPARE(dialog.aliasField()->text(), QString());
+        QCOMPARE(dialog.octetField(2)->text(), QString("1"));
+        QVERIFY(dialog.okButton()->isEnabled());
+    }
+
+    void okRegistersTheAliasInTheHostsFile() {
+        QString hosts = dir_.filePath("hosts");
+        WriteAll(hosts, "127.0.0.1\tlocalhost\n192.168.9.9 north\n");
+        qputenv("QVX_HOSTS_FILE", hosts.toLocal8Bit());
+        AddressBookEntryDialog dialog(AddressBookKind::Internet, nullptr, prompts_);
+        QTest::keyClicks(dialog.aliasField(), "north");
+        const char* octets[] = {"10", "0", "0", "5"};
+        for (int i = 0; i < 4; ++i) {
+            QTest::keyClicks(dialog.octetField(i), octets[i]);
+        }
+        QTest::keyClicks(dialog.portField(), "4001");
+        dialog.okButton()->click();
+        QCOMPARE(dialog.result(), int(QDialog::Accepted));
+        QCOMPARE(dialog.hostsUpdate(), HostsUpdate::Replaced);
+        QCOMPARE(ReadAll(hosts), std::string("127.0.0.1\tlocalhost\n10.0.0.5\tnorth\n"));
+        QVERIFY(prompts_.asked.isEmpty());
+    }
+
+    // /proc/version can be read but never written, whatever the privileges of the test.
+    void unwritableHostsFileIsReportedButTheEntryStays() {
+        qputenv("QVX_HOSTS_FILE", "/proc/version");
+        AddressBookEntryDialog dialog(AddressBookKind::Internet, nullptr, prompts_);
+        QTest::keyClicks(dialog.aliasField(), "qvx-sensor-alias");
+        const char* octets[] = {"10", "0", "0", "5"};
+        for (int i = 0; i < 4; ++i) {
+            QTest::keyClicks(dialog.octetField(i), octets[i]);
+        }
+        QTest::keyClicks(dialog.portField(), "4001");
+        dialog.okButton()->click();
+        QCOMPARE(dialog.result(), int(QDialog::Accepted));
+        QCOMPARE(dialog.hostsUpdate(), HostsUpdate::WriteFailed);
+        QCOMPARE(prompts_.asked.size(), 1);
+        QVERIFY(prompts_.asked.first().contains("could not be written"));
+        QCOMPARE(dialog.entry().alias, std::string("qvx-sensor-alias"));
+    }
+};
+
+QTEST_MAIN(TstAddressBookDialogs)
+#include "tst_address_book_dialogs.moc"

@@ -1,0 +1,206 @@
+#include <fcntl.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include "connect/advanced_connection_settings_dialog.h"
+#include "platform/registry_store.h"
+#include "support/scripted_dialog_prompts.h"
+
+using namespace qvx;
+using namespace qvx::gui;
+
+namespace {
+
+// A pseudo-terminal whose slave side stands in for a serial port that opens.
+class Pty {
+  public:
+    Pty() {
+        master_ = ::posix_openpt(O_RDWR | O_NOCTTY);
+        if (master_ >= 0 && ::grantpt(master_) == 0 && ::unlockpt(master_) == 0) {
+            path_ = ::ptsname(master_);
+        }
+    }
+    ~Pty() {
+        if (master_ >= 0) {
+            ::close(master_);
+        }
+    }
+    const std::string& path() const { return path_; }
+
+  private:
+    int master_ = -1;
+    std::string path_;
+};
+
+QStringList Items(const QComboBox* list) {
+    QStringList items;
+    for (int i = 0; i < list->count(); ++i) {
+        items << list->itemText(i);
+    }
+    return items;
+}
+
+}  // namespace
+
+class TstAdvancedConnectionSettingsDialog : public QObject {
+    Q_OBJECT
+  private:
+    QTemporaryDir dir_;
+    std::unique_ptr<RegistryStore> registry_;
+    std::unique_ptr<ConnectionState> state_;
+    int registry_number_ = 0;
+
+    std::vector<std::string> noPorts() { return {kNoPortFound}; }
+
+  private slots:
+    void init() {
+        registry_ = std::make_unique<RegistryStore>(
+            dir_.filePath(QString("registry-%1").arg(++registry_number_)).toStdString());
+        state_ = std::make_unique<ConnectionState>();
+    }
+
+    void idFieldKeepsOnlyDigitsAndCapitalsAndGatesOk() {
+        AdvancedConnectionSettingsDialog dialog(SettingsKind::Internet, *registry_, *state_,
+                                                [] { return std::vector<std::string>{}; });
+        QVERIFY(dialog.okButton()->isEnabled());
+        QVERIFY(!dialog.idField()->isEnabled());
+        dialog.fixedIdButton()->setChecked(true);
+        QVERIFY(dialog.idField()->isEnabled());
+        QVERIFY(!dialog.okButton()->isEnabled());
+        QTest::keyClicks(dialog.idField(), "1 2 a 4");
+        QCOMPARE(dialog.idField()->text(), QString("124"));
+        QVERIFY(!dialog.okButton()->isEnabled());
+        QTest::keyClicks(dialog.idField(), "Z9");
+        QCOMPARE(dialog.idField()->text(), QString("124Z"));
+        QVERIFY(dialog.okButton()->isEnabled());
+        dialog.detectIdsButton()->setChecked(true);
+        dialog.idField()->clear();
+        QVERIFY(dialog.okButton()->isEnabled());
+    }
+
+    void internetKindHidesPortAndModemGroups() {
+        AdvancedConnectionSettingsDialog dialog(SettingsKind::Internet, *registry_, *state_,
+                                                [this] { return noPorts(); });
+        dialog.show();
+        QVERIFY(!dialog.portGroup()->isVisible());
+        QVERIFY(!dialog.modemGroup()->isVisible());
+        test::SaveScreenshot(dialog, "advanced_connection_settings_internet");
+    }
+
+    void modemKindRestoresTheModemStrings() {
+        AdvancedConnectionSettingsDialog dialog(SettingsKind::Modem, *registry_, *state_,
+                                                [this] { return noPorts(); });
+        dialog.show();
+        QVERIFY(dialog.modemGroup()->isVisible());
+        QVERIFY(!dialog.portGroup()->isVisible());
+        QCOMPARE(dialog.modemInitField()->text(), QString("AT E0 Q0 T V1 W2 X3 &K0 &Q0 S48=0 &W"));
+        dialog.modemInitField()->setText("AT&F");
+        dialog.modemAutoField()->setText("ATI");
+        test::SaveScreenshot(dialog, "advanced_connection_settings_modem");
+        dialog.restoreDefaultsButton()->click();
+        QCOMPARE(dialog.modemInitField()->text(), QString("AT E0 Q0 T V1 W2 X3 &K0 &Q0 S48=0 &W"));
+        QCOMPARE(dialog.modemAutoField()->text(), QString("ATL0"));
+    }
+
+    // The ports come from QVX_SERIAL_PORTS; only those that open are listed, after "Auto-find".
+    void portListPutsAutoFindFirst() {
+        Pty first;
+        Pty second;
+        QVERIFY(!first.path().empty() && !second.path().empty());
+        std::string ports = first.path() + ":/nonexistent/ttyQVX0:" + second.path();
+        qputenv("QVX_SERIAL_PORTS", QByteArray::fromStdString(ports));
+        AdvancedConnectionSettingsDialog dialog(SettingsKind::Serial, *registry_, *state_);
+        qunsetenv("QVX_SERIAL_PORTS");
+        QCOMPARE(Items(dialog.portList()), (QStringList{"Auto-find", QString::fromStdString(first.path()),
+                                                        QString::fromStdString(second.path())}));
+        QCOMPARE(Items(dialog.baudList()),
+                 (QStringList{"Auto-find", "9600 bps", "19200 bps", "38400 bps", "57600 bps", "115200 bps"}));
+        dialog.show();
+        test::SaveScreenshot(dialog, "advanced_connection_settings_serial");
+    }
+
+    void noPortThatOpensSaysSo() {
+        qputenv("QVX_SERIAL_PORTS", "/nonexistent/ttyQVX0");
+        AdvancedConnectionSettingsDialog dialog(SettingsKind::Serial, *registry_, *state_);
+        qunsetenv("QVX_SERIAL_PORTS");
+        QCOMPARE(Items(dialog.portList()), QStringList{"No port found"});
+    }
+
+    void firstTimeUserStartsAutomaticSimpleWithClockSync() {
+        AdvancedConnectionSettingsDialog dialog(SettingsKind::Serial, *registry_, *state_,
+                                                [this] { return noPorts(); });
+        QVERIFY(dialog.autoPortButton()->isChecked());
+        QVERIFY(!dialog.portList()->isEnabled());
+        QVERIFY(!dialog.baudList()->isEnabled());
+        QVERIFY(dialog.simpleProtocolButton()->isChecked());
+        QVERIFY(dialog.synchronizeBox()->isChecked());
+        QVERIFY(!dialog.useDelayBox()->isChecked());
+        QVERIFY(!dialog.delayField()->isEnabled());
+        QCOMPARE(dialog.maxSensorsField()->text(), QString("10"));
+        QVERIFY(!dialog.saveAsDefaultBox()->isChecked());
+    }
+
+    void okAppliesToTheConnectionAndSavesWhenAsked() {
+        std::vector<std::string> ports{"Auto-find", "/dev/ttyQVX1", "/dev/ttyQVX2"};
+        state_->response_wait_ms = 0;
+        {
+            AdvancedConnectionSettingsDialog dialog(SettingsKind::Serial, *registry_, *state_,
+                                                    [&] { return ports; });
+            dialog.specifyPortButton()->setChecked(true);
+            QVERIFY(dialog.portList()->isEnabled());
+            dialog.portList()->setCurrentIndex(2);
+            dialog.baudList()->setCurrentIndex(4);
+            dialog.useDelayBox()->setChecked(true);
+            QVERIFY(dialog.delayField()->isEnabled());
+            dialog.delayField()->clear();
+            QTest::keyClicks(dialog.delayField(), "1234567");
+            QCOMPARE(dialog.delayField()->text(), QString("12345"));
+            dialog.fixedIdButton()->setChecked(true);
+            QTest::keyClicks(dialog.idField(), "00A7");
+            dialog.synchronizeBox()->setChecked(false);
+            dialog.saveAsDefaultBox()->setChecked(true);
+            dialog.okButton()->click();
+            QCOMPARE(dialog.result(), int(QDialog::Accepted));
+        }
+        QCOMPARE(state_->fixed_baud, 57600u);
+        QCOMPARE(state_->port_setting, std::string("/dev/ttyQVX2"));
+        QCOMPARE(state_->response_wait_ms.load(), 12345);
+        QCOMPARE(state_->multidrop_current_id, std::string("00A7"));
+        QVERIFY(state_->multidrop_enabled);
+        QVERIFY(!state_->synchronize_clock);
+        QCOMPARE(registry_->GetInt(kKeyConnectionDefaults, "Baudrate index").value_or(-1), 4);
+        QCOMPARE(registry_->GetString(kKeyConnectionDefaults, "COM port").value_or(""),
+                 std::string("/dev/ttyQVX2"));
+
+        AdvancedConnectionSettingsDialog again(SettingsKind::Serial, *registry_, *state_,
+                                               [&] { return ports; });
+        QVERIFY(again.specifyPortButton()->isChecked());
+        QCOMPARE(again.portList()->currentIndex(), 2);
+        QCOMPARE(again.baudList()->currentIndex(), 4);
+        QCOMPARE(again.idField()->text(), QString("00A7"));
+    }
+
+    void cancelLeavesTheConnectionAlone() {
+        state_->SetMultiDropId("0042");
+        state_->multidrop_mode = 0;
+        state_->response_wait_ms = 77;
+        AdvancedConnectionSettingsDialog dialog(SettingsKind::Internet, *registry_, *state_,
+                                                [this] { return noPorts(); });
+        dialog.reject();
+        QCOMPARE(state_->multidrop_current_id, std::string("0042"));
+        QCOMPARE(state_->multidrop_mode, 0);
+        QCOMPARE(state_->response_wait_ms.load(), 77);
+    }
+};
+
+QTEST_MAIN(TstAdvancedConnectionSettingsDialog)
+#include "tst_advanced_connection_settings_dialog.moc"

@@ -1,0 +1,54 @@
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSignalSpy>
+#include <QtTest>
+
+#include "connect/connection_type_chooser.h"
+#include "support/scripted_dialog_prompts.h"
+
+using namespace qvx;
+using namespace qvx::gui;
+
+class TstConnectionTypeChooser : public QObject {
+    Q_OBJECT
+  private slots:
+    void offersTheThreeKinds() {
+        ConnectionTypeChooser chooser;
+        QCOMPARE(chooser.serialButton()->text().remove('&'), QString(" Serial (COM Port)"));
+        QCOMPARE(chooser.modemButton()->text().remove('&'), QString(" Modem (Phone #)"));
+        QCOMPARE(chooser.internetButton()->text().remove('&'), QString(" Internet (TCP/IP)"));
+        QVERIFY(chooser.serialButton()->isChecked());
+        chooser.resize(420, 220);
+        chooser.show();
+        test::SaveScreenshot(chooser, "connection_type_chooser");
+    }
+
+    void okEmitsTheChosenKind() {
+        ConnectionTypeChooser chooser;
+        QSignalSpy spy(&chooser, &ConnectionTypeChooser::connectionChosen);
+        const LinkKind kinds[] = {LinkKind::Serial, LinkKind::Modem, LinkKind::Internet};
+        for (LinkKind kind : kinds) {
+            chooser.setChosenKind(kind);
+            chooser.okButton()->click();
+        }
+        QCOMPARE(spy.count(), 3);
+        for (int i = 0; i < 3; ++i) {
+            QCOMPARE(spy.at(i).at(0).value<LinkKind>(), kinds[i]);
+        }
+    }
+
+    void enterOnAChoicePressesOk() {
+        ConnectionTypeChooser chooser;
+        chooser.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&chooser));
+        QSignalSpy spy(&chooser, &ConnectionTypeChooser::connectionChosen);
+        chooser.internetButton()->setFocus();
+        QTest::keyClick(chooser.internetButton(), Qt::Key_Space);
+        QTest::keyClick(chooser.internetButton(), Qt::Key_Return);
+        QCOMPARE(spy.count(), 1);
+        QCOMPARE(spy.at(0).at(0).value<LinkKind>(), LinkKind::Internet);
+    }
+};
+
+QTEST_MAIN(TstConnectionTypeChooser)
+#include "tst_connection_type_chooser.moc"
