@@ -1,0 +1,119 @@
+#include <stdlib.h>
+
+#include <QLabel>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <memory>
+
+#include "../support/pty_line.h"
+#include "app/app_context.h"
+#include "connect/serial_connection_dialog.h"
+#include "modal_driver.h"
+#include "protocol/user_prompts.h"
+#include "sim_server.h"
+
+using namespace qvx;
+using namespace qvx::gui;
+
+class TstSerialConnectionDialog : public QObject {
+    Q_OBJECT
+  private:
+    QTemporaryDir dir_;
+    int registry_number_ = 0;
+    ScriptedPrompts prompts_;
+    std::unique_ptr<AppContext> app_;
+
+    static bool waitFor(const std::function<bool()>& condition, int ms = 20000) {
+        QElapsedTimer clock;
+        clock.start();
+        while (!condition() && clock.elapsed() < ms) {
+            QTest::qWait(20);
+        }
+        return condition();
+    }
+
+  private slots:
+    void init() {
+        app_ = std::make_unique<AppContext>(
+            prompts_,
+            RegistryStore(dir_.filePath(QString("registry-%1").arg(++registry_number_)).toStdString()));
+    }
+    void cleanup() {
+        ::unsetenv("QVX_SERIAL_PORTS");
+        app_.reset();
+    }
+
+    void opensIdleWithThePropertiesLine() {
+        SerialConnectionDialog dialog(*app_);
+        dialog.show();
+        QCOMPARE(dialog.windowTitle(), QString("Serial connection..."));
+        QCOMPARE(
+            dialog.promptLabel()->text(),
+            QString("Click <CONNECT> to continue using current settings,\nor click <Advanced>  to adjust the "
+                    "settings..."));
+        // A first run: automatic port and rate, simple protocol, and the 10 ms added wait.
+        QCOMPARE(dialog.propertiesLabel()->text(),
+                 QString("COM - Auto;   Baud - Auto;    ID - Simple;    Synchronize - Yes;    Wait - 10"));
+        QVERIFY(dialog.connectButton()->isEnabled());
+        QVERIFY(dialog.connectButton()->isDefault());
+        QVERIFY(dialog.advancedButton()->isEnabled());
+        test::SaveScreenshot(&dialog, "serial_connection_dialog_idle");
+    }
+
+    void noPortToOpenEndsInTheFailedState() {
+        ::setenv("QVX_SERIAL_PORTS", dir_.filePath("no-such-port").toLocal8Bit().constData(), 1);
+        SerialConnectionDialog dialog(*app_);
+        dialog.show();
+        dialog.connectButton()->click();
+        QVERIFY(waitFor([&] { return dialog.phase() == SerialConnectionDialog::Phase::Failed; }));
+        QCOMPARE(dialog.promptLabel()->text(), QString("Unable to establish a serial connection!..."));
+        QVERIFY(dialog.connectButton()->isEnabled());
+        QVERIFY(dialog.advancedButton()->isEnabled());
+        QVERIFY(dialog.cancelButton()->isEnabled());
+        QVERIFY(dialog.isVisible());
+        test::SaveScreenshot(&dialog, "serial_connection_dialog_failed");
+    }
+
+    void cancelDuringTheSearchClosesAsCancelledOnceTheWorkerEnded() {
+        test::PtyLine silent;
+        ::setenv("QVX_SERIAL_PORTS", silent.path().c_str(), 1);
+        SerialConnectionDialog dialog(*app_);
+        dialog.show();
+        dialog.connectButton()->click();
+        QCOMPARE(dialog.phase(), SerialConnectionDialog::Phase::Busy);
+        QCOMPARE(dialog.promptLabel()->text(), QString("Initializing serial communications..."));
+        QVERIFY(!dialog.connectButton()->isEnabled());
+        QVERIFY(!dialog.advancedButton()->isEnabled());
+        QVERIFY(dialog.cancelButton()->isEnabled());
+        QVERIFY(waitFor(
+            [&] { return dialog.statusLabel()->text().startsWith("Looking for initial response on "); }));
+        test::SaveScreenshot(&dialog, "serial_connection_dialog_busy");
+
+        dialog.cancelButton()->click();
+        QVERIFY(waitFor([&] { return !dialog.isVisible(); }, 5000));
+        QCOMPARE(dialog.result(), int(QDialog::Rejected));
+        QVERIFY(dialog.worker().attempts_made() < 8);
+        QVERIFY(!app_->state.cancel_connect.load());
+        QCOMPARE(app_->state.link_kind, LinkKind::None);
+    }
+
+    void aSensorOnThePortConnectsCalibratesAndCloses() {
+        sim::ServerSettings settings;
+        settings.transport = sim::Transport::Pty;
+        sim::SimServer sensor({sim::SensorSettings{}}, settings);
+        QVERIFY(sensor.Start());
+        ::setenv("QVX_SERIAL_PORTS", sensor.pty_path().c_str(), 1);
+        SerialConnectionDialog dialog(*app_);
+        dialog.show();
+        dialog.connectButton()->click();
+        QVERIFY(waitFor([&] { return !dialog.isVisible(); }));
+        QCOMPARE(dialog.result(), int(QDialog::Accepted));
+        QCOMPARE(app_->state.link_kind, LinkKind::Serial);
+        QCOMPARE(app_->state.connection_description, sensor.pty_path() + " @ 9600 bps");
+        QVERIFY(app_->state.base_response_wait_ms > 0);
+    }
+};
+
+QTEST_MAIN(TstSerialConnectionDialog)
+#include "tst_serial_connection_dialog.moc"
