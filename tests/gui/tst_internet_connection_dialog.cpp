@@ -53,7 +53,7 @@ class TstInternetConnectionDialog : public QObject {
         QCOMPARE(dialog.promptLabel()->text(),
                  QString("Enter the sensor's connection information or \nopen the IP Address Book..."));
         QCOMPARE(dialog.propertiesLabel()->text(),
-                 QString("  ID - Simple;    Synchronize - Yes;    Wait - 10"));
+                 QString("  ID - Simple;    Synchronize - Yes;    Wait - 0"));
         dialog.portField()->clear();
         QVERIFY(!dialog.connectButton()->isEnabled());
         QTest::keyClicks(dialog.portField(), "70000");

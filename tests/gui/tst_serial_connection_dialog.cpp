@@ -52,9 +52,9 @@ class TstSerialConnectionDialog : public QObject {
             dialog.promptLabel()->text(),
             QString("Click <CONNECT> to continue using current settings,\nor click <Advanced>  to adjust the "
                     "settings..."));
-        // A first run: automatic port and rate, simple protocol, and the 10 ms added wait.
+        // A first run: automatic port and rate, simple protocol, no added wait.
         QCOMPARE(dialog.propertiesLabel()->text(),
-                 QString("COM - Auto;   Baud - Auto;    ID - Simple;    Synchronize - Yes;    Wait - 10"));
+                 QString("COM - Auto;   Baud - Auto;    ID - Simple;    Synchronize - Yes;    Wait - 0"));
         QVERIFY(dialog.connectButton()->isEnabled());
         QVERIFY(dialog.connectButton()->isDefault());
         QVERIFY(dialog.advancedButton()->isEnabled());
