@@ -1,5 +1,6 @@
 #include <stdlib.h>
 
+#include <QComboBox>
 #include <QLabel>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -10,6 +11,7 @@
 #include "app/app_context.h"
 #include "connect/serial_connection_dialog.h"
 #include "modal_driver.h"
+#include "platform/registry_store.h"
 #include "protocol/user_prompts.h"
 #include "sim_server.h"
 
@@ -112,6 +114,42 @@ class TstSerialConnectionDialog : public QObject {
         QCOMPARE(app_->state.link_kind, LinkKind::Serial);
         QCOMPARE(app_->state.connection_description, sensor.pty_path() + " @ 9600 bps");
         QVERIFY(app_->state.base_response_wait_ms > 0);
+    }
+
+    // The selection window is asked for by the worker and shown on the user-interface thread.
+    void automaticDetectionShowsTheSelectionAndConnectsToTheChosenSensor() {
+        std::vector<sim::SensorSettings> sensors(2);
+        sensors[0].id = "0101";
+        sensors[1].id = "0202";
+        for (auto& sensor : sensors) {
+            sensor.multi_drop_network = true;
+        }
+        sim::ServerSettings settings;
+        settings.transport = sim::Transport::Pty;
+        sim::SimServer line(sensors, settings);
+        QVERIFY(line.Start());
+        ::setenv("QVX_SERIAL_PORTS", line.pty_path().c_str(), 1);
+        app_->registry.CreateKey(kKeyConnectionDefaults);
+        app_->registry.SetInt(kKeyConnectionDefaults, "Serial Multi-drop Detection", 1);
+
+        SerialConnectionDialog dialog(*app_);
+        QCOMPARE(dialog.propertiesLabel()->text(),
+                 QString("COM - Auto;   Baud - Auto;    ID - Auto;    Synchronize - Yes;    Wait - 0"));
+        dialog.show();
+        test::ModalDriver driver("continueButton");
+        driver.before_click = [](QWidget* window) {
+            QVERIFY(QThread::currentThread() == qApp->thread());
+            window->findChild<QComboBox*>("idList")->setCurrentIndex(1);
+        };
+        dialog.connectButton()->click();
+        QVERIFY(waitFor([&] { return !dialog.isVisible(); }));
+        QVERIFY(driver.clicked());
+        QCOMPARE(driver.caption(), QString("Select the sensor ID..."));
+        QCOMPARE(dialog.result(), int(QDialog::Accepted));
+        QCOMPARE(app_->state.multidrop_target_id, std::string("0202"));
+        QCOMPARE(app_->state.link_kind, LinkKind::Serial);
+        QVERIFY(line.sensor(0).muted());
+        QVERIFY(line.sensor(1).muted());
     }
 };
 
