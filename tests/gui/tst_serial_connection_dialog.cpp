@@ -134,7 +134,7 @@ class TstSerialConnectionDialog : public QObject {
 
         SerialConnectionDialog dialog(*app_);
         QCOMPARE(dialog.propertiesLabel()->text(),
-                 QString("COM - Auto;   Baud - Auto;    ID - Auto;    Synchronize - Yes;    Wait - 0"));
+                 QString("COM - Auto;   Baud - Auto;    ID - Auto;    Synchronize - Yes;    Wait - 10"));
         dialog.show();
         test::ModalDriver driver("continueButton");
         driver.before_click = [](QWidget* window) {
