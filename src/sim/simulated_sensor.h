@@ -1,0 +1,165 @@
+#pragma once
+// The sensor side of the command protocol: the sensor's state and the request -> reply logic, no
+// I/O. A transport feeds it request frames (without their CR) and writes back what it answers.
+// All public members are thread-safe, so a test may inspect a sensor that a server thread drives.
+
+#include <chrono>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "sensor_records.h"
+#include "traffic_model.h"
+
+namespace qvx::sim {
+
+inline constexpr std::size_t kFlashCapacity = 2975;
+inline constexpr std::size_t kSramCapacity = 246;
+inline constexpr std::size_t kEventQueueCapacity = 256;
+
+struct SensorSettings {
+    std::string id = "0001";          // multi-drop ID, 4 characters
+    bool multi_drop_network = false;  // answers only frames addressed to its ID
+    std::uint32_t seed = 1;
+    int lanes = 4;
+    char units = 'E';
+    std::uint32_t interval_seconds = 20;
+    bool forward_fire = false;
+    std::string version_text;  // the whole "S5" text; empty: built from version
+    VersionParts version;
+    char config_mode = '2';
+    std::int64_t clock_offset_seconds = 0;     // sensor clock minus the PC's UTC clock
+    std::optional<std::uint32_t> clock_start;  // sensor seconds at start; overrides PC time + offset
+    int history_records = 60;                  // completed intervals already stored at start
+    bool firewall = true;                      // writes refused while protected
+    SensorPort port = SensorPort::Rs232;       // the port the program is connected through
+    std::uint32_t baud = 9600;                 // that port's rate
+    int auto_config_seconds = 10;              // automatic lane configuration: mode '0' -> '1'
+};
+
+// What the sensor sends for one request.
+struct SensorReply {
+    bool silent = true;
+    std::string text;             // the whole reply frame including its CR
+    std::uint32_t line_rate = 0;  // the rate the reply goes out at (the rate before the request)
+};
+
+enum class RecordKind { Config, Extended, Collection, SfAlgorithm, SfNoise, SfOccupancy, Ff0, Ff1, Ff2, Ff3 };
+enum class IntervalBuffer { Flash, Sram };
+
+class SimulatedSensor {
+  public:
+    using Clock = std::chrono::steady_clock;
+
+    explicit SimulatedSensor(SensorSettings settings);
+
+    // One request frame without its CR, possibly "Z0" + ID prefixed.
+    SensorReply HandleFrame(std::string_view frame);
+
+    // --- state, for transports and assertions ---
+    std::string id() const;
+    std::uint32_t LineRate() const;  // the connection port's rate from the configuration record
+    bool muted() const;
+    bool is_protected() const;
+    bool push_mode() const;
+    char config_mode() const;
+    std::uint32_t SensorSeconds() const;
+    std::string Record(RecordKind kind) const;
+    std::size_t StoredIntervals(IntervalBuffer buffer) const;
+    std::string StoredInterval(IntervalBuffer buffer, std::size_t index) const;  // 1 = newest
+    int lanes() const;
+
+    // --- test controls ---
+    void AdvanceClock(std::chrono::milliseconds amount);  // moves sensor time without waiting
+    void SetFirewall(bool enabled);
+    void SetRecord(RecordKind kind, std::string record);
+
+  private:
+    struct Answer {
+        enum class Kind { Data, Status, Silent } kind = Kind::Silent;
+        std::string text;
+    };
+    static Answer Data(std::string text) { return {Answer::Kind::Data, std::move(text)}; }
+    static Answer Status(std::string word) { return {Answer::Kind::Status, std::move(word)}; }
+    static Answer Silent() { return {}; }
+
+    using Handler = std::function<Answer(SimulatedSensor&, std::string_view)>;
+    static const std::unordered_map<std::string, Handler>& Handlers();
+
+    Answer Dispatch(const std::string& code, std::string_view payload);
+    Answer WriteRecord(RecordKind kind, std::string_view payload);
+    Answer SetBaudCodes(std::string_view payload);
+    Answer SetTime(std::string_view payload);
+    Answer SetConfigMode(std::string_view payload);
+    Answer IndexedInterval(std::string_view payload);
+    Answer LatestInterval();
+    Answer NextEvent();
+    Answer ReadMemory(std::string_view payload);
+
+    std::string& RecordRef(RecordKind kind);
+    const std::string& RecordRef(RecordKind kind) const;
+    void StoreRecordLocked(RecordKind kind, std::string record);
+    void SaveRecords();
+    void RestoreSavedRecords();
+    void ApplyConfigInfo();
+    void ResetToDefaults();
+    bool AnswersBareFrames() const;
+    char CurrentConfigModeLocked();
+
+    Clock::time_point SteadyNowLocked() const { return Clock::now() + skipped_; }
+    std::uint64_t SensorMillisLocked() const;
+    void SetSensorSecondsLocked(std::uint32_t seconds);
+    void CatchUpLocked();
+    void CompleteIntervalLocked(std::uint64_t end_time);
+    void ResetScheduleLocked();
+    const std::deque<std::string>& SelectedBufferLocked() const;
+    std::uint32_t ActuationMaskLocked() const;
+    std::uint32_t LineRateLocked() const;
+
+    mutable std::mutex mutex_;
+    SensorSettings settings_;
+    RecordSeed seed_;
+    TrafficModel traffic_;
+
+    std::string config_;
+    std::string extended_;
+    std::string collection_;
+    std::string sf_algorithm_;
+    std::string sf_noise_;
+    std::string sf_occupancy_;
+    std::string ff_[4];
+    std::vector<std::string> saved_records_;  // the copy "SE" stores and a reset restores
+    std::string version_;
+    std::string id_;
+    std::uint32_t interval_seconds_;
+    int lanes_;
+
+    char config_mode_;
+    std::optional<Clock::time_point> auto_config_since_;
+    bool protected_ = true;
+    bool push_mode_ = true;
+    bool muted_ = false;
+    std::uint32_t pll_[3] = {0x00010203, 0x00000A00, 0x00000010};
+
+    // Sensor clock: base_seconds_ at base_time_, running on the steady clock.
+    std::uint32_t base_seconds_ = 0;
+    Clock::time_point base_time_;
+    std::chrono::milliseconds advanced_{0};  // AdvanceClock since the clock was last set
+    std::chrono::milliseconds skipped_{0};   // AdvanceClock in all; moves the sensor's own timers
+
+    std::uint64_t next_interval_end_ = 0;  // 64-bit: a clock set near FFFFFFFF must not wrap here
+    std::deque<std::string> flash_;
+    std::deque<std::string> sram_;
+    std::string latest_;                 // the last completed interval, what "X0" reports
+    std::vector<Vehicle> next_vehicle_;  // per lane
+    std::vector<std::uint64_t> vehicle_number_;
+    std::deque<std::string> events_;
+};
+
+}  // namespace qvx::sim
