@@ -366,6 +366,7 @@ std::size_t SensorLink::SerialReadUntil(std::string& out, std::size_t max_len, i
     LineScanner scanner(max_len, terminator, escape);
     const std::size_t start_size = out.size();
     char buffer[kChunkSize];
+    bool hung_up = false;  // a hung-up tty polls readable forever but reads nothing
     for (;;) {
         // Read while bytes come; a terminator is looked for byte by byte so that nothing after it
         // is taken from the port.
@@ -377,8 +378,8 @@ std::size_t SensorLink::SerialReadUntil(std::string& out, std::size_t max_len, i
             if (got.status == ReadStatus::Data) {
                 out.append(buffer, bulk ? got.count : scanner.Take(buffer, got.count));
                 over = bulk || scanner.finished();
-            } else if (got.status != ReadStatus::Empty) {
-                state_.last_link_error = static_cast<std::uint32_t>(ErrorOf(got));
+            } else if (got.status != ReadStatus::Empty || hung_up) {
+                state_.last_link_error = static_cast<std::uint32_t>(hung_up ? EIO : ErrorOf(got));
                 over = true;
             }
             if (over || got.status == ReadStatus::Empty) {
@@ -388,11 +389,7 @@ std::size_t SensorLink::SerialReadUntil(std::string& out, std::size_t max_len, i
         if (over || deadline.Expired()) {
             break;
         }
-        const auto wait = WaitFor(serial_fd_, deadline.Remaining());
-        if (!wait.ready && wait.hangup) {
-            state_.last_link_error = EIO;
-            break;
-        }
+        hung_up = WaitFor(serial_fd_, deadline.Remaining()).hangup;
     }
     return out.size() - start_size;
 }
@@ -416,7 +413,7 @@ std::size_t SensorLink::SerialReadAvailable(std::string& out, std::size_t max_le
         }
         if (got.status != ReadStatus::Empty) {
             state_.last_link_error = static_cast<std::uint32_t>(ErrorOf(got));
-        } else if (taken == 0 && wait.hangup && !wait.ready) {
+        } else if (taken == 0 && wait.hangup) {
             state_.last_link_error = EIO;
         }
         break;
@@ -445,6 +442,7 @@ std::size_t SensorLink::SerialReadRaw(std::string& out, std::size_t count) {
     const bool has_interval = !first_bytes && t.read_interval != 0 && t.read_interval != kAll;
     const Deadline total(total_limit);
     Clock::time_point last_byte{};
+    bool hung_up = false;
     std::size_t taken = 0;
     char buffer[kChunkSize];
     while (taken < count) {
@@ -456,8 +454,8 @@ std::size_t SensorLink::SerialReadRaw(std::string& out, std::size_t count) {
             last_byte = Clock::now();
             continue;
         }
-        if (got.status != ReadStatus::Empty) {
-            state_.last_link_error = static_cast<std::uint32_t>(ErrorOf(got));
+        if (got.status != ReadStatus::Empty || hung_up) {
+            state_.last_link_error = static_cast<std::uint32_t>(hung_up ? EIO : ErrorOf(got));
             break;
         }
         if (immediate || (first_bytes && taken > 0)) {
@@ -472,11 +470,7 @@ std::size_t SensorLink::SerialReadRaw(std::string& out, std::size_t count) {
         if (wait <= Clock::duration::zero()) {
             break;
         }
-        const auto outcome = WaitFor(serial_fd_, wait);
-        if (!outcome.ready && outcome.hangup) {
-            state_.last_link_error = EIO;
-            break;
-        }
+        hung_up = WaitFor(serial_fd_, wait).hangup;
     }
     return taken;
 }
