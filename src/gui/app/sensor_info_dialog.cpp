@@ -66,11 +66,11 @@ void SensorInfoDialog::showEvent(QShowEvent* event) {
     QTimer::singleShot(0, this, [this] {
         SensorInformation info;
         RunLinkWork([&] { ReadSensorInformationExclusive(app_, info); });
-        show(info);
+        showInformation(info);
     });
 }
 
-void SensorInfoDialog::show(const SensorInformation& info) {
+void SensorInfoDialog::showInformation(const SensorInformation& info) {
     const std::string* values[] = {&info.serial_number,    &info.description, &info.location, &info.sensor_id,
                                    &info.serial_interface, &info.dsp,         &info.fpga};
     for (std::size_t k = 0; k < fields_.size(); ++k)

@@ -26,7 +26,7 @@ class SensorInfoDialog : public QDialog {
     void showEvent(QShowEvent* event) override;
 
   private:
-    void show(const SensorInformation& info);
+    void showInformation(const SensorInformation& info);
 
     AppContext& app_;
     bool read_ = false;

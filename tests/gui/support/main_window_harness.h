@@ -15,7 +15,7 @@
 #include "app/main_window.h"
 #include "sim_server.h"
 
-namespace qvx::gui::test {
+namespace qvx::test {
 
 class MainWindowHarness {
   public:
@@ -50,21 +50,21 @@ class MainWindowHarness {
     // Builds the program and shows the main window; with connect, the first connection uses the
     // parameters file.
     void open(bool connect = true) {
-        MainWindowOptions options;
+        gui::MainWindowOptions options;
         options.splash_ms = 0;
         if (connect)
             options.pending_address = params_path_;
-        application_ = std::make_unique<Application>(options);
+        application_ = std::make_unique<gui::Application>(options);
         application_->window().show();
     }
 
-    Application& application() { return *application_; }
-    MainWindow& window() { return application_->window(); }
+    gui::Application& application() { return *application_; }
+    gui::MainWindow& window() { return application_->window(); }
     AppContext& context() { return application_->context(); }
 
     // Waits for the connect sequence (menus installed with a sensor connected).
     bool waitConnected(int timeout_ms = 30000) {
-        QSignalSpy finished(&window(), &MainWindow::connectSequenceFinished);
+        QSignalSpy finished(&window(), &gui::MainWindow::connectSequenceFinished);
         return finished.wait(timeout_ms) && window().connected();
     }
 
@@ -86,9 +86,9 @@ class MainWindowHarness {
     QTemporaryDir dir_;
     QString params_path_;
     std::unique_ptr<sim::SimServer> server_;
-    std::unique_ptr<Application> application_;
+    std::unique_ptr<gui::Application> application_;
     bool started_ = false;
     std::size_t consumed_ = 0;
 };
 
-}  // namespace qvx::gui::test
+}  // namespace qvx::test
