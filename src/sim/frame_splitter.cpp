@@ -16,7 +16,8 @@ std::vector<std::string> FrameSplitter::Feed(std::string_view bytes) {
             continue;
         }
         pending_ += byte;
-        if (pending_ == "+++") {
+        if (pending_ == kModemEscape) {
+            frames.push_back(std::move(pending_));  // the escape carries no CR
             pending_.clear();
         } else if (pending_.size() > kMaxRequestLength) {
             pending_.clear();

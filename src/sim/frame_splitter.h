@@ -1,6 +1,6 @@
 #pragma once
 // Cuts the incoming byte stream into request frames: a frame ends at CR. Line feeds are dropped,
-// a modem escape "+++" (which carries no CR) is discarded, and a run without CR longer than any
+// a modem escape "+++" (which carries no CR) is a frame of its own, and a run without CR longer than any
 // request is thrown away so that line noise cannot grow the buffer.
 
 #include <string>
@@ -10,6 +10,7 @@
 namespace qvx::sim {
 
 inline constexpr std::size_t kMaxRequestLength = 8192;
+inline constexpr const char* kModemEscape = "+++";
 
 class FrameSplitter {
   public:

@@ -142,6 +142,7 @@ const std::map<std::string, FlagHandler>& FlagOptions() {
              p.transport_chosen = true;
          }},
         {"--no-pacing", [](Parser& p) { p.options.server.pacing = false; }},
+        {"--modem", [](Parser& p) { p.options.server.modem = true; }},
         {"--forward-fire", [](Parser& p) { p.sensor.forward_fire = true; }},
         {"--no-firewall", [](Parser& p) { p.sensor.firewall = false; }},
         {"--noise", [](Parser& p) { p.options.server.faults.noise = true; }},
@@ -212,6 +213,9 @@ Transport:
                         line runs at its configured rate
   --tcp PORT            serve on 127.0.0.1:PORT, one client at a time (0: any free port)
   --no-pacing           pty: write replies at once instead of at the line rate
+  --modem               a Hayes modem in front of the sensors: it answers "AT" commands with
+                        OK, "ATDT<number>" with CONNECT <rate> and then passes frames to
+                        the sensors until "+++" returns it to command mode
 
 Sensors:
   --ids ID,ID,...       sensors on a multi-drop line, 4-character IDs; each answers only

@@ -251,7 +251,41 @@ void SimServer::ReadRequests() {
 // ---------------------------------------------------------------------------------------------
 // Exchanges and faults
 
+// The modem answers AT commands while it is offline; dialling connects it to the sensors and the
+// escape takes it back to command mode. True when the text was the modem's.
+bool SimServer::HandleModemText(const std::string& frame) {
+    if (frame == kModemEscape) {
+        if (modem_online_) {
+            modem_online_ = false;
+            WriteAll("\r\nOK\r\n", 0);
+        }
+        return true;
+    }
+    if (modem_online_) {
+        return false;
+    }
+    if (frame.rfind("AT", 0) != 0) {
+        return true;  // offline, nothing reaches the sensors
+    }
+    const bool dial = frame.find("DT") != std::string::npos || frame.find("DP") != std::string::npos;
+    if (dial) {
+        modem_online_ = true;
+        const std::uint32_t rate = sensors_.empty() ? 9600 : sensors_.front()->LineRate();
+        WriteAll("\r\nCONNECT " + std::to_string(rate) + "\r\n", 0);
+    } else {
+        WriteAll("\r\nOK\r\n", 0);
+    }
+    return true;
+}
+
 void SimServer::HandleFrame(const std::string& frame) {
+    if (settings_.modem && HandleModemText(frame)) {
+        LogRequest(frame);
+        return;
+    }
+    if (frame == kModemEscape) {
+        return;  // without a modem the escape is line noise
+    }
     LogRequest(frame);
     const std::size_t exchange = ++exchanges_;
     ++exchanges_on_connection_;

@@ -35,6 +35,7 @@ struct ServerSettings {
     Transport transport = Transport::Tcp;
     std::uint16_t tcp_port = 0;  // 0: an ephemeral port
     bool pacing = true;          // pty: replies take the time the line rate needs
+    bool modem = false;          // a Hayes modem in front: AT commands until dialled, "+++" escapes
     FaultSettings faults;
     std::string log_path;  // one line per request frame; empty: no file
 };
@@ -70,6 +71,7 @@ class SimServer {
     void ReadRequests();
     void CloseClient();
     void HandleFrame(const std::string& frame);
+    bool HandleModemText(const std::string& frame);
     void SendReply(std::string text, std::uint32_t line_rate);
     bool DropThisReply();
     void WriteAll(const std::string& bytes, std::uint32_t line_rate);
@@ -95,6 +97,7 @@ class SimServer {
     std::atomic<std::size_t> connections_{0};
     std::size_t exchanges_on_connection_ = 0;
     std::size_t replies_ = 0;
+    bool modem_online_ = false;  // dialled: frames reach the sensors
     std::mt19937 fault_random_;
 
     mutable std::mutex log_mutex_;

@@ -151,6 +151,27 @@ TEST(SimServerMultiDrop, DiscoveryListsEverySensorAndAddressingPicksOne) {
     EXPECT_EQ(client.ReadFor(500).size(), 3 * 11u);
 }
 
+TEST(SimServerModem, AnswersAtCommandsUntilDialledAndEscapesBackToCommandMode) {
+    ServerSettings settings = Tcp();
+    settings.modem = true;
+    SimServer server(OneSensor(), settings);
+    ASSERT_TRUE(server.Start());
+    SimTestClient client = SimTestClient::Tcp(server.tcp_port());
+    client.Send("ATL0\r");
+    EXPECT_EQ(client.ReadFor(300), "\r\nOK\r\n");
+    client.Send("S6\r");
+    EXPECT_EQ(client.ReadFor(300), "") << "the sensor is not reached before dialling";
+    client.Send("ATDT5551234\r");
+    EXPECT_EQ(client.ReadFor(300), "\r\nCONNECT 9600\r\n");
+    EXPECT_EQ(client.Exchange("S6"), "S62\r");
+    client.Send("+++");
+    EXPECT_EQ(client.ReadFor(300), "\r\nOK\r\n");
+    client.Send("ATH0\r");
+    EXPECT_EQ(client.ReadFor(300), "\r\nOK\r\n");
+    client.Send("S6\r");
+    EXPECT_EQ(client.ReadFor(300), "");
+}
+
 TEST(SimServerFaults, DropEveryNthReply) {
     FaultSettings faults;
     faults.drop_every = 2;

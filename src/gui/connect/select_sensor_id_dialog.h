@@ -9,6 +9,7 @@
 
 #include "background_task.h"
 #include "connect/multidrop.h"
+#include "link/connection_state.h"
 
 class QComboBox;
 class QLabel;

@@ -1,0 +1,78 @@
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <memory>
+
+#include "app/app_context.h"
+#include "connect/connection_properties_dialog.h"
+#include "connect/internet_connect.h"
+#include "modal_driver.h"
+#include "protocol/user_prompts.h"
+#include "sim_server.h"
+
+using namespace qvx;
+using namespace qvx::gui;
+
+class TstConnectionPropertiesDialog : public QObject {
+    Q_OBJECT
+  private:
+    QTemporaryDir dir_;
+    int registry_number_ = 0;
+    ScriptedPrompts prompts_;
+    std::unique_ptr<AppContext> app_;
+
+  private slots:
+    void init() {
+        app_ = std::make_unique<AppContext>(
+            prompts_,
+            RegistryStore(dir_.filePath(QString("registry-%1").arg(++registry_number_)).toStdString()));
+    }
+    void cleanup() { app_.reset(); }
+
+    void withoutALinkNothingCanBeEdited() {
+        ConnectionPropertiesDialog dialog(*app_);
+        QCOMPARE(dialog.windowTitle(), QString("Current Connection Properties"));
+        QCOMPARE(dialog.typeLabel()->text(), QString("Disconnected"));
+        QCOMPARE(dialog.addressCaption()->text(), QString("Address:"));
+        QCOMPARE(dialog.addressLabel()->text(), QString("None"));
+        QCOMPARE(dialog.protocolLabel()->text(), QString("None"));
+        QCOMPARE(dialog.automaticLabel()->text(), QString("0"));
+        QVERIFY(!dialog.additionalField()->isEnabled());
+        QVERIFY(!dialog.recalculateButton()->isEnabled());
+        QVERIFY(!dialog.saveButton()->isEnabled());
+    }
+
+    void recalculateMeasuresTheLinkAndTheAdditionalWaitAddsUp() {
+        sim::SimServer sensor({sim::SensorSettings{}}, sim::ServerSettings{});
+        QVERIFY(sensor.Start());
+        PrepareInternetConnect(*app_, "127.0.0.1", std::to_string(sensor.tcp_port()));
+        QCOMPARE(app_->link.TcpConnect(), 1);
+        app_->state.connection_description = "127.0.0.1/" + std::to_string(sensor.tcp_port());
+        app_->state.base_response_wait_ms = 999;
+
+        ConnectionPropertiesDialog dialog(*app_);
+        dialog.show();
+        QCOMPARE(dialog.typeLabel()->text(), QString("Internet"));
+        QCOMPARE(dialog.protocolLabel()->text(), QString("Simple Quorvix Network"));
+        dialog.additionalField()->setText("250");
+        QCOMPARE(app_->state.response_wait_ms.load(), 250);
+        QCOMPARE(dialog.totalLabel()->text(), QString("1249"));
+        dialog.recalculateButton()->click();
+        QVERIFY(QTest::qWaitFor([&] { return !dialog.recalculating(); }, 20000));
+        QTest::qWait(100);
+        QVERIFY(app_->state.base_response_wait_ms < 999);
+        QCOMPARE(dialog.automaticLabel()->text(), QString::number(app_->state.base_response_wait_ms));
+        QCOMPARE(dialog.totalLabel()->text(), QString::number(app_->state.base_response_wait_ms + 250));
+        QVERIFY(!app_->objects.Event("GetPropertiesEvent").IsSet());
+        test::SaveScreenshot(&dialog, "connection_properties_dialog");
+
+        dialog.saveButton()->click();
+        QCOMPARE(app_->registry.GetInt(kKeyConnectionDefaults, "User Added Delay"), 250);
+        QCOMPARE(app_->registry.GetBinary(kKeyConnectionDefaults, "Use Delay")->size(), std::size_t{1});
+    }
+};
+
+QTEST_MAIN(TstConnectionPropertiesDialog)
+#include "tst_connection_properties_dialog.moc"

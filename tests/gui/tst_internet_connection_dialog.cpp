@@ -1,0 +1,139 @@
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <fstream>
+#include <memory>
+
+#include "app/app_context.h"
+#include "connect/internet_connection_dialog.h"
+#include "modal_driver.h"
+#include "protocol/user_prompts.h"
+#include "sim_server.h"
+
+using namespace qvx;
+using namespace qvx::gui;
+
+class TstInternetConnectionDialog : public QObject {
+    Q_OBJECT
+  private:
+    QTemporaryDir dir_;
+    int registry_number_ = 0;
+    ScriptedPrompts prompts_;
+    std::unique_ptr<AppContext> app_;
+
+    static bool waitFor(const std::function<bool()>& condition, int ms = 20000) {
+        QElapsedTimer clock;
+        clock.start();
+        while (!condition() && clock.elapsed() < ms) {
+            QTest::qWait(20);
+        }
+        return condition();
+    }
+
+    QString writeParameters(const std::string& text) {
+        const QString path = dir_.filePath(QString("params-%1").arg(registry_number_));
+        std::ofstream(path.toStdString(), std::ios::binary) << text;
+        return path;
+    }
+
+  private slots:
+    void init() {
+        app_ = std::make_unique<AppContext>(
+            prompts_,
+            RegistryStore(dir_.filePath(QString("registry-%1").arg(++registry_number_)).toStdString()));
+    }
+    void cleanup() { app_.reset(); }
+
+    void thePortIsClampedAndConnectNeedsAPort() {
+        InternetConnectionDialog dialog(*app_);
+        dialog.show();
+        QCOMPARE(dialog.windowTitle(), QString("Internet connection..."));
+        QCOMPARE(dialog.promptLabel()->text(),
+                 QString("Enter the sensor's connection information or \nopen the IP Address Book..."));
+        QCOMPARE(dialog.propertiesLabel()->text(),
+                 QString("  ID - Simple;    Synchronize - Yes;    Wait - 0"));
+        dialog.portField()->clear();
+        QVERIFY(!dialog.connectButton()->isEnabled());
+        QTest::keyClicks(dialog.portField(), "70000");
+        QCOMPARE(dialog.portField()->text(), QString("65535"));
+        QCOMPARE(app_->state.tcp_port, 65535);
+        QVERIFY(dialog.connectButton()->isEnabled());
+        QTest::keyClicks(dialog.addressField(), "192.168.001.0201234");
+        QCOMPARE(dialog.addressField()->text(), QString("192.168.001.020"));
+        test::SaveScreenshot(&dialog, "internet_connection_dialog_idle");
+    }
+
+    void autoConnectWithAParametersFileEndsConnected() {
+        sim::SimServer sensor({sim::SensorSettings{}}, sim::ServerSettings{});
+        QVERIFY(sensor.Start());
+        const std::string port = std::to_string(sensor.tcp_port());
+        InternetConnectionDialog dialog(*app_, writeParameters("127.0.0.1 " + port + "\r\n"), true);
+        QCOMPARE(dialog.addressField()->text(), QString("127.0.0.1"));
+        QCOMPARE(dialog.run(), int(QDialog::Accepted));
+        QCOMPARE(app_->state.link_kind, LinkKind::Internet);
+        QVERIFY(app_->state.socket_open);
+        QCOMPARE(app_->state.connection_description, "127.0.0.1/" + port);
+        QVERIFY(prompts_.messages.empty());
+    }
+
+    void disconnectAndCancelCloseTheSocket() {
+        sim::SimServer sensor({sim::SensorSettings{}}, sim::ServerSettings{});
+        QVERIFY(sensor.Start());
+        InternetConnectionDialog dialog(*app_);
+        dialog.show();
+        dialog.addressField()->setText("127.0.0.1");
+        dialog.portField()->setText(QString::number(sensor.tcp_port()));
+        dialog.connectButton()->click();
+        QVERIFY(dialog.statusLabel()->text().startsWith("Connecting to 127.0.0.1"));
+        QVERIFY(waitFor([&] { return dialog.connectButton()->text() == "Disconnect"; }));
+        QCOMPARE(dialog.statusLabel()->text(), QString("Remote connection established!"));
+        QCOMPARE(dialog.cancelButton()->text(), QString("Continue"));
+        QVERIFY(dialog.connectButton()->isEnabled());
+        test::SaveScreenshot(&dialog, "internet_connection_dialog_connected");
+        dialog.connectButton()->click();
+        QCOMPARE(dialog.statusLabel()->text(), QString("Remote connection terminated!"));
+        QVERIFY(!app_->state.socket_open);
+        QCOMPARE(dialog.cancelButton()->text(), QString("Cancel"));
+        dialog.cancelButton()->click();
+        QCOMPARE(dialog.result(), int(QDialog::Rejected));
+    }
+
+    // The worker is inside a slow probe: the window says so, waits until the worker took the
+    // cancel back, and only then closes the socket and itself.
+    void cancelWhileConnectingWaitsForTheWorker() {
+        sim::ServerSettings settings;
+        settings.faults.slow_ms = 1500;
+        sim::SimServer sensor({sim::SensorSettings{}}, settings);
+        QVERIFY(sensor.Start());
+        InternetConnectionDialog dialog(*app_);
+        dialog.show();
+        dialog.addressField()->setText("127.0.0.1");
+        dialog.portField()->setText(QString::number(sensor.tcp_port()));
+        dialog.connectButton()->click();
+        QVERIFY(waitFor([&] { return sensor.exchanges() > 0; }));
+        dialog.cancelButton()->click();
+        QCOMPARE(dialog.statusLabel()->text(), QString("Cancelling connection attempt...please wait..."));
+        QVERIFY(!dialog.cancelButton()->isEnabled());
+        QVERIFY(dialog.isVisible());
+        QVERIFY(dialog.workerRunning());
+        QVERIFY(waitFor([&] { return !dialog.isVisible(); }));
+        QCOMPARE(dialog.result(), int(QDialog::Rejected));
+        QVERIFY(!app_->state.cancel_connect.load());
+        QVERIFY(!app_->state.socket_open);
+    }
+
+    void anUnusableParametersFileIsReportedAndNotUsed() {
+        InternetConnectionDialog dialog(*app_, writeParameters("garbage\n"), false);
+        QTimer::singleShot(0, &dialog, &QDialog::reject);
+        dialog.run();
+        QCOMPARE(prompts_.messages.size(), std::size_t{1});
+        QCOMPARE(prompts_.messages[0].text,
+                 std::string("Error processing Input Parameters File, Parameters not used."));
+        QCOMPARE(dialog.addressField()->text(), QString());
+    }
+};
+
+QTEST_MAIN(TstInternetConnectionDialog)
+#include "tst_internet_connection_dialog.moc"

@@ -1,0 +1,157 @@
+#include <stdlib.h>
+
+#include <QComboBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <memory>
+
+#include "../support/pty_line.h"
+#include "app/app_context.h"
+#include "connect/serial_connection_dialog.h"
+#include "modal_driver.h"
+#include "platform/registry_store.h"
+#include "protocol/user_prompts.h"
+#include "sim_server.h"
+
+using namespace qvx;
+using namespace qvx::gui;
+
+class TstSerialConnectionDialog : public QObject {
+    Q_OBJECT
+  private:
+    QTemporaryDir dir_;
+    int registry_number_ = 0;
+    ScriptedPrompts prompts_;
+    std::unique_ptr<AppContext> app_;
+
+    static bool waitFor(const std::function<bool()>& condition, int ms = 20000) {
+        QElapsedTimer clock;
+        clock.start();
+        while (!condition() && clock.elapsed() < ms) {
+            QTest::qWait(20);
+        }
+        return condition();
+    }
+
+  private slots:
+    void init() {
+        app_ = std::make_unique<AppContext>(
+            prompts_,
+            RegistryStore(dir_.filePath(QString("registry-%1").arg(++registry_number_)).toStdString()));
+    }
+    void cleanup() {
+        ::unsetenv("QVX_SERIAL_PORTS");
+        app_.reset();
+    }
+
+    void opensIdleWithThePropertiesLine() {
+        SerialConnectionDialog dialog(*app_);
+        dialog.show();
+        QCOMPARE(dialog.windowTitle(), QString("Serial connection..."));
+        QCOMPARE(
+            dialog.promptLabel()->text(),
+            QString("Click <CONNECT> to continue using current settings,\nor click <Advanced>  to adjust the "
+                    "settings..."));
+        // A first run: automatic port and rate, simple protocol, no added wait.
+        QCOMPARE(dialog.propertiesLabel()->text(),
+                 QString("COM - Auto;   Baud - Auto;    ID - Simple;    Synchronize - Yes;    Wait - 0"));
+        QVERIFY(dialog.connectButton()->isEnabled());
+        QVERIFY(dialog.connectButton()->isDefault());
+        QVERIFY(dialog.advancedButton()->isEnabled());
+        test::SaveScreenshot(&dialog, "serial_connection_dialog_idle");
+    }
+
+    void noPortToOpenEndsInTheFailedState() {
+        ::setenv("QVX_SERIAL_PORTS", dir_.filePath("no-such-port").toLocal8Bit().constData(), 1);
+        SerialConnectionDialog dialog(*app_);
+        dialog.show();
+        dialog.connectButton()->click();
+        QVERIFY(waitFor([&] { return dialog.phase() == SerialConnectionDialog::Phase::Failed; }));
+        QCOMPARE(dialog.promptLabel()->text(), QString("Unable to establish a serial connection!..."));
+        QVERIFY(dialog.connectButton()->isEnabled());
+        QVERIFY(dialog.advancedButton()->isEnabled());
+        QVERIFY(dialog.cancelButton()->isEnabled());
+        QVERIFY(dialog.isVisible());
+        test::SaveScreenshot(&dialog, "serial_connection_dialog_failed");
+    }
+
+    void cancelDuringTheSearchClosesAsCancelledOnceTheWorkerEnded() {
+        test::PtyLine silent;
+        ::setenv("QVX_SERIAL_PORTS", silent.path().c_str(), 1);
+        SerialConnectionDialog dialog(*app_);
+        dialog.show();
+        dialog.connectButton()->click();
+        QCOMPARE(dialog.phase(), SerialConnectionDialog::Phase::Busy);
+        QCOMPARE(dialog.promptLabel()->text(), QString("Initializing serial communications..."));
+        QVERIFY(!dialog.connectButton()->isEnabled());
+        QVERIFY(!dialog.advancedButton()->isEnabled());
+        QVERIFY(dialog.cancelButton()->isEnabled());
+        QVERIFY(waitFor(
+            [&] { return dialog.statusLabel()->text().startsWith("Looking for initial response on "); }));
+        test::SaveScreenshot(&dialog, "serial_connection_dialog_busy");
+
+        dialog.cancelButton()->click();
+        QVERIFY(waitFor([&] { return !dialog.isVisible(); }, 5000));
+        QCOMPARE(dialog.result(), int(QDialog::Rejected));
+        QVERIFY(dialog.worker().attempts_made() < 8);
+        QVERIFY(!app_->state.cancel_connect.load());
+        QCOMPARE(app_->state.link_kind, LinkKind::None);
+    }
+
+    void aSensorOnThePortConnectsCalibratesAndCloses() {
+        sim::ServerSettings settings;
+        settings.transport = sim::Transport::Pty;
+        sim::SimServer sensor({sim::SensorSettings{}}, settings);
+        QVERIFY(sensor.Start());
+        ::setenv("QVX_SERIAL_PORTS", sensor.pty_path().c_str(), 1);
+        SerialConnectionDialog dialog(*app_);
+        dialog.show();
+        dialog.connectButton()->click();
+        QVERIFY(waitFor([&] { return !dialog.isVisible(); }));
+        QCOMPARE(dialog.result(), int(QDialog::Accepted));
+        QCOMPARE(app_->state.link_kind, LinkKind::Serial);
+        QCOMPARE(app_->state.connection_description, sensor.pty_path() + " @ 9600 bps");
+        QVERIFY(app_->state.base_response_wait_ms > 0);
+    }
+
+    // The selection window is asked for by the worker and shown on the user-interface thread.
+    void automaticDetectionShowsTheSelectionAndConnectsToTheChosenSensor() {
+        std::vector<sim::SensorSettings> sensors(2);
+        sensors[0].id = "0101";
+        sensors[1].id = "0202";
+        for (auto& sensor : sensors) {
+            sensor.multi_drop_network = true;
+        }
+        sim::ServerSettings settings;
+        settings.transport = sim::Transport::Pty;
+        sim::SimServer line(sensors, settings);
+        QVERIFY(line.Start());
+        ::setenv("QVX_SERIAL_PORTS", line.pty_path().c_str(), 1);
+        app_->registry.CreateKey(kKeyConnectionDefaults);
+        app_->registry.SetInt(kKeyConnectionDefaults, "Serial Multi-drop Detection", 1);
+
+        SerialConnectionDialog dialog(*app_);
+        QCOMPARE(dialog.propertiesLabel()->text(),
+                 QString("COM - Auto;   Baud - Auto;    ID - Auto;    Synchronize - Yes;    Wait - 10"));
+        dialog.show();
+        test::ModalDriver driver("continueButton");
+        driver.before_click = [](QWidget* window) {
+            QVERIFY(QThread::currentThread() == qApp->thread());
+            window->findChild<QComboBox*>("idList")->setCurrentIndex(1);
+        };
+        dialog.connectButton()->click();
+        QVERIFY(waitFor([&] { return !dialog.isVisible(); }));
+        QVERIFY(driver.clicked());
+        QCOMPARE(driver.caption(), QString("Select the sensor ID..."));
+        QCOMPARE(dialog.result(), int(QDialog::Accepted));
+        QCOMPARE(app_->state.multidrop_target_id, std::string("0202"));
+        QCOMPARE(app_->state.link_kind, LinkKind::Serial);
+        QVERIFY(line.sensor(0).muted());
+        QVERIFY(line.sensor(1).muted());
+    }
+};
+
+QTEST_MAIN(TstSerialConnectionDialog)
+#include "tst_serial_connection_dialog.moc"
