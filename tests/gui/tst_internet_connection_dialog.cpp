@@ -100,6 +100,30 @@ class TstInternetConnectionDialog : public QObject {
         QCOMPARE(dialog.result(), int(QDialog::Rejected));
     }
 
+    // The worker is inside a slow probe: the window says so, waits until the worker took the
+    // cancel back, and only then closes the socket and itself.
+    void cancelWhileConnectingWaitsForTheWorker() {
+        sim::ServerSettings settings;
+        settings.faults.slow_ms = 1500;
+        sim::SimServer sensor({sim::SensorSettings{}}, settings);
+        QVERIFY(sensor.Start());
+        InternetConnectionDialog dialog(*app_);
+        dialog.show();
+        dialog.addressField()->setText("127.0.0.1");
+        dialog.portField()->setText(QString::number(sensor.tcp_port()));
+        dialog.connectButton()->click();
+        QVERIFY(waitFor([&] { return sensor.exchanges() > 0; }));
+        dialog.cancelButton()->click();
+        QCOMPARE(dialog.statusLabel()->text(), QString("Cancelling connection attempt...please wait..."));
+        QVERIFY(!dialog.cancelButton()->isEnabled());
+        QVERIFY(dialog.isVisible());
+        QVERIFY(dialog.workerRunning());
+        QVERIFY(waitFor([&] { return !dialog.isVisible(); }));
+        QCOMPARE(dialog.result(), int(QDialog::Rejected));
+        QVERIFY(!app_->state.cancel_connect.load());
+        QVERIFY(!app_->state.socket_open);
+    }
+
     void anUnusableParametersFileIsReportedAndNotUsed() {
         InternetConnectionDialog dialog(*app_, writeParameters("garbage\n"), false);
         QTimer::singleShot(0, &dialog, &QDialog::reject);

@@ -88,6 +88,23 @@ TEST_F(InternetConnectTest, AutomaticDetectionPollsInsteadOfStopPushAndSelectsAS
     EXPECT_TRUE(Logged(*line, "Z00202S87C3A9E1B5D2F486"));
 }
 
+TEST_F(InternetConnectTest, ACancelledSelectionReportsItAndClosesTheSocket) {
+    sim::SensorSettings sensor;
+    sensor.multi_drop_network = true;
+    auto line = StartTcpSensors({sensor});
+    app_.state.multidrop_mode = 1;
+    app_.state.multidrop_enabled = true;
+    PrepareInternetConnect(app_, "127.0.0.1", PortText(*line));
+
+    ASSERT_EQ(worker_.Run(), InternetConnectWorker::Outcome::Answered);
+    ProgressText status;
+    SensorSelector cancel = [](AppContext&) { return SensorSelection{false, 1}; };
+    EXPECT_EQ(AfterInternetConnect(app_, cancel, status), ConnectFinish::Cancelled);
+    EXPECT_EQ(status.Get(), "Remote connection canceled!");
+    EXPECT_FALSE(app_.state.socket_open);
+    EXPECT_EQ(app_.state.link_kind, LinkKind::None);
+}
+
 TEST_F(InternetConnectTest, NoListenerFailsAtOnce) {
     auto sensor = StartTcpSensors({sim::SensorSettings{}});
     const std::string port = PortText(*sensor);

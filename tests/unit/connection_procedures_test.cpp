@@ -149,3 +149,44 @@ TEST(InternetDescriptionTest, AddressSlashPortOrInformationUnavailable) {
 
 }  // namespace
 }  // namespace qvx
+
+namespace qvx {
+namespace {
+
+// The finishing step's branches after automatic ID detection, with the selection scripted.
+class AfterSerialConnectTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        app_.state.multidrop_mode = 1;
+        app_.state.multidrop_enabled = true;
+        app_.protocol.sleep_ms = [](int) {};
+        prompts_.default_communication_answer = 121;  // the user cancels the failed unprotect
+    }
+
+    SensorSelector Answer(bool continued, int count) {
+        return [continued, count](AppContext&) { return SensorSelection{continued, count}; };
+    }
+
+    ScratchFolder dir_;
+    ScriptedPrompts prompts_;
+    AppContext app_{prompts_, RegistryStore(dir_ / "registry")};
+    ProgressText status_;
+};
+
+TEST_F(AfterSerialConnectTest, ACancelledSelectionCancelsAndNoIdFoundFails) {
+    EXPECT_EQ(AfterSerialConnect(app_, true, Answer(false, 0), status_), ConnectFinish::Cancelled);
+    EXPECT_EQ(status_.Get(), "Automatically detecting multi-drop ID's...");
+    EXPECT_EQ(AfterSerialConnect(app_, true, Answer(true, 0), status_), ConnectFinish::Failed);
+    EXPECT_EQ(app_.state.link_kind, LinkKind::None);
+    EXPECT_TRUE(prompts_.communication_errors.empty());
+}
+
+TEST_F(AfterSerialConnectTest, AChosenSensorThatRefusesTheUnprotectCancels) {
+    // No port behind the link: the unprotect fails and is reported.
+    EXPECT_EQ(AfterSerialConnect(app_, true, Answer(true, 2), status_), ConnectFinish::Cancelled);
+    EXPECT_EQ(prompts_.communication_errors.size(), 1u);
+    EXPECT_EQ(app_.state.link_kind, LinkKind::None);
+}
+
+}  // namespace
+}  // namespace qvx

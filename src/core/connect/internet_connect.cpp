@@ -152,6 +152,7 @@ InternetConnectWorker::Outcome InternetConnectWorker::Run() {
         }
     }
     connecting_.store(false);
+    cancelled = cancelled || CancelSeen();
     if (answered && !cancelled && app_.state.multidrop_mode != kMultiDropDetect) {
         answered = Unprotect();
     }

@@ -1,5 +1,7 @@
 #include "protocol/frame.h"
 
+#include "protocol/hex_text.h"
+
 #include <cstdint>
 
 namespace qvx {
@@ -12,19 +14,6 @@ std::uint32_t ByteSum(std::string_view text) {
         sum += static_cast<unsigned char>(c);
     }
     return sum;
-}
-
-int HexDigitValue(char c) {
-    if (c >= '0' && c <= '9') {
-        return c - '0';
-    }
-    if (c >= 'A' && c <= 'F') {
-        return c - 'A' + 10;
-    }
-    if (c >= 'a' && c <= 'f') {
-        return c - 'a' + 10;
-    }
-    return -1;
 }
 
 }  // namespace
@@ -55,31 +44,19 @@ const char* TransactionResultText(int result) {
 }
 
 std::string ComputeFrameChecksum(std::string_view text) {
-    static const char kDigits[] = "0123456789ABCDEF";
     // Records are short 7-bit text, so the sum fits in four digits; longer input keeps the low 16 bits
     // so the field always has its fixed width (such a field can never verify, see below).
     const std::uint32_t sum = ByteSum(text) & 0xFFFF;
-    std::string field(4, '0');
-    for (int i = 0; i < 4; ++i) {
-        field[3 - i] = kDigits[(sum >> (4 * i)) & 0xF];
-    }
-    return field;
+    return hex::Format(sum, 4);
 }
 
 bool VerifyFrameChecksum(std::string_view data, std::string_view field) {
     if (field.size() != 4) {
         return false;
     }
-    std::uint32_t value = 0;
-    for (char c : field) {
-        const int digit = HexDigitValue(c);
-        if (digit < 0) {
-            return false;
-        }
-        value = value * 16 + static_cast<std::uint32_t>(digit);
-    }
+    const auto value = hex::Parse(field);
     // The whole sum is compared: a sum past 0xFFFF never matches a four-digit field.
-    return value == ByteSum(data);
+    return value && *value == ByteSum(data);
 }
 
 namespace {

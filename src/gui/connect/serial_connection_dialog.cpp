@@ -112,6 +112,8 @@ void SerialConnectionDialog::finish() {
     // A cancel the worker never saw (it came during the finishing step) must not stop the next search.
     app_.state.cancel_connect.store(false);
     if (cancelling_ || search_cancelled_.load()) {
+        // A cancel that came while the finishing step ran wins over the link it may have made.
+        app_.state.link_kind = LinkKind::None;
         reject();
         return;
     }
