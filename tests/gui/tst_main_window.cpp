@@ -200,7 +200,8 @@ class TstMainWindow : public QObject {
                 key_sent = true;
                 test::SaveScreenshot(about, "about_window");
                 // Sent from its own timer event: the password window's loop must find this poll idle.
-                QTimer::singleShot(0, about, [about] { QTest::keyClick(about, Qt::Key_W, Qt::ControlModifier); });
+                QTimer::singleShot(0, about,
+                                   [about] { QTest::keyClick(about, Qt::Key_W, Qt::ControlModifier); });
             } else if (modal && modal->objectName() == "passwordDialog") {
                 password_asked = true;
                 poll.stop();
@@ -251,6 +252,84 @@ class TstMainWindow : public QObject {
         window.reopenLastView();
         QCOMPARE(window.currentView()->viewCode(), first);
         QVERIFY(Enabled(window, MenuItem::Setup));
+    }
+
+    void closingSequenceCommandsInOrder_data() {
+        QTest::addColumn<bool>("automatic_multidrop");
+        QTest::newRow("one sensor") << false;
+        QTest::newRow("automatic multi-drop") << true;
+    }
+
+    void closingSequenceCommandsInOrder() {
+        QFETCH(bool, automatic_multidrop);
+        MainWindowHarness harness;
+        harness.open();
+        QVERIFY(harness.waitConnected());
+        MainWindow& window = harness.window();
+        harness.takeRequests();
+        if (automatic_multidrop)
+            harness.context().state.multidrop_mode = 1;
+
+        test::ModalDriver yes("yesButton");
+        window.closeConnectionCommand();
+        QVERIFY(yes.clicked());
+        std::vector<std::string> expected = {"S8468013579246801"};
+        if (automatic_multidrop)
+            expected.insert(expected.end(), 5, "B3");
+        expected.push_back("S9");
+        QCOMPARE(Codes(harness.takeRequests()), expected);
+        QVERIFY(!window.connected());
+        QCOMPARE(window.currentView()->viewCode(), ViewCode::ConnectionChooser);
+        QVERIFY(!Enabled(window, MenuItem::CloseConnection));
+        QVERIFY(!Checked(window, MenuItem::NewInternet));
+        QVERIFY(harness.sensor().is_protected());
+        QVERIFY(harness.sensor().push_mode());
+    }
+
+    void closingASilentSensorWarnsTwiceAndTheWarningsCloseThemselves() {
+        MainWindowHarness harness;
+        harness.open();
+        QVERIFY(harness.waitConnected());
+        MainWindow& window = harness.window();
+        harness.server().Stop();
+
+        // Declines every retry; the warnings afterwards are left alone to close by themselves.
+        int declined = 0;
+        QTimer answer;
+        connect(&answer, &QTimer::timeout, this, [&] {
+            QWidget* modal = QApplication::activeModalWidget();
+            if (!modal || !modal->isVisible())
+                return;
+            if (auto* no = modal->findChild<QPushButton*>("noButton")) {
+                ++declined;
+                QTimer::singleShot(0, no, &QPushButton::click);
+            }
+        });
+        answer.start(20);
+        QElapsedTimer elapsed;
+        elapsed.start();
+        window.closeConnection();
+        answer.stop();
+
+        QCOMPARE(declined, 2);
+        QVERIFY(!window.connected());
+        QVERIFY2(elapsed.elapsed() >= 2 * 2500 - 200, "each warning stays about 2.5 s");
+        std::vector<std::string> shutdown;
+        for (const std::string& asked : harness.application().prompts().asked()) {
+            if (asked.rfind("Shutdown", 0) == 0)
+                shutdown.push_back(asked);
+        }
+        const std::vector<std::string> expected = {
+            "Shutdown Warning: Do you want to retry?|Due to a communication error,\nthe sensor's command "
+            "firewall "
+            "may not have been enabled.",
+            "Shutdown Warning: Do you want to retry?|Due to a communication error,\nconnected Tessel devices "
+            "may "
+            "not be able to report their data.",
+            "Shutdown Warning!|Shutdown Warning!  Push mode may not be restored.",
+            "Shutdown Warning!|Shutdown Warning!  Command mode may not be protected.",
+        };
+        QCOMPARE(shutdown, expected);
     }
 
     void sensorInformationWindow() {

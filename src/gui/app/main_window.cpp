@@ -30,6 +30,7 @@
 #include "connect/serial_connection_dialog.h"
 #include "firmware/compatibility_dialog.h"
 #include "firmware/firmware_bundle.h"
+#include "live/log_file_dialogs.h"
 
 namespace qvx::gui {
 
@@ -298,11 +299,16 @@ void MainWindow::onMenuItem(MenuItem item) {
             return openAddressBook(false);
         case DownloadLogNew:
         case DownloadLogOpen:
+            chooseLogFile(app_, LogKind::Download, this);
+            return;
         case IntervalLogNew:
         case IntervalLogOpen:
+            chooseLogFile(app_, LogKind::Interval, this);
+            return;
         case EventLogNew:
         case EventLogOpen:
-            return notAvailable("Data logs");
+            chooseLogFile(app_, LogKind::Event, this);
+            return;
         case Exit:
             close();
             return;
@@ -329,10 +335,6 @@ void MainWindow::openAddressBook(bool internet) {
                              AddressBookDialog::Mode::Browse, app_.registry, WidgetDialogPrompts::instance(),
                              this);
     dialog.run();
-}
-
-void MainWindow::notAvailable(const QString& what) {
-    QMessageBox::information(this, kProgramName, what + " are not available in this build.");
 }
 
 // ---- views ----
@@ -452,6 +454,8 @@ void MainWindow::closeConnection() {
         progress_->ShowProgress(title, text);
     };
     hooks.close_progress = [this] { progress_->CloseProgress(); };
+    // The data thread has ended with the view, so nothing else touches the table now.
+    hooks.reset_shared_records = [this] { app_.live.latest_interval = LatestIntervalTable{}; };
     hooks.sleep_ms = [](int ms) { QThread::msleep(static_cast<unsigned long>(ms)); };
     RunLinkWork([&] { CloseConnection(app_, hooks); });
     progress_->CloseProgress();

@@ -101,7 +101,6 @@ class MainWindow : public QMainWindow {
     void placeView(WorkingView* view);
     void setItemEnabledForView(ViewCode code, bool enabled);
     void openAddressBook(bool internet);
-    void notAvailable(const QString& what);
     template <typename Function>
     void onUiThread(Function&& function);
 
