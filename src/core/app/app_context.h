@@ -7,6 +7,7 @@
 
 #include "link/connection_state.h"
 #include "link/sensor_link.h"
+#include "live/live_state.h"
 #include "platform/named_sync.h"
 #include "platform/registry_store.h"
 #include "protocol/record_io.h"
@@ -31,6 +32,7 @@ class AppContext {
     RecordIo records;
     NamedObjects objects;
     RegistryStore registry;
+    LiveState live;
 
     UserPrompts& prompts() { return protocol.prompts(); }
     // The engineering menus are unlocked (the password was given).

@@ -1,0 +1,203 @@
+#include "app/close_connection.h"
+
+#include <chrono>
+#include <thread>
+
+#include "app/app_context.h"
+#include "protocol/catalogue.h"
+#include "protocol/transaction_result.h"
+
+namespace qvx {
+
+namespace {
+
+constexpr const char* kPlainPayload = "\r";
+constexpr int kRestoreRetries = 1;
+constexpr int kModemGuardMs = 2000;
+constexpr int kModemGuardExtraMs = 1000;
+constexpr int kModemWritePauseMs = 200;
+constexpr int kFirstEscapeReadMs = 100;
+constexpr int kEscapeRetryWaitMs = 1000;
+constexpr int kEscapeReadMs = 500;
+constexpr int kEscapeRetries = 2;
+constexpr int kAtl0WaitMs = 500;
+constexpr int kHangUpPauseMs = 2000;
+constexpr std::size_t kModemReplyChars = 22;
+constexpr const char* kModemOk = "OK";
+
+void Call(const std::function<void()>& hook) {
+    if (hook) {
+        hook();
+    }
+}
+
+class ClosingSequence {
+  public:
+    ClosingSequence(AppContext& app, const CloseConnectionHooks& hooks) : app_(app), hooks_(hooks) {}
+
+    CloseOutcome Run() {
+        outcome_.ran = true;
+        on_modem_ = app_.state.link_kind == LinkKind::Modem;
+        Call(hooks_.show_wait_cursor);
+        Call(hooks_.stop_sync_timer);
+        Call(hooks_.close_current_view);
+        ShowProgress();
+        outcome_.protect_done = RestoreUntilDeclined(cmd::kProtect, kProtectRetryText);
+        if (app_.state.multidrop_mode == 1) {
+            BroadcastStartPush();
+        }
+        outcome_.push_restored = RestoreUntilDeclined(cmd::kStartPush, kPushRetryText);
+        if (on_modem_) {
+            outcome_.modem_offline = EscapeModem();
+            CloseProgress();
+            HangUp();
+        }
+        ReleaseLink();
+        CloseProgress();
+        Call(hooks_.reset_shared_records);
+        Call(hooks_.restore_cursor);
+        WarnAboutWhatFailed();
+        app_.state.link_kind = LinkKind::None;
+        return outcome_;
+    }
+
+  private:
+    void Sleep(int ms) {
+        if (ms <= 0) {
+            return;
+        }
+        if (hooks_.sleep_ms) {
+            hooks_.sleep_ms(ms);
+        } else {
+            std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+        }
+    }
+
+    void ShowProgress() {
+        if (hooks_.show_progress) {
+            hooks_.show_progress(kClosingTitle, kClosingText);
+            progress_shown_ = true;
+        }
+    }
+
+    void CloseProgress() {
+        if (progress_shown_) {
+            progress_shown_ = false;
+            Call(hooks_.close_progress);
+        }
+    }
+
+    int Send(const char* code, int retries) {
+        std::string reply;
+        return app_.protocol.SendSensorCommand(code, kPlainPayload, reply, 0, retries, false, 0);
+    }
+
+    // The user may retry without limit; only a No gives the step up.
+    bool RestoreUntilDeclined(const char* code, const char* retry_text) {
+        for (;;) {
+            app_.link.PurgeInput();
+            if (Send(code, kRestoreRetries) == kOk) {
+                return true;
+            }
+            if (!app_.prompts().Ask(kShutdownRetryCaption, retry_text, "Yes", "No")) {
+                return false;
+            }
+        }
+    }
+
+    // Sensors muted by the detection answer nothing until told to push again.
+    void BroadcastStartPush() {
+        for (int i = 0; i < kBroadcastStartPushRepeats; ++i) {
+            Send(cmd::kBroadcastStartPush, 0);
+        }
+    }
+
+    std::string WriteAndRead(const char* text, int pause_ms, int wait_ms, int read_ms) {
+        app_.link.SerialWrite(text, 0, false);
+        Sleep(pause_ms);
+        Sleep(wait_ms);
+        std::string reply;
+        app_.link.ReadUntil(reply, kModemReplyChars, read_ms, 0, 0);
+        return reply;
+    }
+
+    static bool SaysOk(const std::string& reply) { return reply.find(kModemOk) != std::string::npos; }
+
+    // The modem takes "+++" as the escape only after a silent guard time; it answers "OK" once it
+    // is back in command mode. It never blocks: three more tries, then "ATL0" as a last probe.
+    bool EscapeModem() {
+        Sleep(kModemGuardMs);
+        Sleep(kModemGuardExtraMs);
+        std::string reply = WriteAndRead("+++", kModemWritePauseMs, 0, kFirstEscapeReadMs);
+        for (int attempt = 0;; ++attempt) {
+            if (SaysOk(reply)) {
+                return true;
+            }
+            reply = WriteAndRead("+++", 0, kEscapeRetryWaitMs, kEscapeReadMs);
+            if (attempt >= kEscapeRetries) {
+                return SaysOk(WriteAndRead("ATL0", kModemWritePauseMs, kAtl0WaitMs, kEscapeReadMs));
+            }
+        }
+    }
+
+    void HangUp() {
+        if (!app_.state.manual_dial) {
+            app_.link.SerialWrite("ATH0\r", 0, false);
+            Sleep(kHangUpPauseMs);
+            return;
+        }
+        MessageRequest request;
+        request.caption = kHangUpCaption;
+        request.text = kHangUpText;
+        request.icon = IconKind::Information;
+        app_.prompts().Message(request);
+    }
+
+    // Whatever failed before, the socket and the port are released.
+    void ReleaseLink() {
+        if (app_.state.socket_open) {
+            app_.link.TcpClose();
+        }
+        if (app_.link.SerialPortOpen()) {
+            app_.link.CloseSerialPort();
+        }
+    }
+
+    void Warn(const char* text) {
+        MessageRequest request;
+        request.caption = kShutdownWarningCaption;
+        request.text = text;
+        request.icon = IconKind::Warning;
+        request.auto_close_ms = kShutdownWarningCloseMs;
+        app_.prompts().Message(request);
+    }
+
+    void WarnAboutWhatFailed() {
+        if (!outcome_.push_restored) {
+            Warn(kPushNotRestoredText);
+        }
+        if (!outcome_.protect_done) {
+            Warn(kNotProtectedText);
+        }
+        if (on_modem_ && !outcome_.modem_offline) {
+            Warn(kModemOnlineText);
+        }
+    }
+
+    AppContext& app_;
+    const CloseConnectionHooks& hooks_;
+    CloseOutcome outcome_;
+    bool progress_shown_ = false;
+    bool on_modem_ = false;  // the link kind may drop to None when the socket closes
+};
+
+}  // namespace
+
+CloseOutcome CloseConnection(AppContext& app, const CloseConnectionHooks& hooks) {
+    if (app.state.link_kind == LinkKind::None) {
+        return {};
+    }
+    return ClosingSequence(app, hooks).Run();
+}
+
+}  // namespace qvx

@@ -1,0 +1,75 @@
+#include "app/sensor_info.h"
+
+#include "protocol/catalogue.h"
+#include "protocol/transaction.h"
+#include "protocol/transaction_result.h"
+
+namespace qvx {
+
+namespace {
+
+constexpr int kReported = 10;
+constexpr int kRetries = 1;
+
+struct Slice {
+    std::size_t first;
+    std::size_t last;  // inclusive
+};
+
+constexpr Slice kDsp{5, 24};
+constexpr Slice kFpga{32, 35};
+constexpr Slice kSerialNumber{0, 15};
+constexpr Slice kSensorId{66, 69};
+constexpr Slice kLocation{78, 109};
+constexpr Slice kDescription{110, 141};
+
+// The sensor's word for where a field sits is trusted only as far as its reply reaches.
+void TakeSlice(const std::string& reply, Slice slice, std::string& field) {
+    if (reply.size() > slice.last) {
+        field = reply.substr(slice.first, slice.last - slice.first + 1);
+    }
+}
+
+int Read(SensorProtocol& protocol, const char* code, std::string& reply) {
+    return protocol.SendSensorCommand(code, "\r", reply, kReported, kRetries, true, 0);
+}
+
+}  // namespace
+
+int ReadSensorInformation(SensorProtocol& protocol, SensorInformation& info) {
+    std::string reply;
+    int result = Read(protocol, cmd::kGetVersion, reply);
+    if (result != kOk) {
+        return result;
+    }
+    TakeSlice(reply, kDsp, info.dsp);
+    TakeSlice(reply, kFpga, info.fpga);
+
+    result = Read(protocol, cmd::kGetConfigInfo, reply);
+    if (result != kOk) {
+        return result;
+    }
+    TakeSlice(reply, kSerialNumber, info.serial_number);
+    TakeSlice(reply, kSensorId, info.sensor_id);
+    TakeSlice(reply, kLocation, info.location);
+    TakeSlice(reply, kDescription, info.description);
+
+    result = Read(protocol, cmd::kGetConnectionPort, reply);
+    if (result == kOk) {
+        info.serial_interface = reply;
+    }
+    return result;
+}
+
+std::string DoubleAmpersands(const std::string& text) {
+    std::string shown;
+    for (char c : text) {
+        shown += c;
+        if (c == '&') {
+            shown += '&';
+        }
+    }
+    return shown;
+}
+
+}  // namespace qvx

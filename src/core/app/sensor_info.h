@@ -1,0 +1,33 @@
+#pragma once
+// The "Sensor Information" fields: what the sensor says about itself in its version text, its
+// configuration record and its connection port. The window that shows them (and pauses the data
+// threads while it reads) is the GUI's; the CLI's `info` prints them.
+
+#include <string>
+
+namespace qvx {
+
+class SensorProtocol;
+
+inline constexpr const char* kUnknownField = "Unknown";
+
+struct SensorInformation {
+    std::string serial_number = kUnknownField;
+    std::string description = kUnknownField;
+    std::string location = kUnknownField;
+    std::string sensor_id = kUnknownField;
+    std::string serial_interface = kUnknownField;
+    std::string dsp = kUnknownField;
+    std::string fpga = kUnknownField;
+};
+
+// "Get version", then "Get config info", then "Get connection port", each only when the one
+// before succeeded (reported, 1 retry, link recovery). Fields the sensor did not give stay
+// "Unknown"; a reply too short for a field leaves that field as it was. Returns the result of
+// the last command sent: 1 when all three succeeded.
+int ReadSensorInformation(SensorProtocol& protocol, SensorInformation& info);
+
+// The field as it stands, with "&" doubled: a label would take a single one as a mnemonic.
+std::string DoubleAmpersands(const std::string& text);
+
+}  // namespace qvx
