@@ -1,10 +1,5 @@
-#include <QApplication>
-
-#include "app/main_window.h"
+#include "app/application.h"
 
 int main(int argc, char** argv) {
-    QApplication app(argc, argv);
-    qvx::gui::MainWindow window;
-    window.show();
-    return app.exec();
+    return qvx::gui::StartApplication(argc, argv);
 }

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "protocol/hex_text.h"
 #include "traffic_model.h"
 
 namespace qvx::sim {
@@ -75,36 +76,15 @@ std::string HexFields(std::uint32_t seed, std::uint32_t salt, std::size_t length
 }  // namespace
 
 std::string Hex(std::uint32_t value, int digits) {
-    static const char kDigits[] = "0123456789ABCDEF";
-    std::string text(static_cast<std::size_t>(digits), '0');
-    for (int i = digits - 1; i >= 0; --i) {
-        text[static_cast<std::size_t>(i)] = kDigits[value & 0xF];
-        value >>= 4;
-    }
-    return text;
+    return hex::Format(value, digits);
 }
 
 bool ParseHex(std::string_view text, std::uint32_t& value) {
-    if (text.empty() || text.size() > 8) {
-        return false;
+    const auto parsed = hex::Parse(text);
+    if (parsed) {
+        value = *parsed;
     }
-    std::uint32_t result = 0;
-    for (char c : text) {
-        int digit = -1;
-        if (c >= '0' && c <= '9') {
-            digit = c - '0';
-        } else if (c >= 'A' && c <= 'F') {
-            digit = c - 'A' + 10;
-        } else if (c >= 'a' && c <= 'f') {
-            digit = c - 'a' + 10;
-        }
-        if (digit < 0) {
-            return false;
-        }
-        result = result * 16 + static_cast<std::uint32_t>(digit);
-    }
-    value = result;
-    return true;
+    return parsed.has_value();
 }
 
 std::string PadRight(std::string text, std::size_t width) {

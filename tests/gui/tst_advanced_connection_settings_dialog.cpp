@@ -1,7 +1,3 @@
-#include <fcntl.h>
-#include <stdlib.h>
-#include <unistd.h>
-
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
@@ -11,6 +7,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include "../support/pty_line.h"
 #include "connect/advanced_connection_settings_dialog.h"
 #include "platform/registry_store.h"
 #include "support/scripted_dialog_prompts.h"
@@ -19,27 +16,6 @@ using namespace qvx;
 using namespace qvx::gui;
 
 namespace {
-
-// A pseudo-terminal whose slave side stands in for a serial port that opens.
-class Pty {
-  public:
-    Pty() {
-        master_ = ::posix_openpt(O_RDWR | O_NOCTTY);
-        if (master_ >= 0 && ::grantpt(master_) == 0 && ::unlockpt(master_) == 0) {
-            path_ = ::ptsname(master_);
-        }
-    }
-    ~Pty() {
-        if (master_ >= 0) {
-            ::close(master_);
-        }
-    }
-    const std::string& path() const { return path_; }
-
-  private:
-    int master_ = -1;
-    std::string path_;
-};
 
 QStringList Items(const QComboBox* list) {
     QStringList items;
@@ -93,7 +69,7 @@ class TstAdvancedConnectionSettingsDialog : public QObject {
         dialog.show();
         QVERIFY(!dialog.portGroup()->isVisible());
         QVERIFY(!dialog.modemGroup()->isVisible());
-        test::SaveScreenshot(dialog, "advanced_connection_settings_internet");
+        gui::test::SaveScreenshot(dialog, "advanced_connection_settings_internet");
     }
 
     void modemKindRestoresTheModemStrings() {
@@ -105,7 +81,7 @@ class TstAdvancedConnectionSettingsDialog : public QObject {
         QCOMPARE(dialog.modemInitField()->text(), QString("AT E0 Q0 T V1 W2 X3 &K0 &Q0 S48=0 &W"));
         dialog.modemInitField()->setText("AT&F");
         dialog.modemAutoField()->setText("ATI");
-        test::SaveScreenshot(dialog, "advanced_connection_settings_modem");
+        gui::test::SaveScreenshot(dialog, "advanced_connection_settings_modem");
         dialog.restoreDefaultsButton()->click();
         QCOMPARE(dialog.modemInitField()->text(), QString("AT E0 Q0 T V1 W2 X3 &K0 &Q0 S48=0 &W"));
         QCOMPARE(dialog.modemAutoField()->text(), QString("ATL0"));
@@ -113,8 +89,8 @@ class TstAdvancedConnectionSettingsDialog : public QObject {
 
     // The ports come from QVX_SERIAL_PORTS; only those that open are listed, after "Auto-find".
     void portListPutsAutoFindFirst() {
-        Pty first;
-        Pty second;
+        qvx::test::PtyLine first;
+        qvx::test::PtyLine second;
         QVERIFY(!first.path().empty() && !second.path().empty());
         std::string ports = first.path() + ":/nonexistent/ttyQVX0:" + second.path();
         qputenv("QVX_SERIAL_PORTS", QByteArray::fromStdString(ports));
@@ -125,7 +101,7 @@ class TstAdvancedConnectionSettingsDialog : public QObject {
         QCOMPARE(Items(dialog.baudList()),
                  (QStringList{"Auto-find", "9600 bps", "19200 bps", "38400 bps", "57600 bps", "115200 bps"}));
         dialog.show();
-        test::SaveScreenshot(dialog, "advanced_connection_settings_serial");
+        gui::test::SaveScreenshot(dialog, "advanced_connection_settings_serial");
     }
 
     void noPortThatOpensSaysSo() {

@@ -4,14 +4,14 @@
 
 #include <fcntl.h>
 #include <poll.h>
-#include <stdlib.h>
-#include <termios.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <chrono>
 #include <string>
 #include <thread>
+
+#include "pty_open.h"
 
 namespace qvx::test {
 
@@ -20,20 +20,13 @@ class PtyLine {
     enum class Behaviour { Silent, Echo };
 
     explicit PtyLine(Behaviour behaviour = Behaviour::Silent) {
-        master_ = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
-        char name[256];
-        if (master_ < 0 || ::grantpt(master_) != 0 || ::unlockpt(master_) != 0 ||
-            ::ptsname_r(master_, name, sizeof name) != 0) {
+        master_ = OpenPtyMaster(path_);
+        if (master_ < 0) {
             return;
         }
-        path_ = name;
-        // Raw at once, so the line discipline never echoes on its own.
-        const int slave = ::open(name, O_RDWR | O_NOCTTY | O_CLOEXEC);
+        const int slave = ::open(path_.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
         if (slave >= 0) {
-            termios line{};
-            ::tcgetattr(slave, &line);
-            ::cfmakeraw(&line);
-            ::tcsetattr(slave, TCSANOW, &line);
+            MakeRaw(slave);
             ::close(slave);
         }
         if (behaviour == Behaviour::Echo) {

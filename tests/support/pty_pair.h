@@ -4,33 +4,25 @@
 // its own so the master never sees a hang-up while the link closes and reopens the port.
 
 #include <fcntl.h>
-#include <stdlib.h>
-#include <termios.h>
 #include <unistd.h>
 
 #include <string>
 
 #include "support/fd_peer.h"
+#include "support/pty_open.h"
 
 namespace qvx::test {
 
 class PtyPair {
   public:
     PtyPair() {
-        master_ = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
-        if (master_ < 0 || grantpt(master_) != 0 || unlockpt(master_) != 0) {
+        master_ = OpenPtyMaster(slave_path_);
+        if (master_ < 0) {
             return;
         }
-        char name[128] = {};
-        if (ptsname_r(master_, name, sizeof name) != 0) {
-            return;
-        }
-        slave_path_ = name;
         keeper_ = OpenSlave();
-        termios settings{};
-        if (keeper_ >= 0 && tcgetattr(keeper_, &settings) == 0) {
-            cfmakeraw(&settings);
-            tcsetattr(keeper_, TCSANOW, &settings);
+        if (keeper_ >= 0) {
+            MakeRaw(keeper_);
         }
     }
     ~PtyPair() {

@@ -35,6 +35,15 @@ std::uint32_t SensorOperations::PcSensorSeconds() {
 }
 
 bool SensorOperations::SyncSensorClock(bool force) {
+    if (sync_hooks_.started)
+        sync_hooks_.started();
+    const bool synchronized = SynchronizeHoldingMutex(force);
+    if (sync_hooks_.finished)
+        sync_hooks_.finished();
+    return synchronized;
+}
+
+bool SensorOperations::SynchronizeHoldingMutex(bool force) {
     NamedMutex& mutex = context_.objects.SyncData();
     const bool held = mutex.TryLockFor(kSyncMutexWaitMs);
     if (!held && !force)

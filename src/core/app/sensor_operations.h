@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <optional>
 
 namespace qvx {
@@ -27,8 +28,19 @@ class SensorOperations {
     // The PC's UTC time as sensor seconds (since 2000-01-01 00:00:00 UTC).
     static std::uint32_t PcSensorSeconds();
 
+    // The main window's part of a synchronisation: started shows the progress window and stops the
+    // periodic timer, finished re-arms it and closes the window. Called on the synchronising thread.
+    struct SyncHooks {
+        std::function<void()> started;
+        std::function<void()> finished;
+    };
+    void SetSyncHooks(SyncHooks hooks) { sync_hooks_ = std::move(hooks); }
+
   private:
+    bool SynchronizeHoldingMutex(bool force);
+
     AppContext& context_;
+    SyncHooks sync_hooks_;
     std::optional<std::uint32_t> recorded_sensor_time_;
     std::chrono::steady_clock::time_point recorded_at_;
 };

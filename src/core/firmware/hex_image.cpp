@@ -1,18 +1,13 @@
 #include "firmware/hex_image.h"
 
-#include <cstdio>
 #include <fstream>
 #include <iterator>
+
+#include "protocol/hex_text.h"
 
 namespace qvx {
 
 namespace {
-
-std::string HexText(std::uint32_t value, int digits) {
-    char buffer[16];
-    std::snprintf(buffer, sizeof buffer, "%0*X", digits, static_cast<unsigned>(value));
-    return buffer;
-}
 
 // The first `count` data digits of text, fewer when the text runs out.
 std::string FirstDataDigits(std::string_view text, std::size_t count) {
@@ -31,7 +26,7 @@ std::string FirstDataDigits(std::string_view text, std::size_t count) {
 }  // namespace
 
 std::string FileCheckValue::Text() const {
-    return HexText(sum, 8);
+    return hex::Format(sum, 8);
 }
 
 FileCheckValue ComputeFileCheckValue(std::string_view text, bool stop_at_segment_end) {
@@ -90,7 +85,7 @@ std::string PacketCheck(std::string_view data_digits) {
     for (char c : data_digits) {
         sum += static_cast<unsigned char>(c);
     }
-    return HexText(sum & 0xFFFF, 4);
+    return hex::Format(sum & 0xFFFF, 4);
 }
 
 char PacketCutter::next_sequence_digit() const {

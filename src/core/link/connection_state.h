@@ -71,7 +71,7 @@ struct ConnectionState {
 
     // --- main window ---
     int side_fire_mode = 1;  // 1 side-fire, 0 forward-fire
-    int sync_interval = 60000;
+    int sync_interval = 3600000;  // ms; the periodic timer never runs faster than 60000
     bool sync_suspended = false;
     bool sensor_clock_is_utc = true;
     std::int64_t reset_clock_time = -1;

@@ -4,6 +4,8 @@
 #include <charconv>
 #include <optional>
 
+#include "protocol/hex_text.h"
+
 namespace qvx::registry_format {
 namespace {
 
@@ -22,16 +24,6 @@ bool SameName(std::string_view a, std::string_view b) {
 
 bool NeedsEscape(unsigned char c) {
     return c < 0x20 || c >= 0x7F || c == '%' || c == '"' || c == '[' || c == ']';
-}
-
-int HexDigit(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
 }
 
 std::string_view Trim(std::string_view text) {
@@ -71,8 +63,8 @@ bool ParseHexBytes(std::string_view text, std::string& out) {
     while (true) {
         if (text.size() < 2)
             return false;
-        const int high = HexDigit(text[0]);
-        const int low = HexDigit(text[1]);
+        const int high = hex::DigitValue(text[0]);
+        const int low = hex::DigitValue(text[1]);
         if (high < 0 || low < 0)
             return false;
         out.push_back(static_cast<char>(high * 16 + low));
@@ -225,8 +217,8 @@ bool Unescape(std::string_view text, std::string& out) {
         }
         if (i + 2 >= text.size())
             return false;
-        const int high = HexDigit(text[i + 1]);
-        const int low = HexDigit(text[i + 2]);
+        const int high = hex::DigitValue(text[i + 1]);
+        const int low = hex::DigitValue(text[i + 2]);
         if (high < 0 || low < 0)
             return false;
         out += static_cast<char>(high * 16 + low);

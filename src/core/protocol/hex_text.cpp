@@ -2,8 +2,6 @@
 
 namespace qvx::hex {
 
-namespace {
-
 int DigitValue(char c) {
     if (c >= '0' && c <= '9') {
         return c - '0';
@@ -16,8 +14,6 @@ int DigitValue(char c) {
     }
     return -1;
 }
-
-}  // namespace
 
 std::optional<std::uint32_t> Parse(std::string_view digits) {
     if (digits.empty() || digits.size() > 8) {

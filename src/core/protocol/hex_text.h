@@ -9,6 +9,8 @@
 
 namespace qvx::hex {
 
+// The value of one hex digit (either case), or -1 for any other character.
+int DigitValue(char c);
 // The value of 1 to 8 hex digits (either case); nullopt for an empty, too long or non-hex text.
 std::optional<std::uint32_t> Parse(std::string_view digits);
 // The 4 hex digits read as a signed 16-bit number ("FFF6" is -10).

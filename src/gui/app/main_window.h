@@ -1,12 +1,130 @@
 #pragma once
+// The program's one top-level window: it owns the connection's lifecycle (new connection, the
+// connect sequence, closing), installs the menu set that fits the sensor and the access level,
+// hosts one working view at a time and keeps the sensor clock synchronised.
+
 #include <QMainWindow>
+#include <QPointer>
+#include <QTimer>
+#include <array>
+#include <functional>
+#include <optional>
+
+#include "app/menus.h"
+#include "app/view_factory.h"
+#include "app/working_view.h"
+
+class QAction;
+class QGridLayout;
+
+namespace qvx {
+class AppContext;
+class SensorOperations;
+}  // namespace qvx
 
 namespace qvx::gui {
 
+class ProgressWindow;
+
+struct MainWindowOptions {
+    // An input parameters file from the command line, handed to the first Internet connection.
+    QString pending_address;
+    int splash_ms = 1500;  // 0: no splash picture
+};
+
 class MainWindow : public QMainWindow {
     Q_OBJECT
-public:
-    explicit MainWindow(QWidget* parent = nullptr);
+  public:
+    MainWindow(AppContext& app, SensorOperations& operations, MainWindowOptions options = {},
+               QWidget* parent = nullptr);
+    ~MainWindow() override;
+
+    AppContext& app() { return app_; }
+    SensorOperations& operations() { return operations_; }
+
+    MenuSet menuSet() const { return plan_.set; }
+    const MenuPlan& menuPlan() const { return plan_; }
+    // The installed action of an item; null when the set has no such item.
+    QAction* menuAction(MenuItem item) const;
+    WorkingView* currentView() const { return current_view_; }
+    std::optional<ViewCode> lastViewCode() const { return last_view_code_; }
+    bool engineeringMenus() const { return engineering_menus_; }
+    bool offlineItemsEnabled() const { return offline_items_enabled_; }
+    bool connected() const;
+    QString pendingAddress() const { return pending_address_; }
+    ProgressWindow* progressWindow() const { return progress_; }
+
+    // Main-window operations the views use.
+    bool closeCurrentView();
+    bool openView(ViewCode code);
+    void reopenLastView();
+    void rebuildMenus(bool open_view);
+    void syncSensorClock(bool force);
+    // Re-arms the periodic synchronisation with sync_interval (the clock view's period field).
+    void rearmClockTimer();
+
+    // New Connection: closes the open connection, runs the dialog, then the connect sequence.
+    void newConnection(LinkKind kind);
+
+  public slots:
+    void closeConnectionCommand();
+    void closeConnection();
+    void switchOperatingMode(bool side_fire);
+    void showSensorInfo();
+    void showAbout();
+    void showHelp();
+    void toggleOfflineItems();
+    void leaveEngineering();
+    // The About window's password check; true when it unlocked the engineering menus.
+    bool unlockEngineering(const QString& password);
+
+  signals:
+    // After every menu installation (the tests wait for it).
+    void menusRebuilt();
+    void connectSequenceFinished();
+
+  protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+  private:
+    void registerHotKeys();
+    void onStartupTimer();
+    void onClockTimer();
+    void runConnectSequence();
+    void installMenus(const MenuPlan& plan);
+    void onMenuItem(MenuItem item);
+    void openTraffic();
+    void openViewUnlessOpen(ViewCode code);
+    void showSplash();
+    void exitAtOnce();
+    void placeView(WorkingView* view);
+    void setItemEnabledForView(ViewCode code, bool enabled);
+    void openAddressBook(bool internet);
+    template <typename Function>
+    void onUiThread(Function&& function);
+
+    AppContext& app_;
+    SensorOperations& operations_;
+    ViewContext view_context_;
+    ProgressWindow* progress_ = nullptr;
+
+    QTimer startup_timer_;  // timer 1: start-up and the connect sequence
+    QTimer clock_timer_;    // timer 100: periodic clock synchronisation
+    MenuPlan plan_;
+    std::array<QAction*, kMenuItemCount> actions_{};
+    QPointer<WorkingView> current_view_;
+    QGridLayout* view_holder_ = nullptr;
+    std::optional<ViewCode> last_view_code_;
+
+    bool engineering_menus_ = false;
+    bool offline_items_enabled_ = false;
+    bool splash_pending_ = true;
+    bool started_ = false;
+    bool exiting_at_once_ = false;
+    bool auto_connect_pending_ = false;
+    QString pending_address_;
+    int splash_ms_;
 };
 
 }  // namespace qvx::gui

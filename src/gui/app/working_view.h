@@ -4,30 +4,15 @@
 
 #include <QWidget>
 
+#include "app/view_code.h"
+
 namespace qvx::gui {
 
-// The codes the main window remembers as the last view closed.
-enum class ViewCode : int {
-    LaneConfiguration = 0,
-    SideFireTraffic = 1,
-    Download = 2,
-    FirmwareUpload = 3,
-    ForwardFireTraffic = 4,
-    IntervalData = 5,
-    DataAcquisition = 6,
-    Terminal = 7,
-    PllUtility = 8,
-    MemoryView = 9,
-    SensorSettings = 10,
-    SensorDateTime = 11,
-    ConnectionChooser = 12,
-    Export = 13,
-    StudySetup = 14,
-};
+using ViewCode = qvx::ViewCode;
 
 class WorkingView : public QWidget {
     Q_OBJECT
-public:
+  public:
     explicit WorkingView(QWidget* parent = nullptr) : QWidget(parent) {}
     virtual ViewCode viewCode() const = 0;
     // Called before the view is destroyed: stop timers and data threads (a data thread is asked
@@ -35,7 +20,7 @@ public:
     // "DataThreadKilledEvent"). Returns false when the view asks to stay open (unsaved changes).
     virtual bool shutdown() { return true; }
 
-signals:
+  signals:
     // The view asks the main window to switch to another view (e.g. "Event Data").
     void viewRequested(qvx::gui::ViewCode code);
 };

@@ -1,0 +1,51 @@
+#include "app/connect_sequence.h"
+
+#include "app/app_context.h"
+#include "app/config_minimums.h"
+#include "app/operating_mode.h"
+#include "app/progress_reporter.h"
+#include "app/sensor_operations.h"
+
+namespace qvx {
+
+namespace {
+void Tell(AppContext& context, const char* caption, const char* text, IconKind icon) {
+    MessageRequest request;
+    request.caption = caption;
+    request.text = text;
+    request.icon = icon;
+    context.prompts().Message(request);
+}
+}  // namespace
+
+ConnectNext RunConnectSequence(AppContext& context, SensorOperations& operations, ProgressReporter& progress,
+                               const BundleVersion& bundle, const ConnectSequenceHooks& hooks) {
+    if (DetectOperatingMode(context, progress))
+        EnforceMinimums(context, operations, hooks.sleep_ms);
+
+    progress.ShowProgress("Firmware...", "Checking firmware compatibility...");
+    const CompatibilityState check =
+        CheckCompatibility(context.protocol, bundle, std::nullopt, hooks.choose_compatibility);
+    progress.CloseProgress();
+
+    switch (check.outcome) {
+        case compatibility_outcome::kVersionUnreadable:
+            Tell(context, "Error...", "An error was encountered determining\nversion compatibility ...",
+                 IconKind::Error);
+            context.state.link_kind = LinkKind::None;
+            return ConnectNext::Disconnected;
+        case compatibility_outcome::kExit:
+            return ConnectNext::ExitProgram;
+        case compatibility_outcome::kUpload:
+            // Nothing is sent: the sensor keeps running the firmware it has.
+            Tell(context, "Firmware Upload", kUploadUnavailableText, IconKind::Information);
+            break;
+        default:
+            break;
+    }
+    if (context.state.synchronize_clock && hooks.sync_clock)
+        hooks.sync_clock(false);
+    return ConnectNext::ShowMenus;
+}
+
+}  // namespace qvx

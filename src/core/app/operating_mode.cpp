@@ -1,0 +1,70 @@
+#include "app/operating_mode.h"
+
+#include <string>
+
+#include "app/app_context.h"
+#include "app/menus.h"
+#include "app/progress_reporter.h"
+#include "firmware/firmware_version.h"
+
+namespace qvx {
+
+namespace {
+constexpr int kReported = 10;
+constexpr int kConfigModeAttempts = 10;
+constexpr const char* kCheckingCaption = "Checking mode...";
+constexpr const char* kCheckingText = "Checking sensor's configuration mode...";
+
+}  // namespace
+
+int ConfigModeFromReply(std::string_view reply) {
+    if (reply.empty())
+        return config_mode::kUndecided;
+    switch (reply.front()) {
+        case '0':
+            return config_mode::kAutoConfiguring;
+        case '1':
+            return config_mode::kConfigured;
+        case '2':
+            return config_mode::kManual;
+        default:
+            return config_mode::kUndecided;
+    }
+}
+
+bool DetectOperatingMode(AppContext& context, ProgressReporter& progress) {
+    progress.ShowProgress(kCheckingCaption, kCheckingText);
+    context.state.side_fire_mode = 1;
+    std::string reply;
+    bool side_fire = true;
+    if (context.protocol.SendSensorCommand(cmd::kGetVersion, "\r", reply, kReported, 1, true, 0) == kOk) {
+        side_fire = !VersionReplyIsForwardFire(reply);
+    } else {
+        progress.CloseProgress();
+        side_fire = context.prompts().Ask(
+            "Communication error...",
+            "Sensor's operating mode not detected!\n What is the operating mode of the sensor?", "Side",
+            "Forward");
+    }
+    context.state.side_fire_mode = side_fire ? 1 : 0;
+    progress.CloseProgress();
+    return side_fire;
+}
+
+int ReadConfigMode(AppContext& context, ProgressReporter& progress) {
+    int mode = config_mode::kUndecided;
+    for (int attempt = 0; attempt < kConfigModeAttempts && mode == config_mode::kUndecided; ++attempt) {
+        progress.ShowProgress(kCheckingCaption, kCheckingText);
+        std::string reply;
+        if (context.protocol.SendSensorCommand(cmd::kGetConfigMode, "\r", reply, kReported, 1, true, 0) !=
+            kOk) {
+            mode = config_mode::kFailed;
+            break;
+        }
+        mode = ConfigModeFromReply(reply);
+    }
+    progress.CloseProgress();
+    return mode;
+}
+
+}  // namespace qvx

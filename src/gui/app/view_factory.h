@@ -1,0 +1,58 @@
+#pragma once
+// Creates the working views by code. Each window registers its creator once (one line in
+// view_registry.cpp); a code without a creator gets a placeholder that says the view is not
+// available yet.
+
+#include <QString>
+#include <functional>
+#include <map>
+
+#include "app/working_view.h"
+
+namespace qvx {
+class AppContext;
+class SensorOperations;
+}  // namespace qvx
+
+namespace qvx::gui {
+
+class MainWindow;
+
+// What a view may need from the program.
+struct ViewContext {
+    AppContext& app;
+    SensorOperations& operations;
+    MainWindow& main_window;
+};
+
+using ViewCreator = std::function<WorkingView*(ViewContext&, QWidget* parent)>;
+
+class ViewFactory {
+  public:
+    // The factory with every view the program has.
+    static ViewFactory& instance();
+
+    void add(ViewCode code, ViewCreator creator) { creators_[code] = std::move(creator); }
+    bool has(ViewCode code) const { return creators_.count(code) != 0; }
+    WorkingView* create(ViewCode code, ViewContext& context, QWidget* parent) const;
+
+  private:
+    ViewFactory();
+    std::map<ViewCode, ViewCreator> creators_;
+};
+
+// The title a view is known by ("Interval Data").
+QString ViewTitle(ViewCode code);
+
+// The page shown for a view that comes with a later version.
+class PlaceholderView : public WorkingView {
+    Q_OBJECT
+  public:
+    PlaceholderView(ViewCode code, QWidget* parent = nullptr);
+    ViewCode viewCode() const override { return code_; }
+
+  private:
+    ViewCode code_;
+};
+
+}  // namespace qvx::gui

@@ -1,0 +1,17 @@
+// Every working view the program has, one line each. A code not listed here opens a placeholder.
+
+#include "app/chooser_view.h"
+#include "app/main_window.h"
+#include "app/view_factory.h"
+#include "live/interval_view.h"
+
+namespace qvx::gui {
+
+void RegisterViews(ViewFactory& factory) {
+    factory.add(ViewCode::IntervalData,
+                [](ViewContext& c, QWidget* p) { return new IntervalView(c.app, c.operations, p); });
+    factory.add(ViewCode::ConnectionChooser,
+                [](ViewContext& c, QWidget* p) { return new ChooserView(c.main_window, p); });
+}
+
+}  // namespace qvx::gui
