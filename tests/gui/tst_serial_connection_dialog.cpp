@@ -18,6 +18,9 @@
 using namespace qvx;
 using namespace qvx::gui;
 
+// The connection work runs on a worker thread of a busy machine.
+constexpr int kPatientMs = 20000;
+
 class TstSerialConnectionDialog : public QObject {
     Q_OBJECT
   private:
@@ -25,15 +28,6 @@ class TstSerialConnectionDialog : public QObject {
     int registry_number_ = 0;
     ScriptedPrompts prompts_;
     std::unique_ptr<AppContext> app_;
-
-    static bool waitFor(const std::function<bool()>& condition, int ms = 20000) {
-        QElapsedTimer clock;
-        clock.start();
-        while (!condition() && clock.elapsed() < ms) {
-            QTest::qWait(20);
-        }
-        return condition();
-    }
 
   private slots:
     void init() {
@@ -68,7 +62,8 @@ class TstSerialConnectionDialog : public QObject {
         SerialConnectionDialog dialog(*app_);
         dialog.show();
         dialog.connectButton()->click();
-        QVERIFY(waitFor([&] { return dialog.phase() == SerialConnectionDialog::Phase::Failed; }));
+        QVERIFY(QTest::qWaitFor([&] { return dialog.phase() == SerialConnectionDialog::Phase::Failed; },
+                                kPatientMs));
         QCOMPARE(dialog.promptLabel()->text(), QString("Unable to establish a serial connection!..."));
         QVERIFY(dialog.connectButton()->isEnabled());
         QVERIFY(dialog.advancedButton()->isEnabled());
@@ -88,12 +83,13 @@ class TstSerialConnectionDialog : public QObject {
         QVERIFY(!dialog.connectButton()->isEnabled());
         QVERIFY(!dialog.advancedButton()->isEnabled());
         QVERIFY(dialog.cancelButton()->isEnabled());
-        QVERIFY(waitFor(
-            [&] { return dialog.statusLabel()->text().startsWith("Looking for initial response on "); }));
+        QVERIFY(QTest::qWaitFor(
+            [&] { return dialog.statusLabel()->text().startsWith("Looking for initial response on "); },
+            kPatientMs));
         test::SaveScreenshot(&dialog, "serial_connection_dialog_busy");
 
         dialog.cancelButton()->click();
-        QVERIFY(waitFor([&] { return !dialog.isVisible(); }, 5000));
+        QVERIFY(QTest::qWaitFor([&] { return !dialog.isVisible(); }, 5000));
         QCOMPARE(dialog.result(), int(QDialog::Rejected));
         QVERIFY(dialog.worker().attempts_made() < 8);
         QVERIFY(!app_->state.cancel_connect.load());
@@ -109,7 +105,7 @@ class TstSerialConnectionDialog : public QObject {
         SerialConnectionDialog dialog(*app_);
         dialog.show();
         dialog.connectButton()->click();
-        QVERIFY(waitFor([&] { return !dialog.isVisible(); }));
+        QVERIFY(QTest::qWaitFor([&] { return !dialog.isVisible(); }, kPatientMs));
         QCOMPARE(dialog.result(), int(QDialog::Accepted));
         QCOMPARE(app_->state.link_kind, LinkKind::Serial);
         QCOMPARE(app_->state.connection_description, sensor.pty_path() + " @ 9600 bps");
@@ -142,7 +138,7 @@ class TstSerialConnectionDialog : public QObject {
             window->findChild<QComboBox*>("idList")->setCurrentIndex(1);
         };
         dialog.connectButton()->click();
-        QVERIFY(waitFor([&] { return !dialog.isVisible(); }));
+        QVERIFY(QTest::qWaitFor([&] { return !dialog.isVisible(); }, kPatientMs));
         QVERIFY(driver.clicked());
         QCOMPARE(driver.caption(), QString("Select the sensor ID..."));
         QCOMPARE(dialog.result(), int(QDialog::Accepted));

@@ -27,6 +27,11 @@ class ScratchFolder {
 
     const std::string& path() const { return path_; }
     std::string operator/(const std::string& name) const { return path_ + "/" + name; }
+    // Writes a file named name holding text into the folder; returns its path.
+    std::string Write(const std::string& name, const std::string& text) const {
+        std::ofstream(*this / name, std::ios::binary) << text;
+        return *this / name;
+    }
 
   private:
     std::string path_;

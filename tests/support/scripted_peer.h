@@ -9,11 +9,14 @@
 
 #include <atomic>
 #include <chrono>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
 #include <utility>
 #include <vector>
+
+#include "link/sensor_link.h"
 
 namespace qvx::test {
 
@@ -88,5 +91,17 @@ class ScriptedPeer {
     std::atomic<bool> stop_{false};
     std::thread thread_;
 };
+
+// A scripted peer on the far end of a socketpair whose near end the link adopts as its serial
+// port; nullptr when the system gives no socketpair.
+inline std::unique_ptr<ScriptedPeer> AttachScriptedPeer(SensorLink& link, std::vector<std::string> replies) {
+    int fds[2];
+    if (::socketpair(AF_UNIX, SOCK_STREAM, 0, fds) != 0) {
+        return nullptr;
+    }
+    link.AdoptSerialDescriptor(fds[0]);
+    link.state().link_kind = LinkKind::Serial;
+    return std::make_unique<ScriptedPeer>(fds[1], std::move(replies));
+}
 
 }  // namespace qvx::test

@@ -11,15 +11,10 @@ namespace {
 using test::ReadFileText;
 using test::ScratchFolder;
 
-std::string WriteIn(const ScratchFolder& dir, const std::string& name, const std::string& text) {
-    test::WriteFileText(dir / name, text);
-    return dir / name;
-}
-
 const std::string kDataDir = std::string(QVX_TEST_DATA_DIR) + "/address_book/";
 
 std::string CopyOfGolden(const ScratchFolder& dir, const std::string& name) {
-    return WriteIn(dir, name, ReadFileText(kDataDir + name));
+    return dir.Write(name, ReadFileText(kDataDir + name));
 }
 
 TEST(AddressBookFileTest, InternetBookShowsItsRowsWithUnknownForEmptyAlias) {
@@ -88,7 +83,7 @@ TEST(AddressBookFileTest, OverlongAndOddLinesAreKeptWhole) {
     const std::string long_own = "Modem?5551111?0001?" + std::string(300, 'd') + "?";
     const std::string content = long_other + "\n" + long_own + "\n" + "Internet\n" + "???\n" + "Modem?\n" +
                                 std::string("\x01\xff?", 3) + "\n";
-    AddressBookFile book(WriteIn(dir, "odd.abf", content), AddressBookKind::Modem);
+    AddressBookFile book(dir.Write("odd.abf", content), AddressBookKind::Modem);
     ASSERT_TRUE(book.Load());
     ASSERT_EQ(book.entries().size(), 2u);
     EXPECT_EQ(book.entries()[0].description, std::string(300, 'd'));
@@ -150,12 +145,12 @@ TEST(AddressBookLocationTest, VanishedFileAsksAgainAndAdoptedFileIsReady) {
 
 TEST(AliasLookupTest, FirstInternetLineWithTheAliasAndAnAddressWins) {
     ScratchFolder dir;
-    std::string path = WriteIn(dir, "book.abf",
-                               "Modem?north?0001??\n"
-                               "Internet?north??4001???\n"
-                               "Internet?north?10.1.1.1?4001???\n"
-                               "Internet?north?10.2.2.2?4001???\n"
-                               "Internet?192.168.001.020?10.3.3.3?1???\n");
+    std::string path = dir.Write("book.abf",
+                                 "Modem?north?0001??\n"
+                                 "Internet?north??4001???\n"
+                                 "Internet?north?10.1.1.1?4001???\n"
+                                 "Internet?north?10.2.2.2?4001???\n"
+                                 "Internet?192.168.001.020?10.3.3.3?1???\n");
     EXPECT_EQ(LookupAlias(path, "north"), "10.1.1.1");
     EXPECT_EQ(LookupAlias(path, "North"), std::nullopt);
     EXPECT_EQ(LookupAlias(path, "sensor-north"), std::nullopt);

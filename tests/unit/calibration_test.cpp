@@ -24,12 +24,9 @@ class CalibrationTest : public ::testing::Test {
     void SetUp() override { std::signal(SIGPIPE, SIG_IGN); }
 
     void StartLine(std::vector<std::string> replies) {
-        int fds[2];
-        ASSERT_EQ(::socketpair(AF_UNIX, SOCK_STREAM, 0, fds), 0);
-        link_.AdoptSerialDescriptor(fds[0]);
-        state_.link_kind = LinkKind::Serial;
         state_.current_baud = 9600;
-        peer_ = std::make_unique<ScriptedPeer>(fds[1], std::move(replies));
+        peer_ = test::AttachScriptedPeer(link_, std::move(replies));
+        ASSERT_NE(peer_, nullptr);
     }
 
     ConnectionState state_;

@@ -24,11 +24,8 @@ class CompatibilityLinkTest : public ::testing::Test {
         protocol_.sleep_ms = [](int) {};
     }
     void StartPeer(std::vector<std::string> replies) {
-        int fds[2];
-        ASSERT_EQ(::socketpair(AF_UNIX, SOCK_STREAM, 0, fds), 0);
-        link_.AdoptSerialDescriptor(fds[0]);
-        state_.link_kind = LinkKind::Serial;
-        peer_ = std::make_unique<test::ScriptedPeer>(fds[1], std::move(replies));
+        peer_ = test::AttachScriptedPeer(link_, std::move(replies));
+        ASSERT_NE(peer_, nullptr);
     }
     CompatibilityState Check() {
         return CheckCompatibility(protocol_, ParseBundleVersion(kBundleName), std::nullopt);

@@ -11,11 +11,6 @@ namespace {
 using test::ReadFileText;
 using test::ScratchFolder;
 
-std::string WriteIn(const ScratchFolder& dir, const std::string& name, const std::string& text) {
-    test::WriteFileText(dir / name, text);
-    return dir / name;
-}
-
 const std::string kTable =
     "# The host table\n"
     "127.0.0.1\tlocalhost\n"
@@ -68,7 +63,7 @@ TEST(HostsFileTest, LineRecognitionNeverReadsPastShortLines) {
 
 TEST(HostsFileTest, RegisterWritesTheFile) {
     ScratchFolder dir;
-    std::string path = WriteIn(dir, "hosts", "127.0.0.1 localhost\n192.168.10.20   sensor-north\n");
+    std::string path = dir.Write("hosts", "127.0.0.1 localhost\n192.168.10.20   sensor-north\n");
     EXPECT_EQ(RegisterHostAlias(path, "10.0.0.5", "sensor-north"), HostsUpdate::Replaced);
     EXPECT_EQ(RegisterHostAlias(path, "10.0.0.5", "sensor-north"), HostsUpdate::AlreadyMapped);
     EXPECT_EQ(RegisterHostAlias(path, "10.0.0.6", "sensor-south"), HostsUpdate::Appended);

@@ -34,11 +34,8 @@ class TransactionTest : public ::testing::Test {
     }
 
     void StartPeer(std::vector<std::string> replies) {
-        int fds[2];
-        ASSERT_EQ(::socketpair(AF_UNIX, SOCK_STREAM, 0, fds), 0);
-        link_.AdoptSerialDescriptor(fds[0]);
-        state_.link_kind = LinkKind::Serial;
-        peer_ = std::make_unique<ScriptedPeer>(fds[1], std::move(replies));
+        peer_ = test::AttachScriptedPeer(link_, std::move(replies));
+        ASSERT_NE(peer_, nullptr);
     }
 
     // A silent attempt then lasts one 10 ms poll step.
