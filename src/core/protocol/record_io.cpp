@@ -54,8 +54,8 @@ std::string Describe(const char* format, const std::string& value) {
     return text;
 }
 
-// Reads parts[0..count) into one text; keeps the previous slot's tail when only the first part
-// is read and the previous record was complete.
+// The record to keep when only its head was read: the head followed by the previous record's
+// tail, when the previous record was complete.
 std::string KeepTail(const std::string& head, const std::string& previous, std::size_t full_length) {
     if (previous.size() >= full_length) {
         return head + previous.substr(head.size(), full_length - head.size());
