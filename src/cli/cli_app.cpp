@@ -1,1 +1,84 @@
-// The command-line program; see cli_app.h.
+#include "cli_app.h"
+
+#include "app/app_context.h"
+#include "app/close_connection.h"
+#include "app/version.h"
+#include "cli_commands.h"
+#include "cli_connection.h"
+#include "cli_options.h"
+#include "cli_prompts.h"
+#include "live/interval_log.h"
+
+namespace qvx::cli {
+
+namespace {
+
+// The log file is opened (and created) before the sensor is: a path that cannot take lines fails
+// the run before anything is sent.
+bool LogFileUsable(const CliOptions& options, std::ostream& err) {
+    if (options.log_path.empty() || AppendLogText(options.log_path, "") == LogWrite::Written) {
+        return true;
+    }
+    err << "qvx: cannot open the interval log " << options.log_path << "\n";
+    return false;
+}
+
+int RunCommand(AppContext& app, const CliOptions& options, const ConnectResult& connection,
+               CommandStreams io) {
+    switch (options.command) {
+        case Command::Info:
+            return RunInfo(app, io);
+        case Command::Send:
+            return RunSend(app, options, io);
+        case Command::ClockGet:
+            return RunClockGet(app, io);
+        case Command::ClockSet:
+            return RunClockSet(app, options, io);
+        case Command::ClockSync:
+            return RunClockSync(app, io);
+        case Command::Discover:
+            return RunDiscover(connection, io);
+        case Command::LiveIntervals:
+            return RunLiveIntervals(app, options, io);
+        case Command::None:
+            break;
+    }
+    return kExitUsage;
+}
+
+}  // namespace
+
+int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+           const std::atomic<bool>& stop) {
+    CliOptions options;
+    const ParseOutcome parsed = ParseCliOptions(args, options);
+    if (!parsed.ok) {
+        err << "qvx: " << parsed.error << "\n";
+        return kExitUsage;
+    }
+    if (options.help) {
+        out << UsageText(options.help_topic);
+        return kExitSuccess;
+    }
+    if (options.version) {
+        out << "qvx " << kProgramVersion << " (" << kProgramName << ")\n";
+        return kExitSuccess;
+    }
+    if (!LogFileUsable(options, err)) {
+        return kExitOther;
+    }
+
+    CliPrompts prompts(options.on_error, err);
+    AppContext app(prompts);
+    prompts.Attach(app.state);
+    const ConnectResult connection = ConnectSensor(app, options, options.command == Command::Discover);
+    if (!connection.connected) {
+        err << "qvx: " << connection.failure << "\n";
+        return kExitNoConnection;
+    }
+    const int code = RunCommand(app, options, connection, CommandStreams{out, err, stop});
+    CloseConnection(app);
+    return code;
+}
+
+}  // namespace qvx::cli

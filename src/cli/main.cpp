@@ -1,8 +1,35 @@
-#include <cstdio>
+// The command-line program; see cli_app.h.
+#include <signal.h>
 
-#include "app/version.h"
+#include <atomic>
+#include <iostream>
+#include <string>
+#include <vector>
 
-int main(int, char**) {
-    std::printf("%s\n", qvx::kProgramTitle);
-    return 0;
+#include "cli_app.h"
+
+namespace {
+
+std::atomic<bool> g_stop{false};
+
+void RequestStop(int) {
+    g_stop.store(true);
+}
+
+// Ctrl+C and SIGTERM end a running command at its next step, so the closing sequence still runs.
+void InstallStopHandlers() {
+    struct sigaction action {};
+    action.sa_handler = RequestStop;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGTERM, &action, nullptr);
+    signal(SIGPIPE, SIG_IGN);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    InstallStopHandlers();
+    const std::vector<std::string> args(argv + 1, argv + argc);
+    return qvx::cli::RunCli(args, std::cout, std::cerr, g_stop);
 }

@@ -152,6 +152,21 @@ TEST_F(RecordIoTest, ForwardFireReadsAllFourParts) {
     EXPECT_EQ(SentRequests(4), (Requests{"SG0\r", "SG1\r", "SG2\r", "SG3\r"}));
 }
 
+TEST_F(RecordIoTest, ForwardFireHeadOnlyReadKeepsThePreviousTail) {
+    const std::string previous = Text(200, 'A') + Text(240, 'B') + Text(240, 'C') + Text(240, 'D');
+    configuration_.SetRecord(RecordSlot::ForwardFire, previous);
+    StartPeer({RecordReply("SG0", Text(200, 'X'))});
+    ASSERT_EQ(io_.ReadFfAlgorithmInfo(false), 1);
+    EXPECT_EQ(configuration_.forward_fire(), Text(200, 'X') + previous.substr(200));
+}
+
+TEST_F(RecordIoTest, AFailedPartEmptiesTheForwardFireSlot) {
+    configuration_.SetRecord(RecordSlot::ForwardFire, Text(920, 'A'));
+    StartPeer({RecordReply("SG0", Text(200, 'X')), ""});
+    EXPECT_EQ(io_.ReadFfAlgorithmInfo(true), 0);
+    EXPECT_FALSE(configuration_.HasRecord(RecordSlot::ForwardFire));
+}
+
 TEST_F(RecordIoTest, ShortSlotsAreRefusedWithoutSendingAnything) {
     configuration_.SetRecord(RecordSlot::Config, ConfigRecord().substr(0, 166));
     configuration_.SetRecord(RecordSlot::Extended, Text(86, ' '));

@@ -9,6 +9,13 @@
 
 namespace qvx {
 
+struct RecordPart {
+    const char* read_code;
+    const char* write_code;
+    std::size_t offset;
+    std::size_t length;
+};
+
 namespace {
 
 constexpr int kShowDialog = 10;
@@ -19,13 +26,6 @@ constexpr int kRatePingAttempts = 2;
 constexpr std::size_t kSerialNumberLength = 16;
 
 constexpr const char* kSavedText = "Sensor configuration settings saved!";
-
-struct RecordPart {
-    const char* read_code;
-    const char* write_code;
-    std::size_t offset;
-    std::size_t length;
-};
 
 constexpr RecordPart kSideFireParts[] = {
     {"S3", "S2", 0, kSfAlgorithmInfoLength},
@@ -54,8 +54,8 @@ std::string Describe(const char* format, const std::string& value) {
     return text;
 }
 
-// Reads parts[0..count) into one text; keeps the previous slot's tail when only the first part
-// is read and the previous record was complete.
+// The record to keep when only its head was read: the head followed by the previous record's
+// tail, when the previous record was complete.
 std::string KeepTail(const std::string& head, const std::string& previous, std::size_t full_length) {
     if (previous.size() >= full_length) {
         return head + previous.substr(head.size(), full_length - head.size());
@@ -119,34 +119,27 @@ int RecordIo::ReadCollectionConfigInfo() {
 }
 
 int RecordIo::ReadSfAlgorithmInfo(bool with_noise) {
-    const std::string previous = configuration_.side_fire();
-    std::string text;
-    const std::size_t parts = with_noise ? 2 : 1;
-    for (std::size_t k = 0; k < parts; ++k) {
-        std::string part;
-        if (!ReadRecord(kSideFireParts[k].read_code, kSideFireParts[k].length, 1, true, part)) {
-            configuration_.ClearRecord(RecordSlot::SideFire);
-            return 0;
-        }
-        text += part;
-    }
-    configuration_.SetRecord(RecordSlot::SideFire, KeepTail(text, previous, kSideFireLength));
-    return 1;
+    return ReadRecordParts(RecordSlot::SideFire, kSideFireParts, with_noise ? 2 : 1, kSideFireLength);
 }
 
 int RecordIo::ReadFfAlgorithmInfo(bool all) {
-    const std::string previous = configuration_.forward_fire();
-    std::string text;
     const std::size_t parts = all ? std::size(kForwardFireParts) : 1;
-    for (std::size_t k = 0; k < parts; ++k) {
+    return ReadRecordParts(RecordSlot::ForwardFire, kForwardFireParts, parts, kForwardFireLength);
+}
+
+int RecordIo::ReadRecordParts(RecordSlot slot, const RecordPart* parts, std::size_t part_count,
+                              std::size_t full_length) {
+    const std::string previous = configuration_.record(slot);
+    std::string text;
+    for (std::size_t k = 0; k < part_count; ++k) {
         std::string part;
-        if (!ReadRecord(kForwardFireParts[k].read_code, kForwardFireParts[k].length, 1, true, part)) {
-            configuration_.ClearRecord(RecordSlot::ForwardFire);
+        if (!ReadRecord(parts[k].read_code, parts[k].length, 1, true, part)) {
+            configuration_.ClearRecord(slot);
             return 0;
         }
         text += part;
     }
-    configuration_.SetRecord(RecordSlot::ForwardFire, KeepTail(text, previous, kForwardFireLength));
+    configuration_.SetRecord(slot, KeepTail(text, previous, full_length));
     return 1;
 }
 

@@ -14,6 +14,7 @@ namespace qvx {
 
 class SensorProtocol;
 struct ConnectionState;
+struct RecordPart;
 
 // Which records ReadSensorConfiguration reads before it asks for the connection port.
 namespace read_flag {
@@ -66,6 +67,10 @@ class RecordIo {
 
     // One record read: the reply when it is exactly length characters.
     bool ReadRecord(const char* code, std::size_t length, int retries, bool reconnect, std::string& out);
+    // Reads the first part_count of a record's parts into slot; when only the head is read the
+    // previous record's tail stays. A failed part empties the slot. 1 when read, else 0.
+    int ReadRecordParts(RecordSlot slot, const RecordPart* parts, std::size_t part_count,
+                        std::size_t full_length);
     // Sends record + checksum + CR; 1 when written, else the failure (0 for a refusal).
     int SendRecord(const char* code, std::string_view record, int retries, bool reconnect,
                    std::string& reply);

@@ -8,6 +8,7 @@
 
 #include "connect/address_book_entry_dialog.h"
 #include "connect/dialog_prompts.h"
+#include "connect/dialog_widgets.h"
 #include "platform/registry_store.h"
 
 namespace qvx::gui {
@@ -15,10 +16,6 @@ namespace qvx::gui {
 namespace {
 
 constexpr const char* kNoEntrySelectedTitle = "No entry was selected...";
-
-QString Qs(const std::string& text) {
-    return QString::fromStdString(text);
-}
 
 }  // namespace
 

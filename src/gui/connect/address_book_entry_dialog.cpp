@@ -8,17 +8,10 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 #include "connect/dialog_prompts.h"
+#include "connect/dialog_widgets.h"
 #include "connect/field_filter.h"
 
 namespace qvx::gui {
-
-namespace {
-
-QString Qs(const std::string& text) {
-    return QString::fromStdString(text);
-}
-
-}  // namespace
 
 AddressBookEntryDialog::AddressBookEntryDialog(AddressBookKind kind, const AddressBookEntry* existing,
                                                DialogPrompts& prompts, QWidget* parent)

@@ -14,6 +14,7 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 
+#include "connect/dialog_widgets.h"
 #include "connect/field_filter.h"
 
 namespace qvx::gui {
@@ -22,10 +23,6 @@ namespace {
 
 constexpr std::size_t kDelayDigits = 5;
 constexpr std::size_t kMaxSensorsDigits = 3;
-
-QString Qs(const std::string& text) {
-    return QString::fromStdString(text);
-}
 
 TextRule DigitsRule(std::size_t max_digits) {
     return [max_digits](const std::string& text) { return FilterDigitsText(text, max_digits); };

@@ -11,6 +11,7 @@
 #include "app/busy_flag.h"
 #include "connect/connection_defaults.h"
 #include "connect/connection_properties.h"
+#include "connect/dialog_widgets.h"
 #include "protocol/busy_cursor.h"
 
 namespace qvx::gui {
@@ -25,13 +26,6 @@ QLabel* ValueLabel(const QString& name) {
     auto* label = new QLabel;
     label->setObjectName(name);
     return label;
-}
-
-QPushButton* Button(const QString& text, const QString& name) {
-    auto* button = new QPushButton(text);
-    button->setObjectName(name);
-    button->setAutoDefault(false);
-    return button;
 }
 
 }  // namespace
@@ -54,9 +48,9 @@ ConnectionPropertiesDialog::ConnectionPropertiesDialog(AppContext& app, QWidget*
     additional_->setMaxLength(kAdditionalDigits);
     additional_->setText(QString::number(state.response_wait_ms.load()));
     total_ = ValueLabel("totalLabel");
-    recalculate_ = Button("Re-calculate", "recalculateButton");
-    save_ = Button("Save As Default", "saveButton");
-    close_ = Button("OK", "okButton");
+    recalculate_ = NamedButton("Re-calculate", "recalculateButton");
+    save_ = NamedButton("Save As Default", "saveButton");
+    close_ = NamedButton("OK", "okButton");
     close_->setDefault(true);
 
     auto* connection = new QFormLayout;

@@ -17,6 +17,7 @@
 #include "connect/advanced_connection_settings_dialog.h"
 #include "connect/connection_text.h"
 #include "connect/dialog_prompts.h"
+#include "connect/dialog_widgets.h"
 #include "connect/input_parameters.h"
 #include "connect/select_sensor_id_dialog.h"
 #include "protocol/busy_cursor.h"
@@ -28,17 +29,6 @@ namespace {
 constexpr int kPollMs = 50;
 constexpr int kCancelPollMs = 250;
 constexpr int kContinueWaitMs = 1000;
-
-QPushButton* Button(const QString& text, const QString& name) {
-    auto* button = new QPushButton(text);
-    button->setObjectName(name);
-    button->setAutoDefault(false);
-    return button;
-}
-
-QString Qs(const std::string& text) {
-    return QString::fromStdString(text);
-}
 
 }  // namespace
 
@@ -64,11 +54,11 @@ InternetConnectionDialog::InternetConnectionDialog(AppContext& app, const QStrin
     animation_->setTextVisible(false);
     animation_->setMaximumHeight(8);
     animation_->hide();
-    connect_ = Button("Connect", "connectButton");
+    connect_ = NamedButton("Connect", "connectButton");
     connect_->setDefault(true);
-    cancel_ = Button("Cancel", "cancelButton");
-    advanced_ = Button("Advanced", "advancedButton");
-    address_book_ = Button("IP Address Book", "addressBookButton");
+    cancel_ = NamedButton("Cancel", "cancelButton");
+    advanced_ = NamedButton("Advanced", "advancedButton");
+    address_book_ = NamedButton("IP Address Book", "addressBookButton");
 
     auto* fields = new QFormLayout;
     fields->addRow("IP Address / Alias:", address_);

@@ -10,6 +10,7 @@
 #include "app/app_context.h"
 #include "connect/advanced_connection_settings_dialog.h"
 #include "connect/connection_text.h"
+#include "connect/dialog_widgets.h"
 #include "connect/select_sensor_id_dialog.h"
 
 namespace qvx::gui {
@@ -17,13 +18,6 @@ namespace qvx::gui {
 namespace {
 
 constexpr int kPollMs = 50;
-
-QPushButton* Button(const QString& text, const QString& name) {
-    auto* button = new QPushButton(text);
-    button->setObjectName(name);
-    button->setAutoDefault(false);
-    return button;
-}
 
 }  // namespace
 
@@ -38,10 +32,10 @@ SerialConnectionDialog::SerialConnectionDialog(AppContext& app, QWidget* parent)
     status_->setMinimumWidth(460);
     properties_ = new QLabel;
     properties_->setObjectName("propertiesLabel");
-    connect_ = Button("CONNECT", "connectButton");
+    connect_ = NamedButton("CONNECT", "connectButton");
     connect_->setDefault(true);
-    advanced_ = Button("Advanced", "advancedButton");
-    cancel_ = Button("Cancel", "cancelButton");
+    advanced_ = NamedButton("Advanced", "advancedButton");
+    cancel_ = NamedButton("Cancel", "cancelButton");
 
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(advanced_);

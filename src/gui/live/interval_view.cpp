@@ -387,7 +387,8 @@ void IntervalView::updateWidgets() {
     edit_->setEnabled(link_open_ && idle);
     refresh_->setEnabled(link_open_ && idle);
     view_log_->setEnabled(link_open_);
-    logging_->setEnabled(link_open_);
+    // The banner reads the config copy a Refresh or Submit may be rewriting.
+    logging_->setEnabled(link_open_ && idle);
     resync_->setEnabled(link_open_ && idle);
     const bool logging = fetcher_.logging_enabled();
     logging_->setIcon(loggingIcon(logging));

@@ -1,0 +1,263 @@
+#include "cli_options.h"
+
+#include <charconv>
+#include <cstdio>
+#include <functional>
+#include <map>
+
+#include "link/sensor_link.h"
+#include "protocol/catalogue.h"
+
+namespace qvx::cli {
+
+namespace {
+
+constexpr std::size_t kIdLength = 4;
+
+struct Failure {
+    std::string text;
+};
+
+std::optional<long long> ParseNumber(const std::string& text) {
+    long long value = 0;
+    const char* end = text.data() + text.size();
+    const auto [ptr, ec] = std::from_chars(text.data(), end, value);
+    if (text.empty() || ec != std::errc() || ptr != end) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+long long NumberIn(const std::string& option, const std::string& text, long long low, long long high) {
+    const auto value = ParseNumber(text);
+    if (!value || *value < low || *value > high) {
+        throw Failure{option + " needs a number from " + std::to_string(low) + " to " + std::to_string(high) +
+                      ", not '" + text + "'"};
+    }
+    return *value;
+}
+
+bool IsMultiDropId(const std::string& text) {
+    if (text.size() != kIdLength) {
+        return false;
+    }
+    for (char c : text) {
+        if (!((c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z'))) {
+            return false;
+        }
+    }
+    return true;
+}
+
+void SetBaud(CliOptions& o, const std::string& text) {
+    const auto value = NumberIn("--baud", text, 1, 921600);
+    if (BaudRateText(static_cast<std::uint32_t>(value)) == nullptr) {
+        throw Failure{"--baud " + text + " is not a supported rate (1200, 9600, 19200 ... 921600)"};
+    }
+    o.baud = static_cast<std::uint32_t>(value);
+}
+
+void SetTcp(CliOptions& o, const std::string& text) {
+    const std::size_t colon = text.rfind(':');
+    if (colon == std::string::npos || colon == 0) {
+        throw Failure{"--tcp needs HOST:PORT, not '" + text + "'"};
+    }
+    o.tcp_host = text.substr(0, colon);
+    o.tcp_port = static_cast<std::uint16_t>(NumberIn("--tcp port", text.substr(colon + 1), 1, 65535));
+}
+
+void SetId(CliOptions& o, const std::string& text) {
+    if (text != "auto" && !IsMultiDropId(text)) {
+        throw Failure{"--id needs 4 characters of 0-9 and A-Z, or 'auto', not '" + text + "'"};
+    }
+    o.id = text;
+}
+
+void SetOnError(CliOptions& o, const std::string& text) {
+    static const std::map<std::string, ErrorPolicy> policies = {
+        {"retry", ErrorPolicy::Retry}, {"ignore", ErrorPolicy::Ignore}, {"cancel", ErrorPolicy::Cancel}};
+    const auto it = policies.find(text);
+    if (it == policies.end()) {
+        throw Failure{"--on-error needs retry, ignore or cancel, not '" + text + "'"};
+    }
+    o.on_error = it->second;
+}
+
+using ValueSetter = std::function<void(CliOptions&, const std::string&)>;
+
+const std::map<std::string, ValueSetter>& ValueOptions() {
+    static const std::map<std::string, ValueSetter> options = {
+        {"--serial", [](CliOptions& o, const std::string& v) { o.serial = v; }},
+        {"--baud", SetBaud},
+        {"--tcp", SetTcp},
+        {"--id", SetId},
+        {"--pick", [](CliOptions& o,
+                      const std::string& v) { o.pick = static_cast<int>(NumberIn("--pick", v, 1, 99)); }},
+        {"--wait",
+         [](CliOptions& o, const std::string& v) {
+             o.wait_ms = static_cast<int>(NumberIn("--wait", v, 0, kMaxWaitMs));
+         }},
+        {"--on-error", SetOnError},
+        {"--count",
+         [](CliOptions& o, const std::string& v) {
+             o.count = static_cast<int>(NumberIn("--count", v, 1, 1000000));
+         }},
+        {"--log", [](CliOptions& o, const std::string& v) { o.log_path = v; }},
+    };
+    return options;
+}
+
+// Splits the arguments into options (applied at once) and positional words.
+std::vector<std::string> ApplyOptions(const std::vector<std::string>& args, CliOptions& o) {
+    std::vector<std::string> words;
+    bool options_ended = false;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        if (options_ended || arg.size() < 2 || arg[0] != '-') {
+            words.push_back(arg);
+            continue;
+        }
+        if (arg == "--") {
+            options_ended = true;
+        } else if (arg == "--help" || arg == "-h") {
+            o.help = true;
+        } else if (arg == "--version") {
+            o.version = true;
+        } else {
+            std::string name = arg;
+            std::optional<std::string> value;
+            if (const std::size_t eq = arg.find('='); eq != std::string::npos) {
+                name = arg.substr(0, eq);
+                value = arg.substr(eq + 1);
+            }
+            const auto it = ValueOptions().find(name);
+            if (it == ValueOptions().end()) {
+                throw Failure{"unknown option '" + name + "'"};
+            }
+            if (!value) {
+                if (i + 1 >= args.size()) {
+                    throw Failure{name + " needs a value"};
+                }
+                value = args[++i];
+            }
+            it->second(o, *value);
+        }
+    }
+    return words;
+}
+
+void ExpectWords(const std::vector<std::string>& words, std::size_t low, std::size_t high,
+                 const char* usage) {
+    if (words.size() < low || words.size() > high) {
+        throw Failure{std::string("usage: qvx ") + usage};
+    }
+}
+
+void ParseClock(const std::vector<std::string>& words, CliOptions& o) {
+    ExpectWords(words, 2, 3, "clock get | clock set \"YYYY-MM-DD HH:MM:SS\" | clock sync");
+    const std::string& action = words[1];
+    if (action == "get" && words.size() == 2) {
+        o.command = Command::ClockGet;
+    } else if (action == "sync" && words.size() == 2) {
+        o.command = Command::ClockSync;
+    } else if (action == "set" && words.size() == 3) {
+        o.command = Command::ClockSet;
+        o.clock_text = words[2];
+        if (!ParseClockText(o.clock_text)) {
+            throw Failure{"clock set needs a valid \"YYYY-MM-DD HH:MM:SS\" from 2000 on, not '" +
+                          o.clock_text + "'"};
+        }
+    } else {
+        throw Failure{"usage: qvx clock get | clock set \"YYYY-MM-DD HH:MM:SS\" | clock sync"};
+    }
+}
+
+void ParseCommand(const std::vector<std::string>& words, CliOptions& o) {
+    const std::string& name = words.front();
+    if (name == "info") {
+        ExpectWords(words, 1, 1, "info");
+        o.command = Command::Info;
+    } else if (name == "send") {
+        ExpectWords(words, 2, 3, "send CODE [PAYLOAD]");
+        o.command = Command::Send;
+        o.code = words[1];
+        o.payload = words.size() == 3 ? words[2] : "";
+        if (BuildCommandCatalogue().FindCommand(o.code) < 0) {
+            throw Failure{"'" + o.code + "' is not a command code the sensor knows"};
+        }
+    } else if (name == "clock") {
+        ParseClock(words, o);
+    } else if (name == "discover") {
+        ExpectWords(words, 1, 1, "discover");
+        o.command = Command::Discover;
+    } else if (name == "live") {
+        if (words.size() != 2 || words[1] != "intervals") {
+            throw Failure{"usage: qvx live intervals [--count N] [--log FILE]"};
+        }
+        o.command = Command::LiveIntervals;
+    } else {
+        throw Failure{"unknown command '" + name + "'"};
+    }
+}
+
+void CheckCombination(const CliOptions& o) {
+    if (o.serial && o.tcp_host) {
+        throw Failure{"choose one link: --serial or --tcp, not both"};
+    }
+    if (!o.serial && !o.tcp_host) {
+        throw Failure{"no link given: use --serial PATH|auto or --tcp HOST:PORT"};
+    }
+    if (o.baud != 0 && !o.serial) {
+        throw Failure{"--baud belongs to --serial"};
+    }
+    if (o.pick != 0 && !o.auto_id() && o.command != Command::Discover) {
+        throw Failure{"--pick chooses among detected IDs: use it with --id auto"};
+    }
+    if (o.command == Command::Discover && o.id && !o.auto_id()) {
+        throw Failure{"discover detects the IDs itself: leave out --id " + *o.id};
+    }
+    if (o.command != Command::LiveIntervals && (o.count != 0 || !o.log_path.empty())) {
+        throw Failure{"--count and --log belong to 'live intervals'"};
+    }
+}
+
+}  // namespace
+
+std::optional<CalendarTime> ParseClockText(const std::string& text) {
+    CalendarTime time;
+    char tail = 0;
+    const bool parsed =
+        text.size() == 19 && std::sscanf(text.c_str(), "%4d-%2d-%2d %2d:%2d:%2d%c", &time.year, &time.month,
+                                         &time.day, &time.hour, &time.minute, &time.second, &tail) == 6;
+    if (!parsed || !LocalToSensorSeconds(time, true)) {
+        return std::nullopt;
+    }
+    return time;
+}
+
+ParseOutcome ParseCliOptions(const std::vector<std::string>& args, CliOptions& options) {
+    ParseOutcome outcome;
+    try {
+        const std::vector<std::string> words = ApplyOptions(args, options);
+        if (options.help) {
+            options.help_topic = words.empty() ? "" : words.front();
+            outcome.ok = true;
+            return outcome;
+        }
+        if (options.version) {
+            outcome.ok = true;
+            return outcome;
+        }
+        if (words.empty()) {
+            throw Failure{"no command given (info, send, clock, discover, live); see qvx --help"};
+        }
+        ParseCommand(words, options);
+        CheckCombination(options);
+        outcome.ok = true;
+    } catch (const Failure& failure) {
+        outcome.error = failure.text;
+    }
+    return outcome;
+}
+
+}  // namespace qvx::cli

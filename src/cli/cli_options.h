@@ -1,0 +1,69 @@
+#pragma once
+// The qvx command line: connection options, one subcommand and its arguments. Options may come
+// before or after the subcommand; "--" ends the options (for a payload that starts with "--").
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "protocol/sensor_clock.h"
+
+namespace qvx::cli {
+
+enum ExitCode : int {
+    kExitSuccess = 0,
+    kExitOther = 1,         // a local failure (a log file that cannot be written)
+    kExitUsage = 2,         // bad options or arguments; nothing was sent
+    kExitNoConnection = 3,  // no sensor answered, or the link could not be opened
+    kExitSensorFailed = 4,  // the sensor refused the command or an exchange failed
+};
+
+enum class Command { None, Info, Send, ClockGet, ClockSet, ClockSync, Discover, LiveIntervals };
+
+// What the communication-error dialog would be answered with.
+enum class ErrorPolicy { Cancel, Retry, Ignore };
+
+inline constexpr std::uint32_t kMaxWaitMs = 99998;
+inline constexpr int kDefaultRetryLimit = 3;
+
+struct CliOptions {
+    bool help = false;
+    bool version = false;
+    Command command = Command::None;
+    std::string help_topic;  // the subcommand whose help was asked for ("" for the overview)
+
+    // --- connection ---
+    std::optional<std::string> serial;  // a device path or "auto"
+    std::uint32_t baud = 0;             // 0: detect
+    std::optional<std::string> tcp_host;
+    std::uint16_t tcp_port = 0;
+    std::optional<std::string> id;  // 4 characters, or "auto"
+    int pick = 0;                   // 1-based; 0: the first ID found
+    int wait_ms = 0;
+    ErrorPolicy on_error = ErrorPolicy::Cancel;
+
+    // --- subcommand arguments ---
+    std::string code;  // send
+    std::string payload;
+    std::string clock_text;  // clock set: "YYYY-MM-DD HH:MM:SS"
+    int count = 0;           // live intervals: 0 runs until interrupted
+    std::string log_path;
+
+    bool auto_id() const { return id && *id == "auto"; }
+};
+
+struct ParseOutcome {
+    bool ok = false;
+    std::string error;  // one line, without the program name
+};
+
+ParseOutcome ParseCliOptions(const std::vector<std::string>& args, CliOptions& options);
+
+// "YYYY-MM-DD HH:MM:SS" naming a moment the sensor clock can hold; nullopt otherwise.
+std::optional<CalendarTime> ParseClockText(const std::string& text);
+
+// The overview, or the help of one subcommand ("info", "send", "clock", "discover", "live").
+std::string UsageText(const std::string& topic);
+
+}  // namespace qvx::cli

@@ -1,0 +1,86 @@
+#include <map>
+
+#include "cli_options.h"
+
+namespace qvx::cli {
+
+namespace {
+
+constexpr const char* kConnectionHelp =
+    "Connection (one of --serial or --tcp is required):\n"
+    "  --serial PATH|auto   the serial port (a device path), or 'auto' to search every port\n"
+    "                       (or the colon-separated list in QVX_SERIAL_PORTS)\n"
+    "  --baud N             a fixed rate; without it the rate is detected (9600 ... 921600 bps)\n"
+    "  --tcp HOST:PORT      a TCP connection to the sensor's network port\n"
+    "  --id XXXX            address one sensor of a multi-drop line by its 4-character ID\n"
+    "  --id auto            detect the IDs on the line and talk to the first (or to --pick N)\n"
+    "  --pick N             with --id auto: the Nth ID found (1 = the first)\n"
+    "  --wait MS            additional response wait, 0 to 99998 ms (default 0)\n"
+    "  --on-error POLICY    after a failed exchange: cancel (default: report and fail),\n"
+    "                       retry (up to 3 more tries, then cancel) or ignore\n"
+    "Every connection measures the link's response time first, and ends by protecting the\n"
+    "sensor's command firewall and restoring push mode.\n";
+
+constexpr const char* kOverview =
+    "usage: qvx [connection options] COMMAND [ARGS]\n"
+    "\n"
+    "Commands:\n"
+    "  info                         the sensor's identity, one \"Name: value\" line per field\n"
+    "  send CODE [PAYLOAD]          one command of the catalogue; prints the reply data\n"
+    "  clock get                    the sensor clock in the PC's local time\n"
+    "  clock set \"YYYY-MM-DD HH:MM:SS\"  set the sensor clock (local time)\n"
+    "  clock sync                   set the sensor clock from the PC's UTC time\n"
+    "  discover                     the multi-drop IDs on the line, one per line\n"
+    "  live intervals [--count N] [--log FILE]\n"
+    "                               each new interval record, one line per lane\n"
+    "\n"
+    "  qvx COMMAND --help           help on one command\n"
+    "  qvx --version                the program's version\n"
+    "\n"
+    "Exit codes: 0 success, 2 usage error, 3 no connection, 4 the sensor refused or an\n"
+    "exchange failed, 1 any other failure.\n"
+    "\n";
+
+const std::map<std::string, std::string>& TopicTexts() {
+    static const std::map<std::string, std::string> topics = {
+        {"info",
+         "usage: qvx [connection options] info\n"
+         "Prints the Sensor Information fields, one per line: Serial Number, Description,\n"
+         "Location, Sensor ID, Serial Interface, DSP, FPGA. A field the sensor did not give\n"
+         "reads \"Unknown\".\n"},
+        {"send",
+         "usage: qvx [connection options] send CODE [PAYLOAD]\n"
+         "Sends one command of the catalogue (for example S5, SB, XD) with PAYLOAD followed by\n"
+         "a carriage return, and prints the reply's data. A reply of \"Failure\" or \"Invalid\"\n"
+         "is a refusal (exit code 4). Put \"--\" before a payload that starts with \"-\".\n"},
+        {"clock",
+         "usage: qvx [connection options] clock get\n"
+         "       qvx [connection options] clock set \"YYYY-MM-DD HH:MM:SS\"\n"
+         "       qvx [connection options] clock sync\n"
+         "get prints the sensor clock in the PC's local time; set writes the given local time;\n"
+         "sync sets the sensor clock from the PC's UTC time.\n"},
+        {"discover",
+         "usage: qvx [connection options] discover\n"
+         "Detects the sensors of a multi-drop line and prints their IDs, one per line, in the\n"
+         "order they answered. The detected sensors are told to resume pushing at the end.\n"},
+        {"live",
+         "usage: qvx [connection options] live intervals [--count N] [--log FILE]\n"
+         "Prints the latest interval record at once, then each new one as the sensor completes\n"
+         "it: one line per lane with the lane name, volume, speed, occupancy %, small, medium\n"
+         "and large %, and \"Updated: \" with the record time. Stops after N records, or on\n"
+         "Ctrl+C / SIGTERM. --log FILE appends a banner and every record to an interval log.\n"},
+    };
+    return topics;
+}
+
+}  // namespace
+
+std::string UsageText(const std::string& topic) {
+    const auto it = TopicTexts().find(topic);
+    if (it == TopicTexts().end()) {
+        return std::string(kOverview) + kConnectionHelp;
+    }
+    return it->second + "\n" + kConnectionHelp;
+}
+
+}  // namespace qvx::cli
