@@ -1,12 +1,12 @@
 #include "cli_app.h"
 
-#include "app/app_context.h"
 #include "app/close_connection.h"
 #include "app/version.h"
 #include "cli_commands.h"
 #include "cli_connection.h"
 #include "cli_options.h"
 #include "cli_prompts.h"
+#include "context/app_context.h"
 #include "live/interval_log.h"
 
 namespace qvx::cli {

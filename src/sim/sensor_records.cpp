@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <vector>
 
-#include "protocol/hex_text.h"
+#include "base/hex_text.h"
 #include "traffic_model.h"
 
 namespace qvx::sim {

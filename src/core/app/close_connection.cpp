@@ -3,7 +3,7 @@
 #include <chrono>
 #include <thread>
 
-#include "app/app_context.h"
+#include "context/app_context.h"
 #include "protocol/catalogue.h"
 #include "protocol/transaction_result.h"
 
@@ -87,16 +87,17 @@ class ClosingSequence {
         }
     }
 
-    int Send(const char* code, int retries) {
+    TransactionResult Send(const char* code, int retries) {
         std::string reply;
-        return app_.protocol.SendSensorCommand(code, kPlainPayload, reply, 0, retries, false, 0);
+        return app_.protocol.SendSensorCommand({.code = code, .payload = kPlainPayload, .retries = retries},
+                                               reply);
     }
 
     // The user may retry without limit; only a No gives the step up.
     bool RestoreUntilDeclined(const char* code, const char* retry_text) {
         for (;;) {
             app_.link.PurgeInput();
-            if (Send(code, kRestoreRetries) == kOk) {
+            if (Send(code, kRestoreRetries) == TransactionResult::Ok) {
                 return true;
             }
             if (!app_.prompts().Ask(kShutdownRetryCaption, retry_text, "Yes", "No")) {
@@ -113,7 +114,7 @@ class ClosingSequence {
     }
 
     std::string WriteAndRead(const char* text, int pause_ms, int wait_ms, int read_ms) {
-        app_.link.SerialWrite(text, 0, false);
+        app_.link.Write(text);
         Sleep(pause_ms);
         Sleep(wait_ms);
         std::string reply;
@@ -142,7 +143,7 @@ class ClosingSequence {
 
     void HangUp() {
         if (!app_.state.manual_dial) {
-            app_.link.SerialWrite("ATH0\r", 0, false);
+            app_.link.Write("ATH0\r");
             Sleep(kHangUpPauseMs);
             return;
         }
@@ -154,14 +155,7 @@ class ClosingSequence {
     }
 
     // Whatever failed before, the socket and the port are released.
-    void ReleaseLink() {
-        if (app_.state.socket_open) {
-            app_.link.TcpClose();
-        }
-        if (app_.link.SerialPortOpen()) {
-            app_.link.CloseSerialPort();
-        }
-    }
+    void ReleaseLink() { app_.link.Close(); }
 
     void Warn(const char* text) {
         MessageRequest request;

@@ -6,7 +6,7 @@
 
 namespace qvx {
 
-class AppContext;
+class SensorProtocol;
 class ProgressReporter;
 
 // The answer of one "Get config mode" reply: a config_mode value, or kUndecided for a reply that
@@ -15,9 +15,9 @@ int ConfigModeFromReply(std::string_view reply);
 
 // Sends "Get version" and sets side_fire_mode. When the sensor does not answer, the user is asked.
 // Returns true for side-fire.
-bool DetectOperatingMode(AppContext& context, ProgressReporter& progress);
+bool DetectOperatingMode(SensorProtocol& protocol, ProgressReporter& progress);
 
 // Asks "Get config mode" up to 10 times until a reply decides; a failed command gives kFailed.
-int ReadConfigMode(AppContext& context, ProgressReporter& progress);
+int ReadConfigMode(SensorProtocol& protocol, ProgressReporter& progress);
 
 }  // namespace qvx
