@@ -103,6 +103,17 @@ const std::map<std::string, ValueSetter>& ValueOptions() {
              o.count = static_cast<int>(NumberIn("--count", v, 1, 1000000));
          }},
         {"--log", [](CliOptions& o, const std::string& v) { o.log_path = v; }},
+        {"--from", [](CliOptions& o, const std::string& v) { o.export_args.from = v; }},
+        {"--to", [](CliOptions& o, const std::string& v) { o.export_args.to = v; }},
+        {"--station", [](CliOptions& o, const std::string& v) { o.export_args.station = v; }},
+        {"--state", [](CliOptions& o, const std::string& v) { o.export_args.state = v; }},
+        {"--class", [](CliOptions& o, const std::string& v) { o.export_args.functional_class = v; }},
+        {"--restriction",
+         [](CliOptions& o, const std::string& v) {
+             o.export_args.restriction = static_cast<int>(NumberIn("--restriction", v, 0, 2));
+         }},
+        {"--lane", [](CliOptions& o, const std::string& v) { o.export_args.lanes.push_back(v); }},
+        {"--out", [](CliOptions& o, const std::string& v) { o.export_args.out = v; }},
     };
     return options;
 }
@@ -123,6 +134,8 @@ std::vector<std::string> ApplyOptions(const std::vector<std::string>& args, CliO
             o.help = true;
         } else if (arg == "--version") {
             o.version = true;
+        } else if (arg == "--overwrite") {
+            o.export_args.overwrite = true;
         } else {
             std::string name = arg;
             std::optional<std::string> value;
@@ -195,12 +208,25 @@ void ParseCommand(const std::vector<std::string>& words, CliOptions& o) {
             throw Failure{"usage: qvx live intervals [--count N] [--log FILE]"};
         }
         o.command = Command::LiveIntervals;
+    } else if (name == "export") {
+        o.command = Command::Export;
+        if (auto problem = ParseExportCommand(words, o.export_args)) {
+            throw Failure{*problem};
+        }
     } else {
         throw Failure{"unknown command '" + name + "'"};
     }
 }
 
 void CheckCombination(const CliOptions& o) {
+    if (IsOfflineCommand(o.command)) {
+        return;
+    }
+    if (HasExportOptions(o.export_args)) {
+        throw Failure{
+            "--from, --to, --station, --state, --class, --restriction, --lane, --out and --overwrite "
+            "belong to 'export'"};
+    }
     if (o.serial && o.tcp_host) {
         throw Failure{"choose one link: --serial or --tcp, not both"};
     }
@@ -249,7 +275,7 @@ ParseOutcome ParseCliOptions(const std::vector<std::string>& args, CliOptions& o
             return outcome;
         }
         if (words.empty()) {
-            throw Failure{"no command given (info, send, clock, discover, live); see qvx --help"};
+            throw Failure{"no command given (info, send, clock, discover, live, export); see qvx --help"};
         }
         ParseCommand(words, options);
         CheckCombination(options);
