@@ -67,6 +67,7 @@ ChartPoint PointOf(std::int64_t time, const Accumulator& acc) {
     point.time = time;
     point.volume = acc.volume;
     point.speed = acc.speed_count > 0 ? acc.speed_sum / acc.speed_count : 0;
+    point.speed_measured = acc.speed_count > 0;
     point.occupancy = acc.occupancy_sum / acc.count;
     return point;
 }

@@ -12,10 +12,11 @@
 namespace qvx {
 
 struct ChartPoint {
-    std::int64_t time = 0;  // the bucket's start
-    double volume = 0;      // vehicles in the bucket
-    double speed = 0;       // mean speed of the intervals that saw vehicles (0 when none did)
-    double occupancy = 0;   // mean occupancy, percent
+    std::int64_t time = 0;        // the bucket's start
+    double volume = 0;            // vehicles in the bucket
+    double speed = 0;             // mean speed of the intervals that saw vehicles
+    bool speed_measured = false;  // false: no vehicles in the bucket, so no speed to draw
+    double occupancy = 0;         // mean occupancy, percent
 };
 
 struct LaneSeries {

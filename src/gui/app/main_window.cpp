@@ -28,6 +28,7 @@
 #include "connect/dialog_prompts.h"
 #include "connect/internet_connection_dialog.h"
 #include "connect/serial_connection_dialog.h"
+#include "export/log_chart_window.h"
 #include "firmware/compatibility_dialog.h"
 #include "firmware/firmware_bundle.h"
 #include "live/log_file_dialogs.h"
@@ -309,6 +310,8 @@ void MainWindow::onMenuItem(MenuItem item) {
         case EventLogOpen:
             chooseLogFile(app_, LogKind::Event, this);
             return;
+        case ChartLog:
+            return ShowLogChart(app_, this);
         case Exit:
             close();
             return;
