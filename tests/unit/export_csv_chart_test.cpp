@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "../support/scratch_folder.h"
+#include "app/menus.h"
 #include "export/csv_export.h"
 #include "export/export_settings.h"
 #include "export/log_chart_data.h"
@@ -96,6 +97,17 @@ TEST(ExportSettings, StepOneChecks) {
     EXPECT_FALSE(CheckImportFile(kData + "station_42.log"));
     // A folder that cannot take the file: reported, nothing half-written.
     EXPECT_FALSE(WriteExportFile(folder / "missing/x.TM3", "3"));
+}
+
+TEST(ExportMenu, ExportAndChartNeedNoSensor) {
+    const MenuPlan plan = PlanMenus(MenuInputs{});
+    EXPECT_TRUE(plan.state(MenuItem::ExportLog).enabled);
+    EXPECT_TRUE(plan.state(MenuItem::ChartLog).enabled);
+    const auto& table = MenuTable();
+    const auto chart = std::find_if(table.begin(), table.end(),
+                                    [](const MenuEntry& entry) { return entry.item == MenuItem::ChartLog; });
+    ASSERT_NE(chart, table.end());
+    EXPECT_STREQ(chart->path, "File/Data Logs/Chart of a Log...");
 }
 
 }  // namespace

@@ -32,28 +32,42 @@ std::string_view Trimmed(std::string_view text) {
 
 }  // namespace
 
-std::string IsoTime(const LogRecord& record) {
-    std::string text(record.timestamp());
+void AppendIsoTime(std::string& out, const LogRecord& record) {
+    const std::size_t start = out.size();
     if (record.hour_minute() == "24:00") {
-        const auto day = ParseCalendarDay(record.date());
-        text = CalendarDayText(NextDay(*day)) + " 00:00:00";
+        out += CalendarDayText(NextDay(*ParseCalendarDay(record.date())));
+        out += " 00:00:00";
+    } else {
+        out += record.timestamp();
     }
-    text[10] = 'T';
+    out[start + 10] = 'T';
+}
+
+std::string IsoTime(const LogRecord& record) {
+    std::string text;
+    AppendIsoTime(text, record);
     return text;
 }
 
-std::string CsvField(std::string_view text) {
+void AppendCsvField(std::string& out, std::string_view text) {
     if (text.find_first_of(",\"\r\n") == std::string_view::npos) {
-        return std::string(text);
+        out += text;
+        return;
     }
-    std::string quoted = "\"";
+    out += '"';
     for (char c : text) {
-        quoted += c;
+        out += c;
         if (c == '"') {
-            quoted += '"';
+            out += '"';
         }
     }
-    return quoted + "\"";
+    out += '"';
+}
+
+std::string CsvField(std::string_view text) {
+    std::string field;
+    AppendCsvField(field, text);
+    return field;
 }
 
 std::string ComposeCsvFile(const LogData& log) {
@@ -62,9 +76,9 @@ std::string ComposeCsvFile(const LogData& log) {
     out += kCsvHeader;
     out += "\r\n";
     for (const LogRecord& record : log.records) {
-        out += IsoTime(record);
+        AppendIsoTime(out, record);
         out += ',';
-        out += CsvField(Trimmed(record.lane_name));
+        AppendCsvField(out, Trimmed(record.lane_name));
         out += ',';
         out += Trimmed(record.volume_text);
         out += ',';

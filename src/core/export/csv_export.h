@@ -16,6 +16,8 @@ inline constexpr const char* kCsvHeader = "time,lane,volume,speed,occupancy,smal
 std::string IsoTime(const LogRecord& record);
 // A field quoted when it holds a comma, a quote, CR or LF (quotes doubled).
 std::string CsvField(std::string_view text);
+void AppendCsvField(std::string& out, std::string_view text);
+void AppendIsoTime(std::string& out, const LogRecord& record);
 
 std::string ComposeCsvFile(const LogData& log);
 

@@ -5,7 +5,6 @@
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QStackedWidget>
-#include <QThread>
 #include <QVBoxLayout>
 
 #include "app/app_context.h"
@@ -71,12 +70,9 @@ ExportWizard::~ExportWizard() {
 }
 
 bool ExportWizard::shutdown() {
+    // A running read stops at its next chunk; the task joins it when the wizard goes.
     cancel_read_.store(true);
     read_timer_.stop();
-    while (reader_.running() && !reader_.collect()) {
-        // The read stops at its next chunk; there is no link to wait on.
-        QThread::msleep(1);
-    }
     return true;
 }
 

@@ -81,7 +81,6 @@ class ExportWizard : public WorkingView {
     LogReadResult read_;
     ExportResult last_result_;
 
-    BackgroundTask reader_;
     QTimer read_timer_;
     std::atomic<bool> cancel_read_{false};
     std::atomic<std::uint64_t> bytes_read_{0};
@@ -91,6 +90,8 @@ class ExportWizard : public WorkingView {
 
     std::function<QString(const QString&)> csv_chooser_;
     std::function<bool(const std::string&)> launch_editor_;
+    // Last, so that it is destroyed (and its thread joined) before everything the read uses.
+    BackgroundTask reader_;
 };
 
 }  // namespace qvx::gui
