@@ -16,12 +16,14 @@
 
 #include "../support/scratch_folder.h"
 #include "app/app_context.h"
+#include "app/main_window.h"
 #include "export/card_settings_step.h"
 #include "export/export_file_step.h"
 #include "export/export_wizard.h"
 #include "export/lane_mapping_step.h"
 #include "export/log_chart_window.h"
 #include "modal_driver.h"
+#include "support/main_window_harness.h"
 
 using namespace qvx;
 using namespace qvx::gui;
@@ -190,6 +192,20 @@ class TstExportWizard : public QObject {
         QCOMPARE(ReadFileText(*folder_ / "download.csv"), ReadFileText(kData + "download.csv"));
         QVERIFY(lastMessage().starts_with("Export of CSV file"));
         QCOMPARE(app_->registry.GetString(kKeyExport, "ExportFileType").value_or(""), std::string("CSV"));
+    }
+
+    void openedFromDataLogsWithoutASensor() {
+        qvx::test::MainWindowHarness harness;
+        harness.open(false);
+        MainWindow& window = harness.window();
+        QTRY_VERIFY(window.currentView() && window.currentView()->viewCode() == ViewCode::ConnectionChooser);
+        QVERIFY(window.menuAction(MenuItem::ChartLog)->isEnabled());
+        window.menuAction(MenuItem::ExportLog)->trigger();
+        QTRY_VERIFY(qobject_cast<ExportWizard*>(window.currentView()));
+        auto* wizard = qobject_cast<ExportWizard*>(window.currentView());
+        QCOMPARE(wizard->currentStep(), 1);
+        wizard->fileStep()->quitButton()->click();
+        QTRY_VERIFY(window.currentView() && window.currentView()->viewCode() == ViewCode::ConnectionChooser);
     }
 
     void chartOfALog() {
