@@ -216,6 +216,11 @@ class TstExportWizard : public QObject {
         QVERIFY(window.summary()->text().contains("one point per 30 min"));
         window.show();
         qvx::test::SaveScreenshot(&window, "log_chart_window");
+        window.toggleLane(1);
+        QVERIFY(!window.plot(LogChartWindow::Speed)->chart()->series().at(1)->isVisible());
+        QVERIFY(window.plot(LogChartWindow::Speed)->chart()->series().at(0)->isVisible());
+        window.toggleLane(1);
+        QVERIFY(window.plot(LogChartWindow::Occupancy)->chart()->series().at(1)->isVisible());
 
         LogChartWindow empty;
         QVERIFY(!empty.showLog(QString::fromStdString(*folder_ / "none.log"), prompts_));

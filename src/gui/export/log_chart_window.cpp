@@ -8,6 +8,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QLabel>
+#include <QLegendMarker>
 #include <QLineSeries>
 #include <QVBoxLayout>
 #include <QValueAxis>
@@ -77,7 +78,8 @@ bool LogChartWindow::showLog(const QString& path, UserPrompts& prompts) {
 void LogChartWindow::showChart(const QString& title, const LogChart& chart) {
     chart_ = chart;
     setWindowTitle("Chart of a Log - " + title);
-    summary_->setText(QString("%1: %2 lanes, %3 to %4, one point per %5. Drag across a plot to zoom in.")
+    summary_->setText(QString("%1: %2 lanes, %3 to %4, one point per %5. Drag across a plot to zoom in; "
+                              "click a lane in the legend to hide or show it.")
                           .arg(title)
                           .arg(chart_.lanes.size())
                           .arg(WallClock(chart_.first_time).toString("yyyy-MM-dd hh:mm"))
@@ -85,6 +87,23 @@ void LogChartWindow::showChart(const QString& title, const LogChart& chart) {
                           .arg(QString::fromStdString(BucketText(chart_.bucket_seconds))));
     for (int metric = Volume; metric <= Occupancy; ++metric)
         drawMetric(static_cast<Metric>(metric));
+    // A click on a lane in the legend hides or shows that lane in all three plots.
+    const QList<QLegendMarker*> markers = plots_[Volume]->chart()->legend()->markers();
+    for (qsizetype lane = 0; lane < markers.size(); ++lane) {
+        connect(markers[lane], &QLegendMarker::clicked, this, [this, lane, marker = markers[lane]] {
+            const bool visible = !marker->series()->isVisible();
+            for (QChartView* plot : plots_)
+                plot->chart()->series().at(lane)->setVisible(visible);
+            marker->setVisible(true);
+            marker->setLabelBrush(visible ? QBrush(Qt::black) : QBrush(Qt::gray));
+        });
+    }
+}
+
+void LogChartWindow::toggleLane(int lane) {
+    const QList<QLegendMarker*> markers = plots_[Volume]->chart()->legend()->markers();
+    if (lane >= 0 && lane < markers.size())
+        emit markers[lane]->clicked();
 }
 
 void LogChartWindow::drawMetric(Metric metric) {

@@ -28,6 +28,9 @@ class LogChartWindow : public QDialog {
     bool showLog(const QString& path, UserPrompts& prompts);
     void showChart(const QString& title, const LogChart& chart);
 
+    // As a click on the lane's legend entry: hides a shown lane in all plots, shows a hidden one.
+    void toggleLane(int lane);
+
     const LogChart& chart() const { return chart_; }
     QChartView* plot(int metric) const { return plots_[static_cast<std::size_t>(metric)]; }
     QLabel* summary() const { return summary_; }
