@@ -12,8 +12,8 @@ namespace qvx {
 class SensorConfiguration;
 
 struct SideFireCalibrationModel {
-    std::array<std::string, 8> main_noise;  // fields 247-254
-    std::array<std::string, 8> aux_noise;   // fields 255-262
+    std::array<std::string, 8> main_noise;   // fields 247-254
+    std::array<std::string, 8> aux_noise;    // fields 255-262
     std::array<std::string, 20> boundaries;  // fields 223-242
     std::array<std::string, 4> last_lanes;   // fields 243-246
 };

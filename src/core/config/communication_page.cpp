@@ -161,7 +161,8 @@ int CollectCommunicationPage(const CommunicationPageModel& page, SensorConfigura
         !prompts.Ask("Warning...", SimpleProtocolQuestion(config), "Continue", "Cancel")) {
         return 0;
     }
-    config.SetCollectionField(kCommunicationRegisterField, CommunicationRegister(page.simple_protocol, page.rts_cts));
+    config.SetCollectionField(kCommunicationRegisterField,
+                              CommunicationRegister(page.simple_protocol, page.rts_cts));
     return 1;
 }
 
@@ -187,7 +188,8 @@ void LeaveRs485Delay(std::string& text) {
 
 std::string FilterDelayTyping(std::string_view text) {
     std::string digits = page_text::Filter(
-        text, [](char c) { return std::isdigit(static_cast<unsigned char>(c)) != 0; }, [](char c) { return c; });
+        text, [](char c) { return std::isdigit(static_cast<unsigned char>(c)) != 0; },
+        [](char c) { return c; });
     const auto value = page_text::ParseDecimal(digits);
     if (digits.size() > 5 || (value && *value > kMaxDelay)) {
         return std::to_string(kMaxDelay);

@@ -48,11 +48,11 @@ struct UnitLimits {
 };
 
 const UnitLimits& LimitsFor(char units) {
-    static const UnitLimits english{240, 720, "72", "240", 324, 326, 328, {0, 21, 22, 35, 36, 328},
-                                    {0, 21, 22, 35, 36, 328}};
+    static const UnitLimits english{
+        240, 720, "72", "240", 324, 326, 328, {0, 21, 22, 35, 36, 328}, {0, 21, 22, 35, 36, 328}};
     // The sensor wants the metric medium class to start at 67 whatever is shown.
-    static const UnitLimits metric{610, 1829, "183", "609", 1000, 1000, 1000, {0, 64, 65, 107, 110, 1000},
-                                   {0, 64, 67, 107, 110, 1000}};
+    static const UnitLimits metric{
+        610, 1829, "183", "609", 1000, 1000, 1000, {0, 64, 65, 107, 110, 1000}, {0, 64, 67, 107, 110, 1000}};
     return units == 'E' ? english : metric;
 }
 
@@ -66,7 +66,8 @@ std::string Decimal(long long value) {
 
 std::string DigitsOnly(std::string_view text) {
     return page_text::Filter(
-        text, [](char c) { return std::isdigit(static_cast<unsigned char>(c)) != 0; }, [](char c) { return c; });
+        text, [](char c) { return std::isdigit(static_cast<unsigned char>(c)) != 0; },
+        [](char c) { return c; });
 }
 
 std::string HexOnly(std::string_view text) {
@@ -95,7 +96,8 @@ std::string ExtensionField(SensorConfiguration& config) {
 }  // namespace
 
 const char* DataCollectionPage::kApplySizeQuestion =
-    "Apply the default loop size to\r\neach lane's loop size? (This will change\r\neach lane's occupancy scale "
+    "Apply the default loop size to\r\neach lane's loop size? (This will change\r\neach lane's occupancy "
+    "scale "
     "factors.)";
 const char* DataCollectionPage::kApplySpacingQuestion =
     "Apply the default loop spacing\r\nto each lane's loop spacing? (This will change\r\neach lane's speed "
@@ -158,7 +160,8 @@ void DataCollectionPage::Show(SensorConfiguration& config, bool side_fire, bool 
     m.speed_avg = config.GetCollectionField(field::kSpeedAvg);
     const std::string extension = ExtensionField(config);
     const auto lanes_mask = hex::Parse(std::string_view(extension).substr(0, 2)).value_or(0);
-    const auto time = hex::Parse(extension.size() >= 4 ? std::string_view(extension).substr(2, 2) : "").value_or(0);
+    const auto time =
+        hex::Parse(extension.size() >= 4 ? std::string_view(extension).substr(2, 2) : "").value_or(0);
     const long long ms = static_cast<long long>(time) * 10;
     m.extension_ms = Decimal(ms > kMaxExtensionMs ? 0 : ms);
 
@@ -171,7 +174,8 @@ void DataCollectionPage::Show(SensorConfiguration& config, bool side_fire, bool 
         m.lane_names[lane] = page_text::TrimRight(config.GetExtendedField(kFirstLaneNameField + lane));
         m.directions[lane] = static_cast<std::size_t>(lane) < directions.size() && directions[lane] == 'R';
         m.loop_sizes[lane] = page_text::HexAsDecimal(config.GetCollectionField(field::kFirstSize + lane));
-        m.loop_spacings[lane] = page_text::HexAsDecimal(config.GetCollectionField(field::kFirstSpacing + lane));
+        m.loop_spacings[lane] =
+            page_text::HexAsDecimal(config.GetCollectionField(field::kFirstSpacing + lane));
     }
     m.default_size = page_text::HexAsDecimal(config.GetCollectionField(field::kDefaultSize));
     m.default_spacing = page_text::HexAsDecimal(config.GetCollectionField(field::kDefaultSpacing));
@@ -393,7 +397,8 @@ std::string DataCollectionPage::FilterPgaTyping(std::string_view text) {
 
 // ---- collect ----
 
-void DataCollectionPage::MarkPair(int first, int second, const std::string& reason, int& errors, bool validate) {
+void DataCollectionPage::MarkPair(int first, int second, const std::string& reason, int& errors,
+                                  bool validate) {
     if (!validate) {
         return;
     }
@@ -421,8 +426,8 @@ int DataCollectionPage::Collect(SensorConfiguration& config, bool side_fire, boo
     }
     const auto flash = page_text::ParseDecimal(m.flash_interval);
     if (!flash || *flash < kMinFlashInterval || *flash > m.flash_limit) {
-        MarkPair(dc_control::kFlashInterval, -1,
-                 "must be from 300 to " + Decimal(m.flash_limit) + " seconds", errors, validate);
+        MarkPair(dc_control::kFlashInterval, -1, "must be from 300 to " + Decimal(m.flash_limit) + " seconds",
+                 errors, validate);
     }
     if (flash && *flash <= kMaxFlashInterval) {
         config.SetCollectionField(field::kFlashInterval, page_text::Hex4(*flash));
@@ -478,8 +483,8 @@ void DataCollectionPage::CollectClassLengths(SensorConfiguration& config, bool s
             }
         }
         if (m.units == 'M' && values[kMediumMax] < values[kSmallMax] + 3) {
-            MarkPair(first + kMediumMax, first + kSmallMax, "medium maximum must be at least small maximum + 3",
-                     errors, validate);
+            MarkPair(first + kMediumMax, first + kSmallMax,
+                     "medium maximum must be at least small maximum + 3", errors, validate);
         }
     } else {
         values = limits.forward_fire_stored;

@@ -22,7 +22,8 @@ inline constexpr int kPageLanes = 8;
 namespace dc_control {
 inline constexpr int kInterval = 0;
 inline constexpr int kFlashInterval = 1;
-inline constexpr int kFirstClassLength = 2;  // small min, small max, medium min, medium max, large min, large max
+inline constexpr int kFirstClassLength =
+    2;  // small min, small max, medium min, medium max, large min, large max
 inline constexpr int kDefaultSize = 8;
 inline constexpr int kDefaultSpacing = 9;
 inline constexpr int kFirstLoopSize = 10;
@@ -80,9 +81,9 @@ class DataCollectionPage {
     int Collect(SensorConfiguration& config, bool side_fire, bool validate);
 
     // --- what the window calls as the user works ---
-    void IntervalChanged();                       // recomputes the flash interval limit
-    void LeaveClassMaximum(ClassLength which);    // metric snap and class limits
-    void ClassMaximumTyped(ClassLength which);    // keeps the next minimum at max + 1
+    void IntervalChanged();                     // recomputes the flash interval limit
+    void LeaveClassMaximum(ClassLength which);  // metric snap and class limits
+    void ClassMaximumTyped(ClassLength which);  // keeps the next minimum at max + 1
     // A loop spin moved from old_value to the model's value; in 'M' snaps to a stable value.
     void LoopValueStepped(int control, long long old_value);
     // "Apply" next to the default size or spacing: clamps the default; true when the question

@@ -97,8 +97,9 @@ char CollectGeneralPage(GeneralPageModel& page, SensorConfiguration& config, Use
     config.SetConfigField(field::kDescription, CollectText(page.description));
     config.SetConfigField(field::kLocation, CollectText(page.location));
     const bool known_orientation = page.orientation >= 0 && page.orientation < 8;
-    config.SetConfigField(field::kOrientation,
-                          kOrientationCodes[known_orientation ? static_cast<std::size_t>(page.orientation) : 0]);
+    config.SetConfigField(
+        field::kOrientation,
+        kOrientationCodes[known_orientation ? static_cast<std::size_t>(page.orientation) : 0]);
 
     const char units = UnitsOfChoice(page.units);
     config.SetExtendedField(kExtendedUnitsField, std::string(1, units));
@@ -144,7 +145,8 @@ void LeaveRtmsId(std::string& text) {
 
 std::string FilterRtmsIdTyping(std::string_view text) {
     std::string digits = page_text::Filter(
-        text, [](char c) { return std::isdigit(static_cast<unsigned char>(c)) != 0; }, [](char c) { return c; });
+        text, [](char c) { return std::isdigit(static_cast<unsigned char>(c)) != 0; },
+        [](char c) { return c; });
     const auto value = page_text::ParseDecimal(digits);
     if (value && *value > kMaxRtmsId) {
         return std::to_string(kMaxRtmsId);

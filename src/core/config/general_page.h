@@ -11,8 +11,8 @@ namespace qvx {
 class SensorConfiguration;
 class UserPrompts;
 
-inline constexpr std::array<const char*, 8> kOrientationNames = {
-    "North", "Northeast", "East", "Southeast", "South", "Southwest", "West", "Northwest"};
+inline constexpr std::array<const char*, 8> kOrientationNames = {"North", "Northeast", "East", "Southeast",
+                                                                 "South", "Southwest", "West", "Northwest"};
 inline constexpr std::array<const char*, 8> kOrientationCodes = {"NN", "NE", "EE", "SE",
                                                                  "SS", "SW", "WW", "NW"};
 inline constexpr std::array<const char*, 2> kUnitNames = {"English", "Metric"};

@@ -98,7 +98,8 @@ std::optional<std::string> ScaleFactorText(long long numerator, long long denomi
         return std::nullopt;
     }
     char text[32];
-    std::snprintf(text, sizeof text, "%1.3f", static_cast<double>(numerator) / static_cast<double>(denominator));
+    std::snprintf(text, sizeof text, "%1.3f",
+                  static_cast<double>(numerator) / static_cast<double>(denominator));
     return std::string(text);
 }
 

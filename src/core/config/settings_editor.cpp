@@ -174,8 +174,8 @@ std::vector<MarkedField> SettingsEditor::MarkedFields() const {
         fields.push_back({"Data Collection", DataCollectionControlLabel(mark.control), mark.reason});
     }
     for (const ErrorMark& mark : side_fire_calibration_.marks().Marks()) {
-        fields.push_back(
-            {"Lane Calibration", "Lane Boundary Index Array entry " + std::to_string(mark.control), mark.reason});
+        fields.push_back({"Lane Calibration",
+                          "Lane Boundary Index Array entry " + std::to_string(mark.control), mark.reason});
     }
     return fields;
 }

@@ -33,7 +33,8 @@ struct MarkedField {
     std::string reason;
 };
 
-inline constexpr const char* kInputErrorsText = "Unable to save settings due to\ninput errors highlighed in red.";
+inline constexpr const char* kInputErrorsText =
+    "Unable to save settings due to\ninput errors highlighed in red.";
 inline constexpr const char* kInputErrorsCaption = "Input errors found...";
 inline constexpr const char* kNotSavedText = "\r\nSensor configuration settings NOT saved!";
 inline constexpr const char* kNoFileText = "No valid file was selected...";

@@ -113,7 +113,8 @@ SettingsFileParse ParseSettingsFile(std::string_view bytes, bool side_fire) {
     std::string texts[4];
     for (std::size_t k = 0; k < 4; ++k) {
         if (reader.AtEnd()) {
-            return Refuse(std::string("line ") + std::to_string(k + 2) + " (" + lines[k].name + ") is missing");
+            return Refuse(std::string("line ") + std::to_string(k + 2) + " (" + lines[k].name +
+                          ") is missing");
         }
         bool ended = false;
         const std::string_view line = reader.RecordLine(ended);
@@ -149,7 +150,8 @@ void ApplySettingsFile(const SettingsFileRecords& records, bool side_fire, Senso
     config.set_units(records.extended.front() == 'E' ? 'E' : 'M');
 }
 
-SettingsFileOutcome SaveSettingsFile(const std::string& path, const SensorConfiguration& config, bool side_fire) {
+SettingsFileOutcome SaveSettingsFile(const std::string& path, const SensorConfiguration& config,
+                                     bool side_fire) {
     const std::string text = ComposeSettingsFile(config, side_fire);
     if (text.empty()) {
         return {SettingsFileStatus::Incomplete, "the configuration records are incomplete"};

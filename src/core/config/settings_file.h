@@ -50,7 +50,8 @@ struct SettingsFileOutcome {
 
 // Writes to a temporary file beside path and renames it over path, so a failed save never leaves
 // a damaged file in place of a good one.
-SettingsFileOutcome SaveSettingsFile(const std::string& path, const SensorConfiguration& config, bool side_fire);
+SettingsFileOutcome SaveSettingsFile(const std::string& path, const SensorConfiguration& config,
+                                     bool side_fire);
 // Reads and checks path; on success replaces the working copy, otherwise changes nothing.
 SettingsFileOutcome LoadSettingsFile(const std::string& path, bool side_fire, SensorConfiguration& config);
 
