@@ -86,14 +86,14 @@ TEST(SettingsFile, OneExtraCharacterOnAnyLineRefusesTheWholeFileAndChangesNothin
         EXPECT_EQ(config.forward_fire(), before.forward_fire());
         EXPECT_TRUE(config.side_fire().empty());
     }
-    // One character missing, a header changed, text after the last record, a control character.
+    // One character missing, a header changed, text after the last record, a carriage return inside a record.
     EXPECT_FALSE(ParseSettingsFile(good.substr(0, good.size() - 1), true).ok);
     std::string header = good;
     header[3] = 'X';
     EXPECT_FALSE(ParseSettingsFile(header, true).ok);
     EXPECT_FALSE(ParseSettingsFile(good + "\r\nmore", true).ok);
     std::string control = good;
-    control[kSettingsFileHeader.size() + 20] = '\t';
+    control[kSettingsFileHeader.size() + 20] = '\r';
     EXPECT_FALSE(ParseSettingsFile(control, true).ok);
     EXPECT_FALSE(ParseSettingsFile("", true).ok);
 }

@@ -434,10 +434,11 @@ int DataCollectionPage::Collect(SensorConfiguration& config, bool side_fire, boo
     }
     CollectClassLengths(config, side_fire, validate, errors);
 
-    LeaveHexRegisters();
-    config.SetConfigField(field::kDacr, m.dacr);
-    config.SetExtendedField(field::kPga, m.pga);
-    config.SetCollectionField(field::kSpeedAvg, m.speed_avg);
+    // Stored as entered, padded to the field so that no stale digit stays behind.
+    config.SetConfigField(field::kDacr, m.dacr.empty() ? "0000" : page_text::PadLeft(m.dacr, 4, '0'));
+    config.SetExtendedField(field::kPga, m.pga.empty() ? "04" : page_text::PadLeft(m.pga, 2, '0'));
+    config.SetCollectionField(field::kSpeedAvg,
+                              m.speed_avg.empty() ? "0004" : page_text::PadLeft(m.speed_avg, 4, '0'));
 
     std::string extension = ExtensionField(config);
     if (extension.size() >= 4) {

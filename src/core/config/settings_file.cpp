@@ -54,15 +54,10 @@ struct LineReader {
     }
 };
 
-// Record text is printable 8-bit ASCII: a control character would end or break a frame.
-bool Printable(std::string_view text) {
-    for (char c : text) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte < 0x20 || byte >= 0x7F) {
-            return false;
-        }
-    }
-    return true;
+// A carriage return ends a frame, so no record the sensor sent can hold one, and none may be
+// written back. Every other byte is record text (the flags character is a bit field).
+bool FrameSafe(std::string_view text) {
+    return text.find('\r') == std::string_view::npos;
 }
 
 SettingsFileParse Refuse(std::string problem) {
@@ -123,9 +118,9 @@ SettingsFileParse ParseSettingsFile(std::string_view bytes, bool side_fire) {
                           std::to_string(line.size()) + " characters instead of " +
                           std::to_string(lines[k].length));
         }
-        if (!Printable(line)) {
+        if (!FrameSafe(line)) {
             return Refuse("line " + std::to_string(k + 2) + " (" + lines[k].name +
-                          ") holds a control character");
+                          ") holds a carriage return");
         }
         if (k < 3 && !ended) {
             return Refuse(std::string("line ") + std::to_string(k + 3) + " is missing");
