@@ -162,6 +162,7 @@ TEST_F(DataCollectionTest, ExtensionTicksAndHexRegisters) {
     m().dacr = "3";
     m().pga = "07";
     m().lane_names[6] = "   ";
+    page_.LeaveHexRegisters();
     page_.Collect(config_, true, false);
     EXPECT_EQ(config_.GetCollectionField(222), "04FA");
     EXPECT_EQ(config_.GetConfigField(14), "0003");
