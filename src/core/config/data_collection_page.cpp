@@ -412,6 +412,7 @@ void DataCollectionPage::MarkPair(int first, int second, const std::string& reas
 int DataCollectionPage::Collect(SensorConfiguration& config, bool side_fire, bool validate) {
     DataCollectionModel& m = model_;
     int errors = 0;
+    IntervalChanged();  // the flash limit follows the interval however it was entered
     const auto interval = page_text::ParseDecimal(m.interval);
     if (!interval || *interval < kMinInterval) {
         MarkPair(dc_control::kInterval, -1, "must be at least 5 seconds", errors, validate);
