@@ -40,6 +40,10 @@ int RunCommand(AppContext& app, const CliOptions& options, const ConnectResult& 
             return RunDiscover(connection, io);
         case Command::LiveIntervals:
             return RunLiveIntervals(app, options, io);
+        case Command::ConfigSave:
+        case Command::ConfigLoad:
+        case Command::ConfigShow:
+            return RunConfig(app, options, io);
         case Command::None:
             break;
     }
