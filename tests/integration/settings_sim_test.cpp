@@ -251,6 +251,36 @@ TEST_P(SettingsSimTest, InputErrorsAndAFailedWriteAreReportedAndNothingPretendsT
     Disconnect(*app);
 }
 
+TEST_P(SettingsSimTest, ForwardFireSettingsAreWrittenPartByPartAndReadBack) {
+    sim::SensorSettings settings = SensorA();
+    settings.forward_fire = true;
+    Sensor a(settings, GetParam());
+    ASSERT_TRUE(a.started());
+    auto app = Connect(a);
+    SettingsEditor editor(*app, false);
+    ASSERT_TRUE(editor.ReadFromSensor(true));
+    EXPECT_TRUE(editor.working_copy().side_fire().empty());
+    editor.forward_fire_calibration().start_bins[0] = "0ABC";
+    editor.forward_fire_calibration().peak_noise[79] = "1234";
+    a.TakeCodes();
+    SensorOperations operations(*app);
+    ASSERT_EQ(editor.SaveToSensor(operations), SaveToSensorResult::Saved);
+    std::vector<std::string> codes = a.TakeCodes();
+    ASSERT_FALSE(codes.empty());
+    codes.pop_back();  // the clock set that ends the sensor operation
+    const std::vector<std::string> expected = {"SB",  "SF0", "SF1", "SF2", "SF3", "SF2",
+                                               "S11", "S12", "S0",  "S1",  "SE"};
+    EXPECT_EQ(codes, expected);
+    EXPECT_EQ(a.sensor().Record(RecordKind::Ff0).substr(4, 4), "0ABC");
+    EXPECT_EQ(a.sensor().Record(RecordKind::Ff2).substr(516 - 440, 4), "1234");
+
+    SettingsEditor reread(*app, false);
+    ASSERT_TRUE(reread.ReadFromSensor(false));
+    EXPECT_EQ(reread.working_copy().forward_fire(), editor.working_copy().forward_fire());
+    EXPECT_EQ(reread.working_copy().collection(), editor.working_copy().collection());
+    Disconnect(*app);
+}
+
 INSTANTIATE_TEST_SUITE_P(Links, SettingsSimTest, ::testing::Values(sim::Transport::Pty, sim::Transport::Tcp),
                          [](const auto& info) { return info.param == sim::Transport::Pty ? "Pty" : "Tcp"; });
 
