@@ -9,6 +9,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include "../support/settings_records.h"
 #include "app/main_window.h"
 #include "config/settings_window.h"
 #include "modal_driver.h"
@@ -176,6 +177,49 @@ class TstSettingsWindow : public QObject {
         QVERIFY(!window->saveToFile());
         QVERIFY(failure.clicked());
         QCOMPARE(failure.caption(), QString("Save to File"));
+    }
+
+    void withoutALinkTheWindowOpensAFile() {
+        harness_ = std::make_unique<MainWindowHarness>();
+        harness_->open(false);
+        MainWindow& main = harness_->window();
+        QTemporaryDir dir;
+        const std::string path = dir.filePath("offline.qcf").toStdString();
+        QVERIFY(SaveSettingsFile(path, test::SideFireConfiguration(), true).ok());
+        window_ = std::make_unique<SettingsWindow>(main.app(), main.operations(), &main);
+        window_->choose_file = [&](bool) { return QString::fromStdString(path); };
+        QVERIFY(window_->load());
+        window_->show();
+        QVERIFY(!window_->openFromSensorButton()->isEnabled());
+        QVERIFY(!window_->saveToSensorButton()->isEnabled());
+        QCOMPARE(Find<QLineEdit>(window_.get(), "serialNumber")->text(), QString("Q1234567890ABCDE"));
+        QVERIFY(Find<QLineEdit>(window_.get(), "serialNumber")->isReadOnly());
+        window_->tabs()->setCurrentIndex(2);
+        QCOMPARE(Find<QLineEdit>(window_.get(), "flashInterval")->text(), QString("3600"));
+        SaveScreenshot(window_.get(), "settings_offline_file_data_collection");
+
+        // Nothing chosen: the load fails with its message and the window is not shown.
+        SettingsWindow empty(main.app(), main.operations(), &main);
+        empty.choose_file = [](bool) { return QString(); };
+        ModalDriver driver("okButton");
+        QVERIFY(!empty.load());
+        QCOMPARE(driver.caption(), QString("No file opened..."));
+    }
+
+    void menuItemOpensTheWindowAndTheViewComesBack() {
+        harness_ = std::make_unique<MainWindowHarness>();
+        harness_->open();
+        QVERIFY(harness_->waitConnected());
+        MainWindow& main = harness_->window();
+        QVERIFY(main.currentView());
+        const ViewCode before = main.currentView()->viewCode();
+        QAction* item = main.menuAction(MenuItem::SensorSettings);
+        QVERIFY(item && item->isEnabled());
+        ModalDriver driver("close");
+        item->trigger();
+        QVERIFY(driver.clicked());
+        QCOMPARE(driver.caption(), QString("Sensor Settings"));
+        QTRY_VERIFY(main.currentView() && main.currentView()->viewCode() == before);
     }
 };
 

@@ -428,6 +428,7 @@ QWidget* DataCollectionPageWidget::buildTop() {
     }
     for (int k = 0; k < 3; ++k)
         class_grid->addWidget(new QLabel(class_names[k]), k + 1, 0);
+    class_grid->setColumnStretch(3, 1);
     for (ClassLength which : {kSmallMax, kMediumMax}) {
         QLineEdit* entry = classes_[which];
         connect(entry, &QLineEdit::textEdited, this, [this, which, entry] {
@@ -442,6 +443,7 @@ QWidget* DataCollectionPageWidget::buildTop() {
         });
     }
     grid->addWidget(classes, 2, 0, 1, 4);
+    grid->setColumnStretch(3, 1);
     return box;
 }
 
@@ -562,7 +564,8 @@ QWidget* DataCollectionPageWidget::buildLanes() {
     defaults->addWidget(apply_spacing);
     defaults->addSpacing(12);
     defaults->addWidget(view_button_);
-    grid->addLayout(defaults, kPageLanes + 1, 0, 1, 6);
+    grid->addLayout(defaults, kPageLanes + 1, 0, 1, 7);
+    grid->setColumnStretch(6, 1);  // the columns keep their size in a wide window
     return box;
 }
 
