@@ -54,10 +54,11 @@ std::string Describe(const std::vector<MarkedField>& fields) {
 
 class Sensor {
   public:
-    Sensor(sim::SensorSettings sensor, sim::Transport transport) {
+    Sensor(sim::SensorSettings sensor, sim::Transport transport, sim::FaultSettings faults = {}) {
         sim::ServerSettings settings;
         settings.transport = transport;
         settings.pacing = false;
+        settings.faults = faults;
         server_ =
             std::make_unique<sim::SimServer>(std::vector<sim::SensorSettings>{std::move(sensor)}, settings);
         std::string error;
@@ -281,8 +282,39 @@ TEST_P(SettingsSimTest, ForwardFireSettingsAreWrittenPartByPartAndReadBack) {
     Disconnect(*app);
 }
 
+// The port rate belongs to a serial line; a TCP link has no rate to lose.
+class SettingsSerialSimTest : public SettingsSimTest {};
+
+TEST_P(SettingsSerialSimTest, ANewPortRateThatCannotBeConfirmedEndsInTheProgramsExit) {
+    // The sensor goes silent from the main record on: unprotect, six reads, then the clock read,
+    // four writes and the serial-number read are answered.
+    sim::FaultSettings faults;
+    faults.mute_after = 13;
+    Sensor a(SensorA(), GetParam(), faults);
+    ASSERT_TRUE(a.started());
+    auto app = Connect(a);
+    SettingsEditor editor(*app, true);
+    ASSERT_TRUE(editor.ReadFromSensor(true));
+    editor.communication().baud[comm_port::kRs232] = 4;  // 115200 bps on the port in use
+    SensorOperations operations(*app);
+    EXPECT_EQ(editor.SaveToSensor(operations), SaveToSensorResult::BaudRateUnknown);
+    bool exit_announced = false;
+    for (const MessageRequest& message : prompts_.messages) {
+        exit_announced = exit_announced || message.caption == "Baud rate unknown...";
+    }
+    EXPECT_TRUE(exit_announced);
+    bool not_saved = false;
+    for (const MessageRequest& message : prompts_.messages) {
+        not_saved = not_saved || message.text == "\r\nSensor configuration settings NOT saved!";
+    }
+    EXPECT_TRUE(not_saved);
+    Disconnect(*app);
+}
+
 INSTANTIATE_TEST_SUITE_P(Links, SettingsSimTest, ::testing::Values(sim::Transport::Pty, sim::Transport::Tcp),
                          [](const auto& info) { return info.param == sim::Transport::Pty ? "Pty" : "Tcp"; });
+
+INSTANTIATE_TEST_SUITE_P(Serial, SettingsSerialSimTest, ::testing::Values(sim::Transport::Pty));
 
 }  // namespace
 }  // namespace qvx
