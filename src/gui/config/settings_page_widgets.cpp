@@ -130,6 +130,8 @@ GeneralPageWidget::GeneralPageWidget(UserPrompts& prompts, bool engineering, QWi
     form->labelForField(replay_)->setVisible(engineering);
 
     connect(serial_, &QLineEdit::editingFinished, this, [this] {
+        if (serial_->isReadOnly())
+            return;  // only the engineering menus let the serial number be typed
         std::string text = Text(serial_);
         const auto message = LeaveSerialNumber(text);
         SetText(serial_, text);
