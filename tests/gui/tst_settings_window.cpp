@@ -206,6 +206,43 @@ class TstSettingsWindow : public QObject {
         QCOMPARE(driver.caption(), QString("No file opened..."));
     }
 
+    void fieldChecksAndTheFlowControlWarning() {
+        SettingsWindow* window = open();
+        QVERIFY(window);
+        window->tabs()->setCurrentIndex(1);
+        auto* flow = Find<QComboBox>(window, "flowControl");
+        {
+            ModalDriver driver("noButton");  // go back
+            flow->setCurrentIndex(1);
+            emit flow->activated(1);
+            QVERIFY(driver.clicked());
+            QCOMPARE(driver.caption(), QString("Warning..."));
+        }
+        QCOMPARE(flow->currentIndex(), 0);
+        auto* delay = Find<QLineEdit>(window, "delayRs485");
+        delay->setText("1");
+        emit delay->editingFinished();
+        QCOMPARE(delay->text(), QString("2"));
+        Find<QLineEdit>(window, "delayRs232")->clear();
+        QTest::keyClicks(Find<QLineEdit>(window, "delayRs232"), "70000");
+        QCOMPARE(Find<QLineEdit>(window, "delayRs232")->text(), QString("65534"));
+
+        window->tabs()->setCurrentIndex(0);
+        auto* rtms = Find<QLineEdit>(window, "rtmsId");
+        rtms->clear();
+        QTest::keyClicks(rtms, "300");
+        QCOMPARE(rtms->text(), QString("255"));
+        rtms->setText("13");
+        {
+            ModalDriver driver("okButton");  // RTMS ID 13 is refused on the next collect
+            window->tabs()->setCurrentIndex(1);
+            QVERIFY(driver.clicked());
+        }
+        window->tabs()->setCurrentIndex(0);
+        QCOMPARE(rtms->text(), QString("0"));
+        QCOMPARE(QString::fromStdString(window->editor().working_copy().GetConfigField(5)), QString("0000"));
+    }
+
     void menuItemOpensTheWindowAndTheViewComesBack() {
         harness_ = std::make_unique<MainWindowHarness>();
         harness_->open();
