@@ -54,7 +54,8 @@ bool SensorOperations::SynchronizeHoldingMutex(bool force) {
     state.reset_clock_correction = now;
     const ClockWriteResult written = WriteSensorClock(protocol_, now, kQuietClockExchange);
 
-    const bool synchronized = read.transaction == TransactionResult::Ok && written.ok();
+    const bool synchronized =
+        read.transaction == TransactionResult::Ok && written.transaction == TransactionResult::Ok;
     if (!synchronized)
         Warn(protocol_.prompts(), "\r\nSensor time may not be synchronized!");
     if (held)
@@ -83,7 +84,8 @@ void SensorOperations::EndSensorOperation() {
                                      std::chrono::steady_clock::now() - recorded_at_)
                                      .count();
             const std::uint32_t now = *recorded_sensor_time_ + static_cast<std::uint32_t>(elapsed);
-            restored = WriteSensorClock(protocol_, now, kReportedClockExchange).ok();
+            restored =
+                WriteSensorClock(protocol_, now, kReportedClockExchange).transaction == TransactionResult::Ok;
         }
         if (!restored)
             Warn(protocol_.prompts(), "Sensor's time may have drifted");
