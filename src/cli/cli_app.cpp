@@ -41,6 +41,11 @@ int RunCommand(AppContext& app, const CliOptions& options, const ConnectResult& 
         case Command::LiveIntervals:
             return RunLiveIntervals(app, options, io);
         case Command::Export:
+            break;
+        case Command::ConfigSave:
+        case Command::ConfigLoad:
+        case Command::ConfigShow:
+            return RunConfig(app, options, io);
         case Command::None:
             break;
     }

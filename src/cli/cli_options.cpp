@@ -83,6 +83,16 @@ void SetOnError(CliOptions& o, const std::string& text) {
     o.on_error = it->second;
 }
 
+void SetFormat(CliOptions& o, const std::string& text) {
+    static const std::map<std::string, OutputFormat> formats = {
+        {"text", OutputFormat::Text}, {"tsv", OutputFormat::Tsv}, {"json", OutputFormat::Json}};
+    const auto it = formats.find(text);
+    if (it == formats.end()) {
+        throw Failure{"--format needs text, tsv or json, not '" + text + "'"};
+    }
+    o.format = it->second;
+}
+
 using ValueSetter = std::function<void(CliOptions&, const std::string&)>;
 
 const std::map<std::string, ValueSetter>& ValueOptions() {
@@ -114,6 +124,7 @@ const std::map<std::string, ValueSetter>& ValueOptions() {
          }},
         {"--lane", [](CliOptions& o, const std::string& v) { o.export_args.lanes.push_back(v); }},
         {"--out", [](CliOptions& o, const std::string& v) { o.export_args.out = v; }},
+        {"--format", SetFormat},
     };
     return options;
 }
@@ -136,6 +147,8 @@ std::vector<std::string> ApplyOptions(const std::vector<std::string>& args, CliO
             o.version = true;
         } else if (arg == "--overwrite") {
             o.export_args.overwrite = true;
+        } else if (arg == "--dry-run") {
+            o.dry_run = true;
         } else {
             std::string name = arg;
             std::optional<std::string> value;
@@ -185,6 +198,20 @@ void ParseClock(const std::vector<std::string>& words, CliOptions& o) {
     }
 }
 
+void ParseConfig(const std::vector<std::string>& words, CliOptions& o) {
+    const char* usage =
+        "usage: qvx config save FILE | config load FILE [--dry-run] | config show [--format F]";
+    const std::string action = words.size() >= 2 ? words[1] : "";
+    if ((action == "save" || action == "load") && words.size() == 3) {
+        o.command = action == "save" ? Command::ConfigSave : Command::ConfigLoad;
+        o.config_path = words[2];
+    } else if (action == "show" && words.size() == 2) {
+        o.command = Command::ConfigShow;
+    } else {
+        throw Failure{usage};
+    }
+}
+
 void ParseCommand(const std::vector<std::string>& words, CliOptions& o) {
     const std::string& name = words.front();
     if (name == "info") {
@@ -203,6 +230,8 @@ void ParseCommand(const std::vector<std::string>& words, CliOptions& o) {
     } else if (name == "discover") {
         ExpectWords(words, 1, 1, "discover");
         o.command = Command::Discover;
+    } else if (name == "config") {
+        ParseConfig(words, o);
     } else if (name == "live") {
         if (words.size() != 2 || words[1] != "intervals") {
             throw Failure{"usage: qvx live intervals [--count N] [--log FILE]"};
@@ -245,6 +274,9 @@ void CheckCombination(const CliOptions& o) {
     if (o.command != Command::LiveIntervals && (o.count != 0 || !o.log_path.empty())) {
         throw Failure{"--count and --log belong to 'live intervals'"};
     }
+    if (o.dry_run && o.command != Command::ConfigLoad) {
+        throw Failure{"--dry-run belongs to 'config load'"};
+    }
 }
 
 }  // namespace
@@ -275,7 +307,7 @@ ParseOutcome ParseCliOptions(const std::vector<std::string>& args, CliOptions& o
             return outcome;
         }
         if (words.empty()) {
-            throw Failure{"no command given (info, send, clock, discover, live, export); see qvx --help"};
+            throw Failure{"no command given (info, send, clock, discover, live, config, export); see qvx --help"};
         }
         ParseCommand(words, options);
         CheckCombination(options);

@@ -38,6 +38,9 @@ constexpr const char* kOverview =
     "                               an interval log as a 3-card hourly volume file (no sensor)\n"
     "  export csv LOG [--from DATE --to DATE] [--out FILE] [--overwrite]\n"
     "                               an interval log as CSV, one row per interval and lane\n"
+    "  config save FILE             read the sensor's configuration into a .qcf settings file\n"
+    "  config load FILE [--dry-run] check a .qcf file and write it to the sensor\n"
+    "  config show [--format F]     every settings field by its label (text, tsv or json)\n"
     "\n"
     "  qvx COMMAND --help           help on one command\n"
     "  qvx --version                the program's version\n"
@@ -68,6 +71,18 @@ const std::map<std::string, std::string>& TopicTexts() {
          "usage: qvx [connection options] discover\n"
          "Detects the sensors of a multi-drop line and prints their IDs, one per line, in the\n"
          "order they answered. The detected sensors are told to resume pushing at the end.\n"},
+        {"config",
+         "usage: qvx [connection options] config save FILE\n"
+         "       qvx [connection options] config load FILE [--dry-run]\n"
+         "       qvx [connection options] config show [--format text|tsv|json]\n"
+         "save reads the configuration records of the sensor's mounting (side-fire or\n"
+         "forward-fire) and writes them to FILE (\".qcf\" is appended to a name without it).\n"
+         "load checks FILE as the settings window does before it saves, prints every field\n"
+         "that fails with the reason (exit code 1), and writes the records to the sensor:\n"
+         "algorithm records, extended, collection, then the main record with the flash save.\n"
+         "The sensor's own serial number is kept. --dry-run checks without writing.\n"
+         "show prints every field of the settings pages by its label, lengths in the\n"
+         "sensor's units.\n"},
         {"live",
          "usage: qvx [connection options] live intervals [--count N] [--log FILE]\n"
          "Prints the latest interval record at once, then each new one as the sensor completes\n"
