@@ -3,8 +3,7 @@
 #include <algorithm>
 #include <unordered_set>
 
-#include "protocol/catalogue.h"
-#include "protocol/frame.h"
+#include "sensor_command_table.h"
 
 namespace qvx::sim {
 
@@ -47,18 +46,17 @@ std::size_t WritePayloadLength(std::string_view code) {
 }
 
 struct ParsedRequest {
-    CommandId id = -1;
+    const SensorCommand* command = nullptr;
     std::string code;
     std::string_view payload;
 };
 
-// The longest catalogue code the text starts with; record writes must also have their length.
+// The longest known code the text starts with; record writes must also have their length.
 ParsedRequest ParseRequest(std::string_view text) {
-    const CommandCatalogue& catalogue = BuildCommandCatalogue();
     for (bool check_length : {true, false}) {
         ParsedRequest best;
-        for (CommandId id = 0; id < static_cast<CommandId>(catalogue.size()); ++id) {
-            const std::string& code = catalogue.DescribeCommand(id).request_code;
+        for (const SensorCommand& command : SensorCommands()) {
+            const std::string_view code = command.request;
             if (!text.starts_with(code) || code.size() <= best.code.size()) {
                 continue;
             }
@@ -66,9 +64,9 @@ ParsedRequest ParseRequest(std::string_view text) {
             if (check_length && expected != 0 && text.size() - code.size() != expected) {
                 continue;
             }
-            best = {id, code, text.substr(code.size())};
+            best = {&command, std::string(code), text.substr(code.size())};
         }
-        if (best.id >= 0) {
+        if (best.command != nullptr) {
             return best;
         }
     }
@@ -197,7 +195,7 @@ SensorReply SimulatedSensor::HandleFrame(std::string_view frame) {
         return reply;  // on a multi-drop network only addressed frames are answered
     }
     const ParsedRequest parsed = ParseRequest(request);
-    if (parsed.id < 0) {
+    if (parsed.command == nullptr) {
         return reply;
     }
     CatchUpLocked();
@@ -205,14 +203,14 @@ SensorReply SimulatedSensor::HandleFrame(std::string_view frame) {
     if (answer.kind == Answer::Kind::Silent) {
         return reply;
     }
-    const CommandDescriptor& row = BuildCommandCatalogue().DescribeCommand(parsed.id);
+    const SensorCommand& row = *parsed.command;
     if (parsed.code.starts_with("B")) {
         prefix.clear();  // discovery replies never carry the prefix
     }
     reply.silent = false;
-    reply.text = prefix + row.response_code + answer.text;
+    reply.text = prefix + std::string(row.reply) + answer.text;
     if (answer.kind == Answer::Kind::Data && row.checksummed) {
-        reply.text += ComputeFrameChecksum(answer.text);
+        reply.text += SensorChecksum(answer.text);
     }
     reply.text += '\r';
     return reply;
@@ -322,23 +320,23 @@ const std::unordered_map<std::string, SimulatedSensor::Handler>& SimulatedSensor
          [](S&, P p) {
              return p.empty() || p.size() > kMaxPingLength ? Status(kFailure) : Data(std::string(p));
          }},
-        {cmd::kUnprotect,
+        {"S87C3A9E1B5D2F486",
          [](S& s, P) {
              s.protected_ = false;
-             return Data(kUnprotectCode);
+             return Data(std::string(kUnprotectAccess));
          }},
-        {cmd::kProtect,
+        {"S8468013579246801",
          [](S& s, P) {
              s.protected_ = true;
-             return Data(kProtectCode);
+             return Data(std::string(kProtectAccess));
          }},
-        {cmd::kMuteMultiDrop,
+        {"S8B00FF",
          [](S& s, P) {
              s.muted_ = true;
              return Data("B00FF");
          }},
         // Multi-drop discovery
-        {"B0", [](S& s, P) { return s.muted_ ? Silent() : Data(s.id_ + ComputeFrameChecksum(s.id_)); }},
+        {"B0", [](S& s, P) { return s.muted_ ? Silent() : Data(s.id_ + SensorChecksum(s.id_)); }},
         {"B2",
          [](S& s, P) {
              s.muted_ = false;
@@ -467,7 +465,7 @@ void SimulatedSensor::StoreRecordLocked(RecordKind kind, std::string record) {
 SimulatedSensor::Answer SimulatedSensor::WriteRecord(RecordKind kind, std::string_view payload) {
     const std::size_t length = RecordRef(kind).size();
     if (payload.size() != length + kChecksumLength ||
-        !VerifyFrameChecksum(payload.substr(0, length), payload.substr(length, kChecksumLength))) {
+        !SensorChecksumMatches(payload.substr(0, length), payload.substr(length, kChecksumLength))) {
         return Status(kFailure);
     }
     StoreRecordLocked(kind, std::string(payload.substr(0, length)));
