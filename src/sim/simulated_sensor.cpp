@@ -560,13 +560,14 @@ void SimulatedSensor::SetSensorSecondsLocked(std::uint32_t seconds) {
     ResetScheduleLocked();
 }
 
+// Events start from now: the traffic before a new clock or a new lane layout is not reported.
 void SimulatedSensor::ResetScheduleLocked() {
-    const std::uint64_t now = SensorMillisLocked();
-    next_vehicle_.clear();
-    vehicle_number_.assign(static_cast<std::size_t>(lanes_), 0);
-    for (int lane = 0; lane < lanes_; ++lane) {
-        next_vehicle_.push_back(traffic_.NextVehicle(lane, 0, now));
-    }
+    events_until_ms_ = SensorMillisLocked();
+}
+
+// A forward-fire sensor looks along the road and reports its vehicles as lane 1.
+int SimulatedSensor::EventLanesLocked() const {
+    return settings_.forward_fire ? std::min(lanes_, 1) : lanes_;
 }
 
 void SimulatedSensor::CatchUpLocked() {
@@ -582,26 +583,17 @@ void SimulatedSensor::CatchUpLocked() {
         next_interval_end_ += interval_seconds_;
     }
 
-    if (!next_vehicle_.empty() &&
-        next_vehicle_.front().start_ms + std::chrono::milliseconds(kEventCatchUpLimit).count() < now_ms) {
-        ResetScheduleLocked();  // after a long silence only the current traffic matters
+    const std::uint64_t catch_up_ms = std::chrono::milliseconds(kEventCatchUpLimit).count();
+    if (now_ms > events_until_ms_ + catch_up_ms) {
+        events_until_ms_ = now_ms - catch_up_ms;  // the queue holds far fewer events anyway
     }
-    std::vector<Vehicle> passed;
-    for (std::size_t lane = 0; lane < next_vehicle_.size(); ++lane) {
-        while (next_vehicle_[lane].end_ms() <= now_ms) {
-            passed.push_back(next_vehicle_[lane]);
-            next_vehicle_[lane] = traffic_.NextVehicle(static_cast<int>(lane), ++vehicle_number_[lane],
-                                                       next_vehicle_[lane].end_ms());
-        }
-    }
-    std::sort(passed.begin(), passed.end(),
-              [](const Vehicle& a, const Vehicle& b) { return a.end_ms() < b.end_ms(); });
-    for (const Vehicle& vehicle : passed) {
-        events_.push_back(TrafficModel::EventRecord(vehicle, settings_.forward_fire));
+    for (const Vehicle& vehicle : traffic_.VehiclesLeaving(EventLanesLocked(), events_until_ms_, now_ms)) {
+        events_.push_back(traffic_.EventRecord(vehicle, settings_.forward_fire));
         if (events_.size() > kEventQueueCapacity) {
             events_.pop_front();
         }
     }
+    events_until_ms_ = std::max(events_until_ms_, now_ms);
 }
 
 void SimulatedSensor::CompleteIntervalLocked(std::uint64_t end_time) {
@@ -667,14 +659,7 @@ SimulatedSensor::Answer SimulatedSensor::NextEvent() {
 }
 
 std::uint32_t SimulatedSensor::ActuationMaskLocked() const {
-    const std::uint64_t now = SensorMillisLocked();
-    std::uint32_t mask = 0;
-    for (const Vehicle& vehicle : next_vehicle_) {
-        if (vehicle.start_ms <= now && now < vehicle.end_ms()) {
-            mask |= 1u << vehicle.lane;
-        }
-    }
-    return mask;
+    return traffic_.ActuationMask(EventLanesLocked(), SensorMillisLocked());
 }
 
 std::uint32_t SimulatedSensor::LineRateLocked() const {
