@@ -1,5 +1,6 @@
 #include "sim_options.h"
 
+#include <algorithm>
 #include <charconv>
 #include <functional>
 #include <map>
@@ -38,6 +39,49 @@ bool ParsePort(const std::string& text, SensorPort& port) {
         return false;
     }
     port = it->second;
+    return true;
+}
+
+bool ParseList(const std::string& text, std::vector<std::string>& items) {
+    std::stringstream stream(text);
+    std::string item;
+    while (std::getline(stream, item, ',')) {
+        items.push_back(item);
+    }
+    return !items.empty();
+}
+
+bool ParsePushTypes(const std::string& text, std::vector<std::string>& types) {
+    types.clear();
+    return ParseList(text, types) && std::all_of(types.begin(), types.end(), [](const std::string& type) {
+               return type == "XD" || type == "XA" || type == "X1";
+           });
+}
+
+bool ParseRough(const std::string& text, RoughTraffic& rough) {
+    static const std::map<std::string, bool RoughTraffic::*> kinds = {
+        {"lane-order", &RoughTraffic::lanes_out_of_order},
+        {"departing", &RoughTraffic::departing},
+        {"big-shares", &RoughTraffic::big_shares},
+        {"class-digits", &RoughTraffic::class_digits},
+        {"lane-nine", &RoughTraffic::lane_nine}};
+    std::vector<std::string> names;
+    if (!ParseList(text, names)) {
+        return false;
+    }
+    for (const std::string& name : names) {
+        if (name == "all") {
+            for (const auto& [unused, member] : kinds) {
+                rough.*member = true;
+            }
+            continue;
+        }
+        const auto it = kinds.find(name);
+        if (it == kinds.end()) {
+            return false;
+        }
+        rough.*(it->second) = true;
+    }
     return true;
 }
 
@@ -89,6 +133,8 @@ const std::map<std::string, ValueHandler>& ValueOptions() {
              return ParseNumber(v, p.sensor.baud) && CodeOfBaud(p.sensor.baud) != '\0';
          }},
         {"--port", [](Parser& p, const std::string& v) { return ParsePort(v, p.sensor.port); }},
+        {"--push", [](Parser& p, const std::string& v) { return ParsePushTypes(v, p.sensor.push_types); }},
+        {"--rough", [](Parser& p, const std::string& v) { return ParseRough(v, p.sensor.rough); }},
         {"--clock-offset",
          [](Parser& p, const std::string& v) { return ParseNumber(v, p.sensor.clock_offset_seconds); }},
         {"--history",

@@ -41,6 +41,8 @@ struct SensorSettings {
     SensorPort port = SensorPort::Rs232;       // the port the program is connected through
     std::uint32_t baud = 9600;                 // that port's rate
     int auto_config_seconds = 10;              // automatic lane configuration: mode '0' -> '1'
+    std::vector<std::string> push_types;       // "XD", "XA", "X1" set up to be pushed on the port
+    RoughTraffic rough;
 };
 
 // What the sensor sends for one request.
@@ -61,6 +63,11 @@ class SimulatedSensor {
 
     // One request frame without its CR, possibly "Z0" + ID prefixed.
     SensorReply HandleFrame(std::string_view frame);
+    // In push mode: the frames (with their CR) the sensor has sent on its own since the last call,
+    // as its extended record's push set-ups name them for the port it is connected through.
+    std::vector<std::string> TakePushFrames();
+    // True while the sensor is in push mode and something is set up to be pushed on its port.
+    bool Pushing() const;
 
     // --- state, for transports and assertions ---
     std::string id() const;
@@ -121,6 +128,8 @@ class SimulatedSensor {
     const std::deque<std::string>& SelectedBufferLocked() const;
     std::uint32_t ActuationMaskLocked() const;
     int EventLanesLocked() const;
+    bool PushesLocked(std::string_view data_type) const;
+    void PushLocked(std::string_view data_type, const std::string& data);
     std::uint32_t LineRateLocked() const;
 
     mutable std::mutex mutex_;
@@ -160,6 +169,8 @@ class SimulatedSensor {
     std::string latest_;                 // the last completed interval, what "X0" reports
     std::uint64_t events_until_ms_ = 0;  // vehicles that left the beam up to here are events
     std::deque<std::string> events_;
+    std::vector<std::string> push_frames_;  // sent on its own, waiting for the line
+    std::uint32_t pushed_actuation_ = 0;
 };
 
 }  // namespace qvx::sim
