@@ -134,6 +134,11 @@ const std::map<std::string, ValueHandler>& ValueOptions() {
          }},
         {"--port", [](Parser& p, const std::string& v) { return ParsePort(v, p.sensor.port); }},
         {"--push", [](Parser& p, const std::string& v) { return ParsePushTypes(v, p.sensor.push_types); }},
+        {"--traffic",
+         [](Parser& p, const std::string& v) {
+             return ParseNumber(v, p.sensor.vehicles_per_hour) && p.sensor.vehicles_per_hour >= 1 &&
+                    p.sensor.vehicles_per_hour <= 3600;
+         }},
         {"--rough", [](Parser& p, const std::string& v) { return ParseRough(v, p.sensor.rough); }},
         {"--clock-offset",
          [](Parser& p, const std::string& v) { return ParseNumber(v, p.sensor.clock_offset_seconds); }},

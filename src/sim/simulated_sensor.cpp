@@ -116,6 +116,7 @@ SimulatedSensor::SimulatedSensor(SensorSettings settings)
     seed_.baud = settings_.baud;
     seed_.push_types = settings_.push_types;
     traffic_.set_rough(settings_.rough);
+    traffic_.set_vehicles_per_hour(settings_.vehicles_per_hour);
     ResetToDefaults();
     if (!settings_.version_text.empty()) {
         version_ = PadRight(settings_.version_text, kVersionLength);

@@ -43,6 +43,7 @@ struct SensorSettings {
     int auto_config_seconds = 10;              // automatic lane configuration: mode '0' -> '1'
     std::vector<std::string> push_types;       // "XD", "XA", "X1" set up to be pushed on the port
     RoughTraffic rough;
+    int vehicles_per_hour = 0;  // per lane, 1..3600; 0: each lane its own 300..1200
 };
 
 // What the sensor sends for one request.
