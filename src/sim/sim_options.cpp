@@ -134,6 +134,11 @@ const std::map<std::string, ValueHandler>& ValueOptions() {
          }},
         {"--port", [](Parser& p, const std::string& v) { return ParsePort(v, p.sensor.port); }},
         {"--push", [](Parser& p, const std::string& v) { return ParsePushTypes(v, p.sensor.push_types); }},
+        {"--firewall-reply",
+         [](Parser& p, const std::string& v) {
+             p.sensor.bare_firewall_reply = v == "bare";
+             return v == "bare" || v == "echo";
+         }},
         {"--traffic",
          [](Parser& p, const std::string& v) {
              return ParseNumber(v, p.sensor.vehicles_per_hour) && p.sensor.vehicles_per_hour >= 1 &&
@@ -197,6 +202,7 @@ const std::map<std::string, FlagHandler>& FlagOptions() {
         {"--forward-fire", [](Parser& p) { p.sensor.forward_fire = true; }},
         {"--no-firewall", [](Parser& p) { p.sensor.firewall = false; }},
         {"--noise", [](Parser& p) { p.options.server.faults.noise = true; }},
+        {"--collisions", [](Parser& p) { p.options.server.faults.collisions = true; }},
         {"--help", [](Parser& p) { p.options.help = true; }},
         {"-h", [](Parser& p) { p.options.help = true; }},
     };

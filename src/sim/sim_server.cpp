@@ -295,20 +295,53 @@ void SimServer::HandleFrame(const std::string& frame) {
     const FaultSettings& faults = settings_.faults;
     if (faults.mute_after <= 0 || exchange <= static_cast<std::size_t>(faults.mute_after)) {
         const std::uint32_t line_rate = settings_.transport == Transport::Pty ? PtyLineRate() : 0;
-        // Every sensor on the line sees the frame; they answer one after another, never interleaved.
+        // Every sensor on the line sees the frame; they answer one after another, never interleaved,
+        // except that discovery replies share one window.
+        std::vector<SensorReply> discovery;
         for (auto& sensor : sensors_) {
             if (line_rate != 0 && sensor->LineRate() != line_rate) {
                 continue;  // at another rate the sensor hears only garbage
             }
             SensorReply reply = sensor->HandleFrame(frame);
-            if (!reply.silent) {
+            if (reply.silent) {
+                continue;
+            }
+            if (reply.discovery_position >= 0) {
+                discovery.push_back(std::move(reply));
+            } else {
                 SendReply(std::move(reply.text), reply.line_rate);
             }
         }
+        SendDiscoveryReplies(std::move(discovery));
     }
     if (settings_.transport == Transport::Tcp && faults.close_after > 0 &&
         exchanges_on_connection_ >= static_cast<std::size_t>(faults.close_after)) {
         CloseClient();
+    }
+}
+
+// Discovery replies go out in the order of their positions in the poll's window. With collisions
+// on, replies in the same position overlap on the line: each byte is what both drove at once.
+void SimServer::SendDiscoveryReplies(std::vector<SensorReply> replies) {
+    std::stable_sort(replies.begin(), replies.end(), [](const SensorReply& a, const SensorReply& b) {
+        return a.discovery_position < b.discovery_position;
+    });
+    for (std::size_t i = 0; i < replies.size(); ++i) {
+        std::string text = replies[i].text;
+        std::size_t overlapping = 1;
+        while (settings_.faults.collisions && i + 1 < replies.size() &&
+               replies[i + 1].discovery_position == replies[i].discovery_position) {
+            const std::string& other = replies[++i].text;
+            text.resize(std::max(text.size(), other.size()), '\0');
+            for (std::size_t at = 0; at < other.size(); ++at) {
+                text[at] = static_cast<char>(text[at] | other[at]);
+            }
+            ++overlapping;
+        }
+        if (overlapping > 1) {
+            collisions_ += overlapping;
+        }
+        SendReply(std::move(text), replies[i].line_rate);
     }
 }
 

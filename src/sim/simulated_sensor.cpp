@@ -212,12 +212,26 @@ SensorReply SimulatedSensor::HandleFrame(std::string_view frame) {
         prefix.clear();  // discovery replies never carry the prefix
     }
     reply.silent = false;
+    if (parsed.code == "B0") {
+        reply.discovery_position = DiscoveryPosition(parsed.payload);
+    }
     reply.text = prefix + std::string(row.reply) + answer.text;
     if (answer.kind == Answer::Kind::Data && row.checksummed) {
         reply.text += SensorChecksum(answer.text);
     }
     reply.text += '\r';
     return reply;
+}
+
+// Where in a poll's reply window the sensor answers: a draw from its ID and the slot, so two
+// sensors that collide in one slot rarely collide again in the next.
+int SimulatedSensor::DiscoveryPosition(std::string_view slot) const {
+    std::uint64_t id_value = 0;
+    for (char c : id_) {
+        id_value = id_value << 8 | static_cast<unsigned char>(c);
+    }
+    return static_cast<int>(Mix(static_cast<std::uint32_t>(id_value), 0xB0000u + slot.back()) %
+                            kDiscoveryPositions);
 }
 
 bool SimulatedSensor::AnswersBareFrames() const {
@@ -327,12 +341,12 @@ const std::unordered_map<std::string, SimulatedSensor::Handler>& SimulatedSensor
         {"S87C3A9E1B5D2F486",
          [](S& s, P) {
              s.protected_ = false;
-             return Data(std::string(kUnprotectAccess));
+             return s.FirewallAnswer(kUnprotectAccess);
          }},
         {"S8468013579246801",
          [](S& s, P) {
              s.protected_ = true;
-             return Data(std::string(kProtectAccess));
+             return s.FirewallAnswer(kProtectAccess);
          }},
         {"S8B00FF",
          [](S& s, P) {
@@ -340,13 +354,24 @@ const std::unordered_map<std::string, SimulatedSensor::Handler>& SimulatedSensor
              return Data("B00FF");
          }},
         // Multi-drop discovery
-        {"B0", [](S& s, P) { return s.muted_ ? Silent() : Data(s.id_ + SensorChecksum(s.id_)); }},
+        // Discovery polls slots "00".."03"; a sensor not yet muted answers every one of them.
+        {"B0",
+         [](S& s, P p) {
+             const bool slot = p.size() == 2 && p[0] == '0' && p[1] >= '0' && p[1] <= '3';
+             return s.muted_ || !slot ? Silent() : Data(s.id_ + SensorChecksum(s.id_));
+         }},
         {"B2",
          [](S& s, P) {
              s.muted_ = false;
              return Silent();
          }},
-        {"B3", start_push},
+        // "Broadcast Start Push": every sensor on the line resumes pushing and answers discovery again.
+        {"B3",
+         [](S& s, P) {
+             s.muted_ = false;
+             s.push_mode_ = true;
+             return Silent();
+         }},
         // Push mode
         {"S9", start_push},
         {"SA", start_push},
@@ -418,6 +443,11 @@ const std::unordered_map<std::string, SimulatedSensor::Handler>& SimulatedSensor
 
 // ---------------------------------------------------------------------------------------------
 // Configuration
+
+// The firewall commands are answered with the access code echoed behind "S8", or with "S8" alone.
+SimulatedSensor::Answer SimulatedSensor::FirewallAnswer(std::string_view access) const {
+    return settings_.bare_firewall_reply ? Status("") : Data(std::string(access));
+}
 
 std::string& SimulatedSensor::RecordRef(RecordKind kind) {
     return const_cast<std::string&>(static_cast<const SimulatedSensor*>(this)->RecordRef(kind));

@@ -43,7 +43,8 @@ struct SensorSettings {
     int auto_config_seconds = 10;              // automatic lane configuration: mode '0' -> '1'
     std::vector<std::string> push_types;       // "XD", "XA", "X1" set up to be pushed on the port
     RoughTraffic rough;
-    int vehicles_per_hour = 0;  // per lane, 1..3600; 0: each lane its own 300..1200
+    bool bare_firewall_reply = false;  // unprotect and protect answered "S8" alone, not the echo
+    int vehicles_per_hour = 0;         // per lane, 1..3600; 0: each lane its own 300..1200
 };
 
 // What the sensor sends for one request.
@@ -51,7 +52,10 @@ struct SensorReply {
     bool silent = true;
     std::string text;             // the whole reply frame including its CR
     std::uint32_t line_rate = 0;  // the rate the reply goes out at (the rate before the request)
+    int discovery_position = -1;  // discovery replies: when in the poll's window the sensor answers
 };
+
+inline constexpr int kDiscoveryPositions = 4;
 
 enum class RecordKind { Config, Extended, Collection, SfAlgorithm, SfNoise, SfOccupancy, Ff0, Ff1, Ff2, Ff3 };
 enum class IntervalBuffer { Flash, Sram };
@@ -102,6 +106,7 @@ class SimulatedSensor {
 
     Answer Dispatch(const std::string& code, std::string_view payload);
     Answer WriteRecord(RecordKind kind, std::string_view payload);
+    Answer FirewallAnswer(std::string_view access) const;
     Answer SetBaudCodes(std::string_view payload);
     Answer SetTime(std::string_view payload);
     Answer SetConfigMode(std::string_view payload);
@@ -118,6 +123,7 @@ class SimulatedSensor {
     void ApplyConfigInfo();
     void ResetToDefaults();
     bool AnswersBareFrames() const;
+    int DiscoveryPosition(std::string_view slot) const;
     char CurrentConfigModeLocked();
 
     Clock::time_point SteadyNowLocked() const { return Clock::now() + skipped_; }

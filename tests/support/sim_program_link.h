@@ -19,6 +19,30 @@ inline std::string TransportName(const ::testing::TestParamInfo<sim::Transport>&
     return info.param == sim::Transport::Pty ? "Pty" : "Tcp";
 }
 
+// Opens the program's link to a started server: its TCP port, or its pty at the first sensor's rate.
+inline bool OpenProgramLink(ConnectionState& state, SensorLink& link, sim::SimServer& server,
+                            std::string* why = nullptr) {
+    const auto opened = [why](bool ok, const char* reason) {
+        if (!ok && why)
+            *why = reason;
+        return ok;
+    };
+    state.base_response_wait_ms = 150;
+    if (server.pty_path().empty()) {
+        state.link_kind = LinkKind::Internet;
+        state.connection_type = LinkKind::Internet;
+        state.host_address = "127.0.0.1";
+        state.tcp_port = server.tcp_port();
+        return opened(link.TcpConnect() == 1, "TcpConnect failed");
+    }
+    state.link_kind = LinkKind::Serial;
+    state.connection_type = LinkKind::Serial;
+    state.port_name = server.pty_path();
+    const auto rate = static_cast<int>(server.sensor(0).LineRate());
+    state.current_baud = state.pending_baud = rate;
+    return opened(link.OpenSerialPort(rate, kReadIntervalNoWait, 0, 0) == 1, "OpenSerialPort failed");
+}
+
 class SimProgramLink {
   public:
     SimProgramLink(sim::Transport transport, std::vector<sim::SensorSettings> sensors,
@@ -37,20 +61,7 @@ class SimProgramLink {
                 *why = "server: " + error;
             return false;
         }
-        state_.base_response_wait_ms = 150;
-        if (server_->pty_path().empty()) {
-            state_.link_kind = LinkKind::Internet;
-            state_.connection_type = LinkKind::Internet;
-            state_.host_address = "127.0.0.1";
-            state_.tcp_port = server_->tcp_port();
-            return Opened(link_.TcpConnect() == 1, "TcpConnect failed", why);
-        }
-        state_.link_kind = LinkKind::Serial;
-        state_.port_name = server_->pty_path();
-        const std::uint32_t rate = server_->sensor(0).LineRate();
-        state_.current_baud = state_.pending_baud = static_cast<int>(rate);
-        return Opened(link_.OpenSerialPort(static_cast<int>(rate), kReadIntervalNoWait, 0, 0) == 1,
-                      "OpenSerialPort failed", why);
+        return OpenProgramLink(state_, link_, *server_, why);
     }
 
     void Close() {
@@ -75,12 +86,6 @@ class SimProgramLink {
     ScriptedPrompts& prompts() { return prompts_; }
 
   private:
-    static bool Opened(bool opened, const char* reason, std::string* why) {
-        if (!opened && why)
-            *why = reason;
-        return opened;
-    }
-
     std::unique_ptr<sim::SimServer> server_;
     ConnectionState state_;
     SensorLink link_{state_};
