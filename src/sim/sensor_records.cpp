@@ -197,7 +197,9 @@ std::string BuildFfAlgorithmInfo(const RecordSeed& seed, int part) {
 }
 
 std::string BuildVersionText(const VersionParts& parts) {
-    std::string dsp = "QVX_" + parts.primary + ".30." + parts.yy + "." + parts.amm + ".R" + parts.dd;
+    std::string dsp = parts.dsp_text.empty()
+                          ? "QVX_" + parts.primary + ".30." + parts.yy + "." + parts.amm + ".R" + parts.dd
+                          : parts.dsp_text;
     std::string fpga = parts.fpga;
     if (fpga.size() < 4) {
         fpga.insert(0, 4 - fpga.size(), '0');

@@ -75,6 +75,7 @@ struct VersionParts {
     std::string amm = "S03";  // 'S' side-fire or 'F' forward-fire, then the month
     std::string dd = "05";
     std::string fpga = "0030";
+    std::string dsp_text;  // the whole DSP version instead of the parts above, when set
 };
 std::string BuildVersionText(const VersionParts& parts);
 

@@ -128,8 +128,13 @@ SimulatedSensor::SimulatedSensor(SensorSettings settings)
         version_ = BuildVersionText(parts);
     }
     config_mode_ = settings_.config_mode;
-    saved_records_ = {config_,       extended_, collection_, sf_algorithm_, sf_noise_,
-                      sf_occupancy_, ff_[0],    ff_[1],      ff_[2],        ff_[3]};
+    if (config_mode_ == '0') {
+        auto_config_since_ = SteadyNowLocked();
+    }
+    for (const auto& [kind, record] : settings_.records) {
+        StoreRecordLocked(kind, record);
+    }
+    SaveRecords();
 
     std::int64_t start = settings_.clock_start ? static_cast<std::int64_t>(*settings_.clock_start)
                                                : std::chrono::duration_cast<std::chrono::seconds>(
@@ -137,11 +142,29 @@ SimulatedSensor::SimulatedSensor(SensorSettings settings)
                                                          .count() -
                                                      kUnixSecondsAt2000 + settings_.clock_offset_seconds;
     SetSensorSecondsLocked(static_cast<std::uint32_t>(std::clamp<std::int64_t>(start, 0, 0xFFFFFFFFll)));
+    FillStoredHistoryLocked();
+    started_ = SteadyNowLocked();
+}
+
+// The intervals completed before the sensor was switched on: the newest ones in each buffer.
+void SimulatedSensor::FillStoredHistoryLocked() {
+    const bool flash_storage =
+        static_cast<unsigned char>(config_[config_pos::kFlags]) & flag_bit::kFlashStorage;
+    const int flash_count = settings_.flash_records.value_or(flash_storage ? settings_.history_records : 0);
+    const int sram_count = settings_.sram_records.value_or(settings_.history_records);
     const std::uint64_t last_end = next_interval_end_ - interval_seconds_;
-    for (int back = settings_.history_records - 1; back >= 0; --back) {
+    for (int back = std::max(flash_count, sram_count) - 1; back >= 0; --back) {
         const std::uint64_t span = static_cast<std::uint64_t>(back) * interval_seconds_;
-        if (span < last_end) {
-            CompleteIntervalLocked(last_end - span);
+        if (span >= last_end || lanes_ == 0) {
+            continue;
+        }
+        latest_ =
+            traffic_.IntervalRecord(static_cast<std::uint32_t>(last_end - span), interval_seconds_, lanes_);
+        if (back < flash_count && flash_.size() < kFlashCapacity) {
+            flash_.push_back(latest_);
+        }
+        if (back < sram_count && sram_.size() < kSramCapacity) {
+            sram_.push_back(latest_);
         }
     }
 }
@@ -606,6 +629,11 @@ int SimulatedSensor::EventLanesLocked() const {
 }
 
 void SimulatedSensor::CatchUpLocked() {
+    if (settings_.clock_reset_after_seconds > 0 && !clock_was_reset_ &&
+        SteadyNowLocked() - started_ >= std::chrono::seconds(settings_.clock_reset_after_seconds)) {
+        clock_was_reset_ = true;
+        SetSensorSecondsLocked(0);  // as after a power failure that lost the clock
+    }
     const std::uint64_t now_ms = SensorMillisLocked();
     const std::uint64_t now = now_ms / 1000;
     const std::uint64_t backlog = static_cast<std::uint64_t>(kFlashCapacity) * interval_seconds_;

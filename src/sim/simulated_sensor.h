@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <deque>
 #include <functional>
+#include <map>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -23,6 +24,8 @@ inline constexpr std::size_t kFlashCapacity = 2975;
 inline constexpr std::size_t kSramCapacity = 246;
 inline constexpr std::size_t kEventQueueCapacity = 256;
 
+enum class RecordKind { Config, Extended, Collection, SfAlgorithm, SfNoise, SfOccupancy, Ff0, Ff1, Ff2, Ff3 };
+
 struct SensorSettings {
     std::string id = "0001";          // multi-drop ID, 4 characters
     bool multi_drop_network = false;  // answers only frames addressed to its ID
@@ -34,14 +37,18 @@ struct SensorSettings {
     std::string version_text;  // the whole "S5" text; empty: built from version
     VersionParts version;
     char config_mode = '2';
-    std::int64_t clock_offset_seconds = 0;     // sensor clock minus the PC's UTC clock
-    std::optional<std::uint32_t> clock_start;  // sensor seconds at start; overrides PC time + offset
-    int history_records = 60;                  // completed intervals already stored at start
-    bool firewall = true;                      // writes refused while protected
-    SensorPort port = SensorPort::Rs232;       // the port the program is connected through
-    std::uint32_t baud = 9600;                 // that port's rate
-    int auto_config_seconds = 10;              // automatic lane configuration: mode '0' -> '1'
-    std::vector<std::string> push_types;       // "XD", "XA", "X1" set up to be pushed on the port
+    std::int64_t clock_offset_seconds = 0;      // sensor clock minus the PC's UTC clock
+    std::optional<std::uint32_t> clock_start;   // sensor seconds at start; overrides PC time + offset
+    int history_records = 60;                   // completed intervals already stored at start
+    std::optional<int> flash_records;           // ... in flash, when not history_records
+    std::optional<int> sram_records;            // ... in SRAM, when not history_records
+    std::map<RecordKind, std::string> records;  // records to start with instead of the built ones
+    int clock_reset_after_seconds = 0;          // the clock falls back to 0 once, this long after start
+    bool firewall = true;                       // writes refused while protected
+    SensorPort port = SensorPort::Rs232;        // the port the program is connected through
+    std::uint32_t baud = 9600;                  // that port's rate
+    int auto_config_seconds = 10;               // automatic lane configuration: mode '0' -> '1'
+    std::vector<std::string> push_types;        // "XD", "XA", "X1" set up to be pushed on the port
     RoughTraffic rough;
     bool bare_firewall_reply = false;  // unprotect and protect answered "S8" alone, not the echo
     int vehicles_per_hour = 0;         // per lane, 1..3600; 0: each lane its own 300..1200
@@ -57,7 +64,6 @@ struct SensorReply {
 
 inline constexpr int kDiscoveryPositions = 4;
 
-enum class RecordKind { Config, Extended, Collection, SfAlgorithm, SfNoise, SfOccupancy, Ff0, Ff1, Ff2, Ff3 };
 enum class IntervalBuffer { Flash, Sram };
 
 class SimulatedSensor {
@@ -132,6 +138,7 @@ class SimulatedSensor {
     void CatchUpLocked();
     void CompleteIntervalLocked(std::uint64_t end_time);
     void ResetScheduleLocked();
+    void FillStoredHistoryLocked();
     const std::deque<std::string>& SelectedBufferLocked() const;
     std::uint32_t ActuationMaskLocked() const;
     int EventLanesLocked() const;
@@ -169,6 +176,8 @@ class SimulatedSensor {
     Clock::time_point base_time_;
     std::chrono::milliseconds advanced_{0};  // AdvanceClock since the clock was last set
     std::chrono::milliseconds skipped_{0};   // AdvanceClock in all; moves the sensor's own timers
+    Clock::time_point started_;
+    bool clock_was_reset_ = false;
 
     std::uint64_t next_interval_end_ = 0;  // 64-bit: a clock set near FFFFFFFF must not wrap here
     std::deque<std::string> flash_;
