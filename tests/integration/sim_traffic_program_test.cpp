@@ -9,6 +9,7 @@
 #include "../support/scoped_time_zone.h"
 #include "../support/sim_program_link.h"
 #include "live/interval_log.h"
+#include "live/interval_texts.h"
 #include "protocol/traffic_records.h"
 
 namespace qvx::sim {
@@ -124,6 +125,45 @@ TEST_P(SimTrafficProgramTest, AnIntervalsVolumeSpeedAndClassesAreThoseOfItsEvent
         EXPECT_EQ(lane.small + lane.medium + lane.large, 1024);
     }
     EXPECT_GT(total, 0u) << "ten seconds of three lanes carried no vehicle";
+}
+
+// Rough traffic read by the program: lanes in reverse, departing speeds, shares above 1024 and a
+// clock that fell back to 0 still decode lane by lane, and the texts show what was sent.
+TEST_P(SimTrafficProgramTest, RoughRecordsAndAClockResetStillDecodeLaneByLane) {
+    SensorSettings settings;
+    settings.interval_seconds = 10;
+    settings.lanes = 4;
+    settings.vehicles_per_hour = 3000;
+    settings.clock_reset_after_seconds = 60;
+    settings.rough.lanes_out_of_order = true;
+    settings.rough.departing = true;
+    settings.rough.big_shares = true;
+    SimProgramLink link(GetParam(), {settings});
+    std::string why;
+    ASSERT_TRUE(link.Open(&why)) << why;
+    const std::string names[8] = {"Lane 1", "Lane 2", "Lane 3", "Lane 4"};
+    std::string reply;
+    ASSERT_EQ(link.Send("X0", "\r", reply), 1);
+    const auto record = DecodeIntervalRecord(reply);
+    ASSERT_TRUE(record) << reply;
+    ASSERT_EQ(record->lanes.size(), 4u);
+    EXPECT_EQ(record->lanes.front().lane_digit, '4');
+    EXPECT_EQ(record->lanes.back().lane_digit, '1');
+    const IntervalLane& lane2 = record->lanes[2];
+    ASSERT_EQ(lane2.LaneIndex(), 1);
+    if (lane2.volume > 0) {
+        EXPECT_LT(lane2.speed, 0) << "departing traffic";
+        EXPECT_NE(FormatIntervalRow(lane2, names).speed.find('-'), std::string::npos);
+    }
+
+    link.sensor().AdvanceClock(61s);
+    ASSERT_EQ(link.Send("SB", "\r", reply), 1);
+    EXPECT_LT(std::stoul(reply, nullptr, 16), 5u) << "the clock fell back to 0";
+    link.sensor().AdvanceClock(10s);
+    ASSERT_EQ(link.Send("X0", "\r", reply), 1);
+    const auto after_reset = DecodeIntervalRecord(reply);
+    ASSERT_TRUE(after_reset) << reply;
+    EXPECT_LE(after_reset->end_time, 20u) << "intervals run on the new clock";
 }
 
 INSTANTIATE_TEST_SUITE_P(Transports, SimTrafficProgramTest, ::testing::Values(Transport::Pty, Transport::Tcp),
