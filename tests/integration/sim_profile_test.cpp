@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sstream>
+
 #include "../support/scratch_folder.h"
 #include "sim_options.h"
 #include "simulated_sensor.h"
@@ -116,6 +118,27 @@ TEST(SimProfile, RoughEventsCarryOddLaneAndClassDigits) {
     }
     EXPECT_TRUE(lane_nine);
     EXPECT_TRUE(high_class);
+}
+
+TEST(SimProfile, TheReadmeListsEveryOptionWithAnExample) {
+    const std::string whole = test::ReadFileText(std::string(QVX_TEST_DATA_DIR) + "/../../README.md");
+    const std::size_t section = whole.find("## The simulated sensor");
+    ASSERT_NE(section, std::string::npos);
+    const std::string readme = whole.substr(section, whole.find("\n## ", section + 1) - section);
+    std::istringstream usage(SimUsage());
+    int options = 0;
+    for (std::string line; std::getline(usage, line);) {
+        if (!line.starts_with("  --")) {
+            continue;
+        }
+        const std::string option = line.substr(2, line.find(' ', 2) - 2);
+        ++options;
+        const std::size_t row = readme.find("| `" + option);
+        ASSERT_NE(row, std::string::npos) << option << " has no row";
+        const std::string text = readme.substr(row, readme.find('\n', row) - row);
+        EXPECT_NE(text.find("`qvx-sim "), std::string::npos) << option << " has no example";
+    }
+    EXPECT_GT(options, 30);
 }
 
 }  // namespace
