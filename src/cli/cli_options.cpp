@@ -83,6 +83,16 @@ void SetOnError(CliOptions& o, const std::string& text) {
     o.on_error = it->second;
 }
 
+void SetFormat(CliOptions& o, const std::string& text) {
+    static const std::map<std::string, OutputFormat> formats = {
+        {"text", OutputFormat::Text}, {"tsv", OutputFormat::Tsv}, {"json", OutputFormat::Json}};
+    const auto it = formats.find(text);
+    if (it == formats.end()) {
+        throw Failure{"--format needs text, tsv or json, not '" + text + "'"};
+    }
+    o.format = it->second;
+}
+
 using ValueSetter = std::function<void(CliOptions&, const std::string&)>;
 
 const std::map<std::string, ValueSetter>& ValueOptions() {
@@ -103,6 +113,18 @@ const std::map<std::string, ValueSetter>& ValueOptions() {
              o.count = static_cast<int>(NumberIn("--count", v, 1, 1000000));
          }},
         {"--log", [](CliOptions& o, const std::string& v) { o.log_path = v; }},
+        {"--from", [](CliOptions& o, const std::string& v) { o.export_args.from = v; }},
+        {"--to", [](CliOptions& o, const std::string& v) { o.export_args.to = v; }},
+        {"--station", [](CliOptions& o, const std::string& v) { o.export_args.station = v; }},
+        {"--state", [](CliOptions& o, const std::string& v) { o.export_args.state = v; }},
+        {"--class", [](CliOptions& o, const std::string& v) { o.export_args.functional_class = v; }},
+        {"--restriction",
+         [](CliOptions& o, const std::string& v) {
+             o.export_args.restriction = static_cast<int>(NumberIn("--restriction", v, 0, 2));
+         }},
+        {"--lane", [](CliOptions& o, const std::string& v) { o.export_args.lanes.push_back(v); }},
+        {"--out", [](CliOptions& o, const std::string& v) { o.export_args.out = v; }},
+        {"--format", SetFormat},
     };
     return options;
 }
@@ -123,6 +145,10 @@ std::vector<std::string> ApplyOptions(const std::vector<std::string>& args, CliO
             o.help = true;
         } else if (arg == "--version") {
             o.version = true;
+        } else if (arg == "--overwrite") {
+            o.export_args.overwrite = true;
+        } else if (arg == "--dry-run") {
+            o.dry_run = true;
         } else {
             std::string name = arg;
             std::optional<std::string> value;
@@ -172,6 +198,20 @@ void ParseClock(const std::vector<std::string>& words, CliOptions& o) {
     }
 }
 
+void ParseConfig(const std::vector<std::string>& words, CliOptions& o) {
+    const char* usage =
+        "usage: qvx config save FILE | config load FILE [--dry-run] | config show [--format F]";
+    const std::string action = words.size() >= 2 ? words[1] : "";
+    if ((action == "save" || action == "load") && words.size() == 3) {
+        o.command = action == "save" ? Command::ConfigSave : Command::ConfigLoad;
+        o.config_path = words[2];
+    } else if (action == "show" && words.size() == 2) {
+        o.command = Command::ConfigShow;
+    } else {
+        throw Failure{usage};
+    }
+}
+
 void ParseCommand(const std::vector<std::string>& words, CliOptions& o) {
     const std::string& name = words.front();
     if (name == "info") {
@@ -190,17 +230,32 @@ void ParseCommand(const std::vector<std::string>& words, CliOptions& o) {
     } else if (name == "discover") {
         ExpectWords(words, 1, 1, "discover");
         o.command = Command::Discover;
+    } else if (name == "config") {
+        ParseConfig(words, o);
     } else if (name == "live") {
         if (words.size() != 2 || words[1] != "intervals") {
             throw Failure{"usage: qvx live intervals [--count N] [--log FILE]"};
         }
         o.command = Command::LiveIntervals;
+    } else if (name == "export") {
+        o.command = Command::Export;
+        if (auto problem = ParseExportCommand(words, o.export_args)) {
+            throw Failure{*problem};
+        }
     } else {
         throw Failure{"unknown command '" + name + "'"};
     }
 }
 
 void CheckCombination(const CliOptions& o) {
+    if (IsOfflineCommand(o.command)) {
+        return;
+    }
+    if (HasExportOptions(o.export_args)) {
+        throw Failure{
+            "--from, --to, --station, --state, --class, --restriction, --lane, --out and --overwrite "
+            "belong to 'export'"};
+    }
     if (o.serial && o.tcp_host) {
         throw Failure{"choose one link: --serial or --tcp, not both"};
     }
@@ -218,6 +273,9 @@ void CheckCombination(const CliOptions& o) {
     }
     if (o.command != Command::LiveIntervals && (o.count != 0 || !o.log_path.empty())) {
         throw Failure{"--count and --log belong to 'live intervals'"};
+    }
+    if (o.dry_run && o.command != Command::ConfigLoad) {
+        throw Failure{"--dry-run belongs to 'config load'"};
     }
 }
 
@@ -249,7 +307,7 @@ ParseOutcome ParseCliOptions(const std::vector<std::string>& args, CliOptions& o
             return outcome;
         }
         if (words.empty()) {
-            throw Failure{"no command given (info, send, clock, discover, live); see qvx --help"};
+            throw Failure{"no command given (info, send, clock, discover, live, config, export); see qvx --help"};
         }
         ParseCommand(words, options);
         CheckCombination(options);
