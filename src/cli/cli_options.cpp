@@ -83,6 +83,16 @@ void SetOnError(CliOptions& o, const std::string& text) {
     o.on_error = it->second;
 }
 
+void SetFormat(CliOptions& o, const std::string& text) {
+    static const std::map<std::string, OutputFormat> formats = {
+        {"text", OutputFormat::Text}, {"tsv", OutputFormat::Tsv}, {"json", OutputFormat::Json}};
+    const auto it = formats.find(text);
+    if (it == formats.end()) {
+        throw Failure{"--format needs text, tsv or json, not '" + text + "'"};
+    }
+    o.format = it->second;
+}
+
 using ValueSetter = std::function<void(CliOptions&, const std::string&)>;
 
 const std::map<std::string, ValueSetter>& ValueOptions() {
@@ -103,6 +113,7 @@ const std::map<std::string, ValueSetter>& ValueOptions() {
              o.count = static_cast<int>(NumberIn("--count", v, 1, 1000000));
          }},
         {"--log", [](CliOptions& o, const std::string& v) { o.log_path = v; }},
+        {"--format", SetFormat},
     };
     return options;
 }
@@ -123,6 +134,8 @@ std::vector<std::string> ApplyOptions(const std::vector<std::string>& args, CliO
             o.help = true;
         } else if (arg == "--version") {
             o.version = true;
+        } else if (arg == "--counts") {
+            o.counts = true;
         } else {
             std::string name = arg;
             std::optional<std::string> value;
@@ -172,6 +185,17 @@ void ParseClock(const std::vector<std::string>& words, CliOptions& o) {
     }
 }
 
+void ParseLive(const std::vector<std::string>& words, CliOptions& o) {
+    static const std::map<std::string, Command> kinds = {{"intervals", Command::LiveIntervals},
+                                                         {"events", Command::LiveEvents},
+                                                         {"actuation", Command::LiveActuation}};
+    const auto it = words.size() == 2 ? kinds.find(words[1]) : kinds.end();
+    if (it == kinds.end()) {
+        throw Failure{"usage: qvx live intervals|events|actuation [--count N] [--log FILE]"};
+    }
+    o.command = it->second;
+}
+
 void ParseCommand(const std::vector<std::string>& words, CliOptions& o) {
     const std::string& name = words.front();
     if (name == "info") {
@@ -191,10 +215,7 @@ void ParseCommand(const std::vector<std::string>& words, CliOptions& o) {
         ExpectWords(words, 1, 1, "discover");
         o.command = Command::Discover;
     } else if (name == "live") {
-        if (words.size() != 2 || words[1] != "intervals") {
-            throw Failure{"usage: qvx live intervals [--count N] [--log FILE]"};
-        }
-        o.command = Command::LiveIntervals;
+        ParseLive(words, o);
     } else {
         throw Failure{"unknown command '" + name + "'"};
     }
@@ -216,8 +237,16 @@ void CheckCombination(const CliOptions& o) {
     if (o.command == Command::Discover && o.id && !o.auto_id()) {
         throw Failure{"discover detects the IDs itself: leave out --id " + *o.id};
     }
-    if (o.command != Command::LiveIntervals && (o.count != 0 || !o.log_path.empty())) {
-        throw Failure{"--count and --log belong to 'live intervals'"};
+    const bool live = o.command == Command::LiveIntervals || o.command == Command::LiveEvents ||
+                      o.command == Command::LiveActuation;
+    const bool logs = o.command == Command::LiveIntervals || o.command == Command::LiveEvents;
+    if ((!live && o.count != 0) || (!logs && !o.log_path.empty())) {
+        throw Failure{
+            "--count and --log belong to 'live intervals' and 'live events' (--count also to "
+            "'live actuation')"};
+    }
+    if (o.command != Command::LiveEvents && o.counts) {
+        throw Failure{"--counts belongs to 'live events'"};
     }
 }
 

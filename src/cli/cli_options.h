@@ -19,7 +19,22 @@ enum ExitCode : int {
     kExitSensorFailed = 4,  // the sensor refused the command or an exchange failed
 };
 
-enum class Command { None, Info, Send, ClockGet, ClockSet, ClockSync, Discover, LiveIntervals };
+enum class Command {
+    None,
+    Info,
+    Send,
+    ClockGet,
+    ClockSet,
+    ClockSync,
+    Discover,
+    LiveIntervals,
+    LiveEvents,
+    LiveActuation
+};
+
+// How a command that prints data prints it: aligned text, tab-separated with a header line, or
+// one JSON object per line.
+enum class OutputFormat { Text, Tsv, Json };
 
 // What the communication-error dialog would be answered with.
 enum class ErrorPolicy { Cancel, Retry, Ignore };
@@ -49,6 +64,8 @@ struct CliOptions {
     std::string clock_text;  // clock set: "YYYY-MM-DD HH:MM:SS"
     int count = 0;           // live intervals: 0 runs until interrupted
     std::string log_path;
+    bool counts = false;  // live events: the per-lane counts when it stops
+    OutputFormat format = OutputFormat::Text;
 
     bool auto_id() const { return id && *id == "auto"; }
 };

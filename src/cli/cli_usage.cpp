@@ -33,6 +33,10 @@ constexpr const char* kOverview =
     "  discover                     the multi-drop IDs on the line, one per line\n"
     "  live intervals [--count N] [--log FILE]\n"
     "                               each new interval record, one line per lane\n"
+    "  live events [--count N] [--log FILE] [--counts] [--format text|tsv|json]\n"
+    "                               each vehicle event as the sensor reports it\n"
+    "  live actuation [--count N] [--format text|tsv|json]\n"
+    "                               the lanes occupied now, printed as they change\n"
     "\n"
     "  qvx COMMAND --help           help on one command\n"
     "  qvx --version                the program's version\n"
@@ -68,7 +72,21 @@ const std::map<std::string, std::string>& TopicTexts() {
          "Prints the latest interval record at once, then each new one as the sensor completes\n"
          "it: one line per lane with the lane name, volume, speed, occupancy %, small, medium\n"
          "and large %, and \"Updated: \" with the record time. Stops after N records, or on\n"
-         "Ctrl+C / SIGTERM. --log FILE appends a banner and every record to an interval log.\n"},
+         "Ctrl+C / SIGTERM. --log FILE appends a banner and every record to an interval log.\n"
+         "\n"
+         "usage: qvx [connection options] live events [--count N] [--log FILE] [--counts]\n"
+         "                                            [--format text|tsv|json]\n"
+         "Clears the events the sensor kept, then prints each vehicle event as it comes: the\n"
+         "time of day (HH:MM:SS:mmm), lane name, speed, class (a class digit above 2 counts as\n"
+         "0) and the time in the beam. A forward-fire sensor reports lane 1 only. Stops after N\n"
+         "events, or on Ctrl+C / SIGTERM; --counts then prints the events counted per lane.\n"
+         "--log FILE appends a banner and every event to an event log. tsv starts with a header\n"
+         "line; json prints one object per line. Not available while the additional response\n"
+         "wait is 500 ms or more (2000 ms on a forward-fire sensor).\n"
+         "\n"
+         "usage: qvx [connection options] live actuation [--count N] [--format text|tsv|json]\n"
+         "Prints the lane occupancy mask (bit 0 = lane 1) and the occupied lanes whenever they\n"
+         "change, polled every 30 ms; stops after N changes or on Ctrl+C / SIGTERM.\n"},
     };
     return topics;
 }
