@@ -20,6 +20,7 @@ constexpr int kReported = 10;
 constexpr int kNoRetries = 0;
 constexpr std::size_t kActuationDigits = 4;
 constexpr std::size_t kFfActuationDigits = 8;
+constexpr int kUserActionExtraWaitMs = 1000;
 constexpr int kConfigSerialField = 0;
 constexpr int kConfigLocationField = 9;
 constexpr int kConfigDescriptionField = 10;
@@ -128,6 +129,8 @@ int EventFetcher::FetchFfActuation() {
 }
 
 int EventFetcher::FlushStoredEvents() {
+    ScopedTryLock lock(context_.objects.SyncData(),
+                       context_.state.response_wait_ms.load() + kUserActionExtraWaitMs);
     std::string reply;
     const int result =
         context_.protocol.SendSensorCommand(kFlushSramEvents, "\r", reply, kReported, kNoRetries, true, 0);
@@ -136,6 +139,21 @@ int EventFetcher::FlushStoredEvents() {
 
 int EventFetcher::ReadBannerConfig() {
     return records_.ReadConfigInfo();
+}
+
+int EventFetcher::ReadSensorSettings() {
+    ScopedTryLock lock(context_.objects.SyncData(),
+                       context_.state.response_wait_ms.load() + kUserActionExtraWaitMs);
+    if (!lock.held()) {
+        return 0;
+    }
+    if (records_.ReadConfigInfo() != kOk || records_.ReadExtendedConfigInfo() != kOk) {
+        return 0;
+    }
+    if (mounting_ == Mounting::SideFire && records_.ReadSfAlgorithmInfo(false) != kOk) {
+        return 0;
+    }
+    return 1;
 }
 
 std::string EventFetcher::EventBanner() const {

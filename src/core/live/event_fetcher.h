@@ -38,6 +38,15 @@ bool EventsBlockedByResponseWait(int response_wait_ms, Mounting mounting);
 inline constexpr const char* kEventsNotShownText =
     "Events will not be shown!\r\n(Additional Response Wait Time >= 500ms)";
 inline constexpr const char* kEventsNotShownCaption = "Information";
+inline constexpr const char* kClearingExpiredEventsText =
+    "Clearing expired events from sensor's buffer...please wait...";
+inline constexpr const char* kSkeldaNotConnectedText = "Skelda - not connected to sensor...";
+inline constexpr const char* kSkeldaQueryingSettingsText = "Skelda - querying sensor settings...";
+inline constexpr const char* kSkeldaQueryingLanesText = "Skelda - querying lane configuration...";
+inline constexpr const char* kSkeldaEventModeText =
+    "Skelda - Event Mode (detection reported after vehicles leave radar beam).";
+inline constexpr const char* kSkeldaActuationModeText =
+    "Skelda - Actuation Mode (detection reported as vehicles are in radar beam).";
 
 class EventFetcher {
   public:
@@ -50,12 +59,20 @@ class EventFetcher {
     int FetchActuation();
     // "XG": the forward-fire occupancy value. The transaction's result.
     int FetchFfActuation();
-    // "XEE": drops the events the sensor kept, so the view starts with the traffic of now.
-    // 0 only when the user cancelled after a failed exchange.
+    // "XEE": drops the events the sensor kept, so the view starts with the traffic of now. Holds
+    // "SyncDataMutex" when it can be had within the response wait + 1000 ms (a flush that did not
+    // get it still goes out: it only clears a buffer). 0 only when the user cancelled after a
+    // failed exchange.
     int FlushStoredEvents();
 
     // "S0" into the fetcher's own copy, for the event log's banner. The transaction's result.
     int ReadBannerConfig();
+    // What a view needs before it draws: "S0" (the banner), "S01" (lane names and units) and, on a
+    // side-fire sensor, "S3" (the lane layout), under "SyncDataMutex" (response wait + 1000 ms).
+    // 1 when all were read, 0 otherwise (kept: what was read).
+    int ReadSensorSettings();
+    // The lane layout of the last "S3" read; lane_count 0 when none was read.
+    const LaneMap& lane_map() const { return config_.lane_map(); }
     std::string EventBanner() const;
 
     Mounting mounting() const { return mounting_; }

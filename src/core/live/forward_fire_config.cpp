@@ -34,6 +34,10 @@ bool DisplayForConfigMode(int config_mode, ConfigModeDisplay& display) {
     }
 }
 
+bool DirectionChoiceNeedsConfirmation(int chosen_direction, int events_direction) {
+    return events_direction != 0 && chosen_direction != events_direction;
+}
+
 int ReadConfigModeHoldingMutex(AppContext& context, ProgressReporter& progress, int mutex_wait_ms) {
     ScopedTryLock lock(context.objects.SyncData(), mutex_wait_ms);
     if (!lock.held()) {

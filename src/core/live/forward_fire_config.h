@@ -29,6 +29,17 @@ inline constexpr const char* kSaveFailedText = "An error occurred saving configu
 inline constexpr const char* kForwardFireResyncFailedText =
     "An error occurred synchronizing the sensor's timestamp...";
 
+inline constexpr const char* kDirectionCaption = "Vehicle Direction...?";
+inline constexpr const char* kDirectionQuestionText =
+    "Do vehicles in the detection zone <Approach> towards the sensor or <Depart> from it?   ";
+inline constexpr const char* kAreYouSureCaption = "Are you sure...?";
+inline constexpr const char* kDirectionChangeText =
+    "The direction appears to be correct...\r\nAre you sure you want to change it?   ";
+
+// The user's answer is checked against the traffic when the latest events show a direction and
+// it is not the one chosen.
+bool DirectionChoiceNeedsConfirmation(int chosen_direction, int events_direction);
+
 // How long a user action of the view waits for "SyncDataMutex".
 inline constexpr int kModeCheckMutexWaitMs = 1000;
 inline constexpr int kModeRecheckMutexWaitMs = 10000;
