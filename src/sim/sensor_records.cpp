@@ -5,7 +5,6 @@
 #include <cstdio>
 #include <vector>
 
-#include "protocol/hex_text.h"
 #include "traffic_model.h"
 
 namespace qvx::sim {
@@ -74,23 +73,6 @@ std::string HexFields(std::uint32_t seed, std::uint32_t salt, std::size_t length
 }
 
 }  // namespace
-
-std::string Hex(std::uint32_t value, int digits) {
-    return hex::Format(value, digits);
-}
-
-bool ParseHex(std::string_view text, std::uint32_t& value) {
-    const auto parsed = hex::Parse(text);
-    if (parsed) {
-        value = *parsed;
-    }
-    return parsed.has_value();
-}
-
-std::string PadRight(std::string text, std::size_t width) {
-    text.resize(width, ' ');
-    return text;
-}
 
 std::uint32_t BaudOfCode(char code) {
     if (code < '0' || code > '7') {

@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <string>
 
+#include "sensor_text.h"
+
 namespace qvx::sim {
 
 inline constexpr std::size_t kConfigInfoLength = 167;
@@ -77,10 +79,5 @@ int LaneCountOfSfAlgorithm(const std::string& record);
 // Baud code digit '0'..'7' <-> bits per second; 0 / '\0' when not one of the eight rates.
 std::uint32_t BaudOfCode(char code);
 char CodeOfBaud(std::uint32_t baud);
-
-// Fixed-width text helpers shared by the sensor.
-std::string Hex(std::uint32_t value, int digits);
-bool ParseHex(std::string_view text, std::uint32_t& value);
-std::string PadRight(std::string text, std::size_t width);
 
 }  // namespace qvx::sim

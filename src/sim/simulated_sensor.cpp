@@ -3,8 +3,7 @@
 #include <algorithm>
 #include <unordered_set>
 
-#include "protocol/catalogue.h"
-#include "protocol/frame.h"
+#include "sensor_command_table.h"
 
 namespace qvx::sim {
 
@@ -47,18 +46,17 @@ std::size_t WritePayloadLength(std::string_view code) {
 }
 
 struct ParsedRequest {
-    CommandId id = -1;
+    const SensorCommand* command = nullptr;
     std::string code;
     std::string_view payload;
 };
 
-// The longest catalogue code the text starts with; record writes must also have their length.
+// The longest known code the text starts with; record writes must also have their length.
 ParsedRequest ParseRequest(std::string_view text) {
-    const CommandCatalogue& catalogue = BuildCommandCatalogue();
     for (bool check_length : {true, false}) {
         ParsedRequest best;
-        for (CommandId id = 0; id < static_cast<CommandId>(catalogue.size()); ++id) {
-            const std::string& code = catalogue.DescribeCommand(id).request_code;
+        for (const SensorCommand& command : SensorCommands()) {
+            const std::string_view code = command.request;
             if (!text.starts_with(code) || code.size() <= best.code.size()) {
                 continue;
             }
@@ -66,9 +64,9 @@ ParsedRequest ParseRequest(std::string_view text) {
             if (check_length && expected != 0 && text.size() - code.size() != expected) {
                 continue;
             }
-            best = {id, code, text.substr(code.size())};
+            best = {&command, std::string(code), text.substr(code.size())};
         }
-        if (best.id >= 0) {
+        if (best.command != nullptr) {
             return best;
         }
     }
@@ -197,7 +195,7 @@ SensorReply SimulatedSensor::HandleFrame(std::string_view frame) {
         return reply;  // on a multi-drop network only addressed frames are answered
     }
     const ParsedRequest parsed = ParseRequest(request);
-    if (parsed.id < 0) {
+    if (parsed.command == nullptr) {
         return reply;
     }
     CatchUpLocked();
@@ -205,14 +203,14 @@ SensorReply SimulatedSensor::HandleFrame(std::string_view frame) {
     if (answer.kind == Answer::Kind::Silent) {
         return reply;
     }
-    const CommandDescriptor& row = BuildCommandCatalogue().DescribeCommand(parsed.id);
+    const SensorCommand& row = *parsed.command;
     if (parsed.code.starts_with("B")) {
         prefix.clear();  // discovery replies never carry the prefix
     }
     reply.silent = false;
-    reply.text = prefix + row.response_code + answer.text;
+    reply.text = prefix + std::string(row.reply) + answer.text;
     if (answer.kind == Answer::Kind::Data && row.checksummed) {
-        reply.text += ComputeFrameChecksum(answer.text);
+        reply.text += SensorChecksum(answer.text);
     }
     reply.text += '\r';
     return reply;
@@ -322,23 +320,23 @@ const std::unordered_map<std::string, SimulatedSensor::Handler>& SimulatedSensor
          [](S&, P p) {
              return p.empty() || p.size() > kMaxPingLength ? Status(kFailure) : Data(std::string(p));
          }},
-        {cmd::kUnprotect,
+        {"S87C3A9E1B5D2F486",
          [](S& s, P) {
              s.protected_ = false;
-             return Data(kUnprotectCode);
+             return Data(std::string(kUnprotectAccess));
          }},
-        {cmd::kProtect,
+        {"S8468013579246801",
          [](S& s, P) {
              s.protected_ = true;
-             return Data(kProtectCode);
+             return Data(std::string(kProtectAccess));
          }},
-        {cmd::kMuteMultiDrop,
+        {"S8B00FF",
          [](S& s, P) {
              s.muted_ = true;
              return Data("B00FF");
          }},
         // Multi-drop discovery
-        {"B0", [](S& s, P) { return s.muted_ ? Silent() : Data(s.id_ + ComputeFrameChecksum(s.id_)); }},
+        {"B0", [](S& s, P) { return s.muted_ ? Silent() : Data(s.id_ + SensorChecksum(s.id_)); }},
         {"B2",
          [](S& s, P) {
              s.muted_ = false;
@@ -467,7 +465,7 @@ void SimulatedSensor::StoreRecordLocked(RecordKind kind, std::string record) {
 SimulatedSensor::Answer SimulatedSensor::WriteRecord(RecordKind kind, std::string_view payload) {
     const std::size_t length = RecordRef(kind).size();
     if (payload.size() != length + kChecksumLength ||
-        !VerifyFrameChecksum(payload.substr(0, length), payload.substr(length, kChecksumLength))) {
+        !SensorChecksumMatches(payload.substr(0, length), payload.substr(length, kChecksumLength))) {
         return Status(kFailure);
     }
     StoreRecordLocked(kind, std::string(payload.substr(0, length)));
@@ -562,13 +560,14 @@ void SimulatedSensor::SetSensorSecondsLocked(std::uint32_t seconds) {
     ResetScheduleLocked();
 }
 
+// Events start from now: the traffic before a new clock or a new lane layout is not reported.
 void SimulatedSensor::ResetScheduleLocked() {
-    const std::uint64_t now = SensorMillisLocked();
-    next_vehicle_.clear();
-    vehicle_number_.assign(static_cast<std::size_t>(lanes_), 0);
-    for (int lane = 0; lane < lanes_; ++lane) {
-        next_vehicle_.push_back(traffic_.NextVehicle(lane, 0, now));
-    }
+    events_until_ms_ = SensorMillisLocked();
+}
+
+// A forward-fire sensor looks along the road and reports its vehicles as lane 1.
+int SimulatedSensor::EventLanesLocked() const {
+    return settings_.forward_fire ? std::min(lanes_, 1) : lanes_;
 }
 
 void SimulatedSensor::CatchUpLocked() {
@@ -584,26 +583,17 @@ void SimulatedSensor::CatchUpLocked() {
         next_interval_end_ += interval_seconds_;
     }
 
-    if (!next_vehicle_.empty() &&
-        next_vehicle_.front().start_ms + std::chrono::milliseconds(kEventCatchUpLimit).count() < now_ms) {
-        ResetScheduleLocked();  // after a long silence only the current traffic matters
+    const std::uint64_t catch_up_ms = std::chrono::milliseconds(kEventCatchUpLimit).count();
+    if (now_ms > events_until_ms_ + catch_up_ms) {
+        events_until_ms_ = now_ms - catch_up_ms;  // the queue holds far fewer events anyway
     }
-    std::vector<Vehicle> passed;
-    for (std::size_t lane = 0; lane < next_vehicle_.size(); ++lane) {
-        while (next_vehicle_[lane].end_ms() <= now_ms) {
-            passed.push_back(next_vehicle_[lane]);
-            next_vehicle_[lane] = traffic_.NextVehicle(static_cast<int>(lane), ++vehicle_number_[lane],
-                                                       next_vehicle_[lane].end_ms());
-        }
-    }
-    std::sort(passed.begin(), passed.end(),
-              [](const Vehicle& a, const Vehicle& b) { return a.end_ms() < b.end_ms(); });
-    for (const Vehicle& vehicle : passed) {
-        events_.push_back(TrafficModel::EventRecord(vehicle, settings_.forward_fire));
+    for (const Vehicle& vehicle : traffic_.VehiclesLeaving(EventLanesLocked(), events_until_ms_, now_ms)) {
+        events_.push_back(traffic_.EventRecord(vehicle, settings_.forward_fire));
         if (events_.size() > kEventQueueCapacity) {
             events_.pop_front();
         }
     }
+    events_until_ms_ = std::max(events_until_ms_, now_ms);
 }
 
 void SimulatedSensor::CompleteIntervalLocked(std::uint64_t end_time) {
@@ -669,14 +659,7 @@ SimulatedSensor::Answer SimulatedSensor::NextEvent() {
 }
 
 std::uint32_t SimulatedSensor::ActuationMaskLocked() const {
-    const std::uint64_t now = SensorMillisLocked();
-    std::uint32_t mask = 0;
-    for (const Vehicle& vehicle : next_vehicle_) {
-        if (vehicle.start_ms <= now && now < vehicle.end_ms()) {
-            mask |= 1u << vehicle.lane;
-        }
-    }
-    return mask;
+    return traffic_.ActuationMask(EventLanesLocked(), SensorMillisLocked());
 }
 
 std::uint32_t SimulatedSensor::LineRateLocked() const {

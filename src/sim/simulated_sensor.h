@@ -120,6 +120,7 @@ class SimulatedSensor {
     void ResetScheduleLocked();
     const std::deque<std::string>& SelectedBufferLocked() const;
     std::uint32_t ActuationMaskLocked() const;
+    int EventLanesLocked() const;
     std::uint32_t LineRateLocked() const;
 
     mutable std::mutex mutex_;
@@ -157,8 +158,7 @@ class SimulatedSensor {
     std::deque<std::string> flash_;
     std::deque<std::string> sram_;
     std::string latest_;                 // the last completed interval, what "X0" reports
-    std::vector<Vehicle> next_vehicle_;  // per lane
-    std::vector<std::uint64_t> vehicle_number_;
+    std::uint64_t events_until_ms_ = 0;  // vehicles that left the beam up to here are events
     std::deque<std::string> events_;
 };
 
