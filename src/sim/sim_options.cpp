@@ -61,6 +61,11 @@ const std::map<std::string, ValueHandler>& ValueOptions() {
          }},
         {"--ids", [](Parser& p, const std::string& v) { return ParseIds(v, p.ids); }},
         {"--seed", [](Parser& p, const std::string& v) { return ParseNumber(v, p.sensor.seed); }},
+        {"--vehicles-per-hour",
+         [](Parser& p, const std::string& v) {
+             return ParseNumber(v, p.sensor.vehicles_per_hour) && p.sensor.vehicles_per_hour >= 0 &&
+                    p.sensor.vehicles_per_hour <= 3600;
+         }},
         {"--lanes",
          [](Parser& p, const std::string& v) {
              return ParseNumber(v, p.sensor.lanes) && p.sensor.lanes >= 0 && p.sensor.lanes <= kMaxLanes;
@@ -222,6 +227,8 @@ Sensors:
                         frames addressed "Z0"+ID and the bare discovery commands
                         (without --ids: one sensor on the simple protocol, ID 0001)
   --seed N              traffic seed (default 1); the same seed gives the same data
+  --vehicles-per-hour N every lane at N vehicles per hour, up to 3600 (one per second);
+                        busy traffic for counting checks (default: 300..1200, per lane)
   --lanes N             lanes 0..8 (default 4)
   --units E|M           English or metric (default E)
   --interval S          interval length in seconds (default 20)

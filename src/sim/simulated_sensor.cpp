@@ -105,6 +105,7 @@ std::string HexFiller(std::uint32_t seed, std::uint64_t salt, std::size_t length
 
 SimulatedSensor::SimulatedSensor(SensorSettings settings)
     : settings_(std::move(settings)), traffic_(settings_.seed, settings_.units) {
+    traffic_.set_vehicles_per_hour(settings_.vehicles_per_hour);
     seed_.id = PadRight(settings_.id, kIdLength);
     seed_.seed = settings_.seed;
     seed_.lanes = std::clamp(settings_.lanes, 0, kMaxLanes);
@@ -591,6 +592,7 @@ void SimulatedSensor::CatchUpLocked() {
         events_.push_back(traffic_.EventRecord(vehicle, settings_.forward_fire));
         if (events_.size() > kEventQueueCapacity) {
             events_.pop_front();
+            ++events_dropped_;
         }
     }
     events_until_ms_ = std::max(events_until_ms_, now_ms);
@@ -655,7 +657,21 @@ SimulatedSensor::Answer SimulatedSensor::NextEvent() {
     }
     std::string event = std::move(events_.front());
     events_.pop_front();
+    const int lane = event.size() > 8 ? event[8] - '1' : -1;
+    if (lane >= 0 && lane < kMaxLanes) {
+        ++events_served_[static_cast<std::size_t>(lane)];
+    }
     return Data(std::move(event));
+}
+
+std::vector<std::uint64_t> SimulatedSensor::EventsServed() const {
+    std::lock_guard lock(mutex_);
+    return events_served_;
+}
+
+std::uint64_t SimulatedSensor::EventsDropped() const {
+    std::lock_guard lock(mutex_);
+    return events_dropped_;
 }
 
 std::uint32_t SimulatedSensor::ActuationMaskLocked() const {

@@ -53,6 +53,9 @@ std::uint32_t TicksOfDay(std::uint64_t sensor_ms) {
 TrafficModel::TrafficModel(std::uint32_t seed, char units) : seed_(seed), units_(units) {}
 
 double TrafficModel::VehiclesPerHour(int lane) const {
+    if (vehicles_per_hour_ > 0) {
+        return vehicles_per_hour_;
+    }
     return 300.0 + Mix(seed_, 0x100u + static_cast<unsigned>(lane)) % 900;
 }
 

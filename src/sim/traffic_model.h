@@ -56,6 +56,8 @@ class TrafficModel {
 
     void set_units(char units) { units_ = units; }
     void set_rough(const RoughTraffic& rough) { rough_ = rough; }
+    // Every lane at this rate (at most 3600: one vehicle per lane and second); 0: each lane's own.
+    void set_vehicles_per_hour(double rate) { vehicles_per_hour_ = rate; }
 
   private:
     double VehiclesPerHour(int lane) const;
@@ -65,6 +67,7 @@ class TrafficModel {
     std::uint32_t seed_;
     char units_;
     RoughTraffic rough_;
+    double vehicles_per_hour_ = 0;
 };
 
 std::uint32_t Mix(std::uint32_t seed, std::uint64_t salt);
