@@ -125,6 +125,9 @@ SimulatedSensor::SimulatedSensor(SensorSettings settings)
         version_ = BuildVersionText(parts);
     }
     config_mode_ = settings_.config_mode;
+    if (config_mode_ == '0') {
+        auto_config_since_ = SteadyNowLocked();  // a sensor started unconfigured is configuring
+    }
     saved_records_ = {config_,       extended_, collection_, sf_algorithm_, sf_noise_,
                       sf_occupancy_, ff_[0],    ff_[1],      ff_[2],        ff_[3]};
 

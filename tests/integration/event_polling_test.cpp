@@ -48,7 +48,9 @@ class EventPollingTest : public ::testing::TestWithParam<sim::Transport> {
         std::string why;
         ASSERT_TRUE(server_->Start(&why)) << why;
         ConnectionState& state = context_.state;
-        state.base_response_wait_ms = 60;
+        // What the calibration measures on a busy test machine; a reply later than the wait is
+        // an event the sensor handed out and the program never saw.
+        state.base_response_wait_ms = 250;
         if (GetParam() == sim::Transport::Tcp) {
             state.host_address = "127.0.0.1";
             state.tcp_port = server_->tcp_port();
@@ -122,6 +124,8 @@ TEST_P(EventPollingTest, BusyTrafficIsCountedOncePerEventServed) {
         EXPECT_GE(expected, static_cast<std::uint64_t>(BusySeconds() - 2)) << "lane " << lane + 1;
         total += expected;
     }
+    std::printf("%llu failed event polls\n", static_cast<unsigned long long>(fetcher.failed_event_polls()));
+    EXPECT_EQ(fetcher.failed_event_polls(), 0u);
     EXPECT_EQ(doubled, 0u);
     EXPECT_EQ(seen.size(), total);
     EXPECT_EQ(sensor().EventsDropped(), 0u);

@@ -63,6 +63,9 @@ int EventFetcher::FetchEvent(bool log_to_file) {
     const int result =
         context_.protocol.SendSensorCommand(cmd::kGetEvent, "\r", reply, kSilent, kNoRetries, false, 0);
     last_event_result_.store(result);
+    if (result != kOk) {
+        failed_event_polls_.fetch_add(1);
+    }
     if (result != kOk || reply.find("Empty") != std::string::npos) {
         return 0;
     }

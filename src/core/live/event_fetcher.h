@@ -94,6 +94,10 @@ class EventFetcher {
     const LogLineWriter& log_writer() const { return log_writer_; }
     // The result of the latest "XA" exchange (kOk also for an "Empty" reply).
     int last_event_result() const { return last_event_result_.load(); }
+    // "XA" exchanges that did not complete. The sensor may have handed out an event whose reply
+    // never arrived whole: it is gone from the sensor, so these are the only events that can go
+    // missing, and they are counted rather than lost silently.
+    std::uint64_t failed_event_polls() const { return failed_event_polls_.load(); }
     // Events decoded and taken; events whose lane was not valid.
     std::uint64_t events_taken() const { return events_taken_.load(); }
     std::uint64_t events_ignored() const { return events_ignored_.load(); }
@@ -116,6 +120,7 @@ class EventFetcher {
     std::atomic<std::uint8_t> actuation_{0};
     std::atomic<std::uint32_t> ff_actuation_{0};
     std::atomic<int> last_event_result_{1};
+    std::atomic<std::uint64_t> failed_event_polls_{0};
     std::atomic<std::uint64_t> events_taken_{0};
     std::atomic<std::uint64_t> events_ignored_{0};
 };
