@@ -22,7 +22,8 @@ class TstEventCounterWindow : public QObject {
         EventCounterWindow window(statistics, 8);
         for (int lanes = 1; lanes <= 8; ++lanes) {
             window.setLaneCount(lanes);
-            QCOMPARE(window.height(), EventCounterWindow::kWindowHeights[lanes] - EventCounterWindow::kFrameHeight);
+            QCOMPARE(window.height(),
+                     EventCounterWindow::kWindowHeights[lanes] - EventCounterWindow::kFrameHeight);
             QCOMPARE(window.countField(lanes)->y(), 30);  // the highest lane on the top row
             const int lane_one_top = EventCounterWindow::kRowTops[static_cast<std::size_t>(lanes - 1)];
             QCOMPARE(window.countField(1)->y(), lane_one_top);

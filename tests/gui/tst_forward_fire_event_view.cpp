@@ -48,7 +48,8 @@ class TstForwardFireEventView : public QObject {
         sensor.config_mode = config_mode;
         sensor.auto_config_seconds = 2;
         sensor.firewall = false;
-        server_ = std::make_unique<sim::SimServer>(std::vector<sim::SensorSettings>{sensor}, sim::ServerSettings{});
+        server_ =
+            std::make_unique<sim::SimServer>(std::vector<sim::SensorSettings>{sensor}, sim::ServerSettings{});
         std::string why;
         QVERIFY2(server_->Start(&why), why.c_str());
         context_ = std::make_unique<AppContext>(prompts_, RegistryStore(folder_ / "registry"));
@@ -86,7 +87,8 @@ class TstForwardFireEventView : public QObject {
         QTRY_VERIFY_WITH_TIMEOUT(view.countLabel()->text() != "Count: 0", 2000);
         QVERIFY(Requests(*server_, "XG") > 0);
         QVERIFY(view.directionPicture()->direction() == Direction::Approach);
-        qvx::gui::test::SaveScreenshot(view, "forward_fire_event_view" + qEnvironmentVariable("QVX_SCREENSHOT_SUFFIX"));
+        qvx::gui::test::SaveScreenshot(
+            view, "forward_fire_event_view" + qEnvironmentVariable("QVX_SCREENSHOT_SUFFIX"));
         QVERIFY(view.shutdown());
         QVERIFY(!view.pollingThread().running());
     }
@@ -98,9 +100,9 @@ class TstForwardFireEventView : public QObject {
         QTRY_VERIFY_WITH_TIMEOUT(view.running(), 5000);
         QCOMPARE(view.modeLabel()->text(), QString("Automatic configuration in progress..."));
         QVERIFY(view.modeTimerActive());
-        QTRY_COMPARE_WITH_TIMEOUT(view.modeLabel()->text(),
-                                  QString("Automatic configuration in progress...press FINISHED to save configuration."),
-                                  8000);
+        QTRY_COMPARE_WITH_TIMEOUT(
+            view.modeLabel()->text(),
+            QString("Automatic configuration in progress...press FINISHED to save configuration."), 8000);
         QTRY_VERIFY_WITH_TIMEOUT(view.saveConfigButton()->isEnabled(), 1000);
         view.saveConfigButton()->click();
         QTRY_COMPARE_WITH_TIMEOUT(server_->sensor(0).config_mode(), '2', 5000);
@@ -114,10 +116,12 @@ class TstForwardFireEventView : public QObject {
         QCOMPARE(Requests(*server_, "SD0"), std::size_t{0});
         view.restartButton()->click();
         QTRY_COMPARE_WITH_TIMEOUT(Requests(*server_, "SD0"), std::size_t{1}, 5000);
-        QTRY_COMPARE_WITH_TIMEOUT(view.modeLabel()->text(), QString("Automatic configuration in progress..."), 5000);
-        QVERIFY(std::count(prompts_.questions.begin(), prompts_.questions.end(),
-                           std::string("Are you sure...?|Restarting will delete the current configuration.  Are you "
-                                       "sure you want to restart?")) == 2);
+        QTRY_COMPARE_WITH_TIMEOUT(view.modeLabel()->text(), QString("Automatic configuration in progress..."),
+                                  5000);
+        QVERIFY(std::count(
+                    prompts_.questions.begin(), prompts_.questions.end(),
+                    std::string("Are you sure...?|Restarting will delete the current configuration.  Are you "
+                                "sure you want to restart?")) == 2);
     }
 
     void theDirectionQuestionSettlesThePicture() {
@@ -130,8 +134,9 @@ class TstForwardFireEventView : public QObject {
         prompts_.ask_answers = {true, false};
         view.askDirection();
         QCOMPARE(view.events().detected_direction(), Direction::Approach);
-        QCOMPARE(prompts_.questions.back(), std::string("Are you sure...?|The direction appears to be correct...\r\nAre "
-                                                        "you sure you want to change it?   "));
+        QCOMPARE(prompts_.questions.back(),
+                 std::string("Are you sure...?|The direction appears to be correct...\r\nAre "
+                             "you sure you want to change it?   "));
         prompts_.ask_answers = {true, false, true, true};  // answers are taken in order
         view.askDirection();
         QCOMPARE(view.events().detected_direction(), Direction::Depart);
@@ -181,7 +186,8 @@ class TstForwardFireEventView : public QObject {
         view.show();
         QTRY_VERIFY_WITH_TIMEOUT(view.running(), 5000);
         QTRY_VERIFY_WITH_TIMEOUT(view.eventList()->count() >= 3, 6000);
-        qvx::gui::test::SaveScreenshot(view, "forward_fire_event_view" + qEnvironmentVariable("QVX_SCREENSHOT_SUFFIX"));
+        qvx::gui::test::SaveScreenshot(
+            view, "forward_fire_event_view" + qEnvironmentVariable("QVX_SCREENSHOT_SUFFIX"));
     }
 };
 

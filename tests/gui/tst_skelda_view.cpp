@@ -47,7 +47,8 @@ class TstSkeldaView : public QObject {
         sensor.lanes = kLanes;
         sensor.vehicles_per_hour = 3600;
         sensor.firewall = false;
-        server_ = std::make_unique<sim::SimServer>(std::vector<sim::SensorSettings>{sensor}, sim::ServerSettings{});
+        server_ =
+            std::make_unique<sim::SimServer>(std::vector<sim::SensorSettings>{sensor}, sim::ServerSettings{});
         std::string why;
         QVERIFY2(server_->Start(&why), why.c_str());
         context_ = std::make_unique<AppContext>(prompts_, RegistryStore(folder_ / "registry"));
@@ -122,7 +123,8 @@ class TstSkeldaView : public QObject {
         const std::size_t events_asked = Requests(*server_, "XA");
         QTRY_VERIFY_WITH_TIMEOUT(Requests(*server_, "X1") >= 10, 3000);
         QCOMPARE(Requests(*server_, "XA"), events_asked);
-        qvx::gui::test::SaveScreenshot(view, "skelda_view_actuation" + qEnvironmentVariable("QVX_SCREENSHOT_SUFFIX"));
+        qvx::gui::test::SaveScreenshot(
+            view, "skelda_view_actuation" + qEnvironmentVariable("QVX_SCREENSHOT_SUFFIX"));
 
         view.modeButton()->click();
         QTRY_VERIFY_WITH_TIMEOUT(view.pollingThread().running(), 3000);
@@ -142,7 +144,8 @@ class TstSkeldaView : public QObject {
         QCOMPARE(view.loggingButton()->toolTip(), QString("Turn event logging off"));
         QTRY_VERIFY_WITH_TIMEOUT(ReadTextFile(path).value_or("").find("\t") != std::string::npos, 5000);
         const std::string text = ReadTextFile(path).value_or("");
-        QVERIFY(text.find("| HH:MM:SS:MS  |  LANE NAME  | (2.5MS) | (MPH) | CLASS | (2.5MS)    |") != std::string::npos);
+        QVERIFY(text.find("| HH:MM:SS:MS  |  LANE NAME  | (2.5MS) | (MPH) | CLASS | (2.5MS)    |") !=
+                std::string::npos);
         view.loggingButton()->click();
         QCOMPARE(view.loggingButton()->toolTip(), QString("Turn event logging on"));
     }
@@ -154,8 +157,9 @@ class TstSkeldaView : public QObject {
         QTest::qWait(1500);
         int shown = 0;
         for (const MessageRequest& message : prompts_.messages) {
-            shown += message.text == "Events will not be shown!\r\n(Additional Response Wait Time >= 500ms)" &&
-                     message.caption == "Information";
+            shown +=
+                message.text == "Events will not be shown!\r\n(Additional Response Wait Time >= 500ms)" &&
+                message.caption == "Information";
         }
         QCOMPARE(shown, 1);
         QVERIFY(!view.modeButton()->isEnabled());

@@ -118,14 +118,15 @@ TEST_P(EventPollingTest, BusyTrafficIsCountedOncePerEventServed) {
     for (int lane = 0; lane < kBusyLanes; ++lane) {
         const std::uint64_t expected = served[lane] - served_before[lane];
         EXPECT_EQ(counts[lane], expected) << "lane " << lane + 1;
-        std::printf("lane %d: %llu events served, %u counted\n", lane + 1, static_cast<unsigned long long>(expected),
-                    counts[lane]);
+        std::printf("lane %d: %llu events served, %u counted\n", lane + 1,
+                    static_cast<unsigned long long>(expected), counts[lane]);
         // At least one vehicle per second in each lane (the last second's may still be queued).
         EXPECT_GE(expected, static_cast<std::uint64_t>(BusySeconds() - 2)) << "lane " << lane + 1;
         total += expected;
     }
     std::printf("%llu failed event polls\n", static_cast<unsigned long long>(fetcher.failed_event_polls()));
     EXPECT_EQ(fetcher.failed_event_polls(), 0u);
+    std::printf("%u event polls in %d s\n", thread.event_polls(), BusySeconds());
     EXPECT_EQ(doubled, 0u);
     EXPECT_EQ(seen.size(), total);
     EXPECT_EQ(sensor().EventsDropped(), 0u);
@@ -182,7 +183,8 @@ TEST_P(EventPollingTest, ForwardFireThreadPollsOccupancyEventsAndTheAskedInterva
     thread.Start();
     context_.objects.Event(sync_name::kGoFetchData).Set();
     const auto until = std::chrono::steady_clock::now() + 8s;
-    while ((intervals.fetches_done() == 0 || events.events_taken() < 3) && std::chrono::steady_clock::now() < until) {
+    while ((intervals.fetches_done() == 0 || events.events_taken() < 3) &&
+           std::chrono::steady_clock::now() < until) {
         std::this_thread::sleep_for(50ms);
     }
     ASSERT_TRUE(thread.Stop());
@@ -210,7 +212,8 @@ TEST_P(EventPollingTest, ASilentSensorNeitherHangsNorCountsAnything) {
     EXPECT_NE(fetcher.last_event_result(), kOk);
 }
 
-INSTANTIATE_TEST_SUITE_P(Transports, EventPollingTest, ::testing::Values(sim::Transport::Pty, sim::Transport::Tcp),
+INSTANTIATE_TEST_SUITE_P(Transports, EventPollingTest,
+                         ::testing::Values(sim::Transport::Pty, sim::Transport::Tcp),
                          [](const ::testing::TestParamInfo<sim::Transport>& info) {
                              return std::string(info.param == sim::Transport::Pty ? "Pty" : "Tcp");
                          });

@@ -96,7 +96,8 @@ void SkeldaRoad::paintEvent(QPaintEvent*) {
 void SkeldaRoad::drawRoad(QPainter& painter) {
     painter.fillRect(rect(), kShoulder);
     painter.setPen(palette().color(QPalette::WindowText));
-    painter.fillRect(QRectF(0, 0, width(), kMarginTop - 6), palette().color(QPalette::Window));
+    painter.fillRect(QRect(0, 0, width(), static_cast<int>(kMarginTop) - 6),
+                     palette().color(QPalette::Window));
     // The sensor on its pole at the roadside, looking across the lanes.
     const double beam = beamX();
     painter.setBrush(QColor(40, 40, 40));
