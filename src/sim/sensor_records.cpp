@@ -90,6 +90,11 @@ char CodeOfBaud(std::uint32_t baud) {
     return '\0';
 }
 
+char PushPortLetter(SensorPort port) {
+    constexpr char kPortLetters[] = {'A', 'F', 'B', 'S'};  // in the order of SensorPort
+    return kPortLetters[static_cast<int>(port)];
+}
+
 std::string BuildConfigInfo(const RecordSeed& seed) {
     const int lanes = std::clamp(seed.lanes, 0, kMaxLanes);
     std::string baud_codes = "4444";
@@ -123,11 +128,16 @@ std::string BuildExtendedConfigInfo(const RecordSeed& seed) {
         record += PadRight(lane <= lanes ? "Lane " + std::to_string(lane) : "", 8);
     }
     record += "03";  // gain
-    record +=
-        "XDFYN"
-        "XASNN"
-        "X1ANN"
-        "I0BNN";
+    // The four push set-ups: data type, port letter, 'Y' when enabled, 'N'.
+    const char own_port = PushPortLetter(seed.port);
+    const std::pair<const char*, char> setups[] = {{"XD", 'F'}, {"XA", 'S'}, {"X1", 'A'}, {"I0", 'B'}};
+    for (const auto& [type, default_port] : setups) {
+        const bool pushed =
+            std::find(seed.push_types.begin(), seed.push_types.end(), type) != seed.push_types.end();
+        record += type;
+        record += pushed ? own_port : default_port;
+        record += pushed ? "YN" : "NN";
+    }
     return record;
 }
 

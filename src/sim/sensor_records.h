@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "sensor_text.h"
 
@@ -52,7 +53,11 @@ struct RecordSeed {
     bool multi_drop_network = false;  // collection field 215: multi-drop instead of simple protocol
     SensorPort port = SensorPort::Rs232;
     std::uint32_t baud = 9600;
+    std::vector<std::string> push_types;  // "XD", "XA", "X1": pushed on the port above in push mode
 };
+
+// The letter a push set-up uses for a port: 'F' RS-232, 'S' RS-485, 'A' and 'B' the expansion ports.
+char PushPortLetter(SensorPort port);
 
 std::string BuildConfigInfo(const RecordSeed& seed);
 std::string BuildExtendedConfigInfo(const RecordSeed& seed);

@@ -1,5 +1,6 @@
 #include "sim_options.h"
 
+#include <algorithm>
 #include <charconv>
 #include <functional>
 #include <map>
@@ -41,6 +42,49 @@ bool ParsePort(const std::string& text, SensorPort& port) {
     return true;
 }
 
+bool ParseList(const std::string& text, std::vector<std::string>& items) {
+    std::stringstream stream(text);
+    std::string item;
+    while (std::getline(stream, item, ',')) {
+        items.push_back(item);
+    }
+    return !items.empty();
+}
+
+bool ParsePushTypes(const std::string& text, std::vector<std::string>& types) {
+    types.clear();
+    return ParseList(text, types) && std::all_of(types.begin(), types.end(), [](const std::string& type) {
+               return type == "XD" || type == "XA" || type == "X1";
+           });
+}
+
+bool ParseRough(const std::string& text, RoughTraffic& rough) {
+    static const std::map<std::string, bool RoughTraffic::*> kinds = {
+        {"lane-order", &RoughTraffic::lanes_out_of_order},
+        {"departing", &RoughTraffic::departing},
+        {"big-shares", &RoughTraffic::big_shares},
+        {"class-digits", &RoughTraffic::class_digits},
+        {"lane-nine", &RoughTraffic::lane_nine}};
+    std::vector<std::string> names;
+    if (!ParseList(text, names)) {
+        return false;
+    }
+    for (const std::string& name : names) {
+        if (name == "all") {
+            for (const auto& [unused, member] : kinds) {
+                rough.*member = true;
+            }
+            continue;
+        }
+        const auto it = kinds.find(name);
+        if (it == kinds.end()) {
+            return false;
+        }
+        rough.*(it->second) = true;
+    }
+    return true;
+}
+
 struct Parser {
     SimOptions& options;
     SensorSettings sensor;
@@ -61,11 +105,6 @@ const std::map<std::string, ValueHandler>& ValueOptions() {
          }},
         {"--ids", [](Parser& p, const std::string& v) { return ParseIds(v, p.ids); }},
         {"--seed", [](Parser& p, const std::string& v) { return ParseNumber(v, p.sensor.seed); }},
-        {"--vehicles-per-hour",
-         [](Parser& p, const std::string& v) {
-             return ParseNumber(v, p.sensor.vehicles_per_hour) && p.sensor.vehicles_per_hour >= 0 &&
-                    p.sensor.vehicles_per_hour <= 3600;
-         }},
         {"--lanes",
          [](Parser& p, const std::string& v) {
              return ParseNumber(v, p.sensor.lanes) && p.sensor.lanes >= 0 && p.sensor.lanes <= kMaxLanes;
@@ -94,6 +133,13 @@ const std::map<std::string, ValueHandler>& ValueOptions() {
              return ParseNumber(v, p.sensor.baud) && CodeOfBaud(p.sensor.baud) != '\0';
          }},
         {"--port", [](Parser& p, const std::string& v) { return ParsePort(v, p.sensor.port); }},
+        {"--push", [](Parser& p, const std::string& v) { return ParsePushTypes(v, p.sensor.push_types); }},
+        {"--traffic",
+         [](Parser& p, const std::string& v) {
+             return ParseNumber(v, p.sensor.vehicles_per_hour) && p.sensor.vehicles_per_hour >= 1 &&
+                    p.sensor.vehicles_per_hour <= 3600;
+         }},
+        {"--rough", [](Parser& p, const std::string& v) { return ParseRough(v, p.sensor.rough); }},
         {"--clock-offset",
          [](Parser& p, const std::string& v) { return ParseNumber(v, p.sensor.clock_offset_seconds); }},
         {"--history",
@@ -227,8 +273,6 @@ Sensors:
                         frames addressed "Z0"+ID and the bare discovery commands
                         (without --ids: one sensor on the simple protocol, ID 0001)
   --seed N              traffic seed (default 1); the same seed gives the same data
-  --vehicles-per-hour N every lane at N vehicles per hour, up to 3600 (one per second);
-                        busy traffic for counting checks (default: 300..1200, per lane)
   --lanes N             lanes 0..8 (default 4)
   --units E|M           English or metric (default E)
   --interval S          interval length in seconds (default 20)

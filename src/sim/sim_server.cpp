@@ -20,6 +20,7 @@ namespace {
 constexpr int kBitsPerByte = 10;  // start, 8 data, stop
 constexpr int kPacingStepMs = 10;
 constexpr int kWriteStallMs = 500;  // a line nobody reads: give up on the reply after this
+constexpr int kPushTickMs = 20;     // how often a pushing sensor gets the line
 
 struct RateEntry {
     speed_t speed;
@@ -194,12 +195,14 @@ bool SimServer::ServeOnce() {
     pollfd fds[2] = {{wake_pipe_[0], POLLIN, 0}, {-1, POLLIN, 0}};
     const bool tcp = settings_.transport == Transport::Tcp;
     fds[1].fd = tcp ? (client_fd_ >= 0 ? client_fd_ : listen_fd_) : master_fd_;
-    if (::poll(fds, 2, -1) < 0) {
+    if (::poll(fds, 2, AnySensorPushing() ? kPushTickMs : -1) < 0) {
         return errno == EINTR;
     }
     if (fds[0].revents != 0) {
         return false;
     }
+    // What the sensors pushed up to now is on the line before any reply to what just arrived.
+    PushStreams();
     if (fds[1].revents == 0) {
         return true;
     }
@@ -309,6 +312,38 @@ void SimServer::HandleFrame(const std::string& frame) {
     }
 }
 
+bool SimServer::AnySensorPushing() const {
+    for (const auto& sensor : sensors_) {
+        if (sensor->Pushing()) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// Pushed data goes out only when someone is on the line; a sensor at another rate than the line
+// reaches it as garbage. Nobody waits for pushed data, so a full line drops it.
+void SimServer::PushStreams() {
+    const bool tcp = settings_.transport == Transport::Tcp;
+    const bool line_open = (tcp ? client_fd_ >= 0 : true) && (!settings_.modem || modem_online_);
+    const std::uint32_t line_rate = tcp ? 0 : PtyLineRate();
+    for (auto& sensor : sensors_) {
+        for (std::string frame : sensor->TakePushFrames()) {
+            if (!line_open) {
+                continue;
+            }
+            const std::uint32_t sensor_rate = sensor->LineRate();
+            if (line_rate != 0 && sensor_rate != line_rate) {
+                for (char& byte : frame) {
+                    byte = static_cast<char>(static_cast<unsigned char>(byte) | 0x80);
+                }
+            }
+            WriteAll(frame, sensor_rate, false);
+            ++pushed_frames_;
+        }
+    }
+}
+
 bool SimServer::DropThisReply() {
     const FaultSettings& faults = settings_.faults;
     if (faults.drop_every > 0) {
@@ -346,12 +381,12 @@ void SimServer::SendReply(std::string text, std::uint32_t line_rate) {
     WriteAll(text, line_rate);
 }
 
-void SimServer::WriteAll(const std::string& bytes, std::uint32_t line_rate) {
+void SimServer::WriteAll(const std::string& bytes, std::uint32_t line_rate, bool may_stall) {
     const bool paced = settings_.transport == Transport::Pty && settings_.pacing && line_rate > 0;
     const std::size_t step =
         paced ? std::max<std::size_t>(1, line_rate / kBitsPerByte * kPacingStepMs / 1000) : bytes.size();
     for (std::size_t offset = 0; offset < bytes.size(); offset += step) {
-        if (!WriteChunk(bytes.data() + offset, std::min(step, bytes.size() - offset))) {
+        if (!WriteChunk(bytes.data() + offset, std::min(step, bytes.size() - offset), may_stall)) {
             return;
         }
         if (paced && offset + step < bytes.size()) {
@@ -360,7 +395,7 @@ void SimServer::WriteAll(const std::string& bytes, std::uint32_t line_rate) {
     }
 }
 
-bool SimServer::WriteChunk(const char* data, std::size_t size) {
+bool SimServer::WriteChunk(const char* data, std::size_t size, bool may_stall) {
     const int fd = settings_.transport == Transport::Tcp ? client_fd_ : master_fd_;
     while (size > 0 && fd >= 0) {
         const ssize_t written = settings_.transport == Transport::Tcp ? ::send(fd, data, size, MSG_NOSIGNAL)
@@ -370,7 +405,7 @@ bool SimServer::WriteChunk(const char* data, std::size_t size) {
             size -= static_cast<std::size_t>(written);
             continue;
         }
-        if (written < 0 && (errno == EAGAIN || errno == EINTR)) {
+        if (written < 0 && may_stall && (errno == EAGAIN || errno == EINTR)) {
             pollfd out{fd, POLLOUT, 0};
             if (::poll(&out, 1, kWriteStallMs) > 0) {
                 continue;

@@ -61,6 +61,8 @@ class SimServer {
     std::vector<std::string> RequestLog() const;
     std::size_t exchanges() const { return exchanges_.load(); }
     std::size_t connections() const { return connections_.load(); }
+    // Frames the sensors sent on their own (push mode) and that reached the line.
+    std::size_t pushed_frames() const { return pushed_frames_.load(); }
 
   private:
     bool OpenPty(std::string* error);
@@ -73,9 +75,11 @@ class SimServer {
     void HandleFrame(const std::string& frame);
     bool HandleModemText(const std::string& frame);
     void SendReply(std::string text, std::uint32_t line_rate);
+    void PushStreams();
+    bool AnySensorPushing() const;
     bool DropThisReply();
-    void WriteAll(const std::string& bytes, std::uint32_t line_rate);
-    bool WriteChunk(const char* data, std::size_t size);
+    void WriteAll(const std::string& bytes, std::uint32_t line_rate, bool may_stall = true);
+    bool WriteChunk(const char* data, std::size_t size, bool may_stall);
     std::uint32_t PtyLineRate() const;
     void LogRequest(const std::string& frame);
 
@@ -95,6 +99,7 @@ class SimServer {
     FrameSplitter splitter_;
     std::atomic<std::size_t> exchanges_{0};
     std::atomic<std::size_t> connections_{0};
+    std::atomic<std::size_t> pushed_frames_{0};
     std::size_t exchanges_on_connection_ = 0;
     std::size_t replies_ = 0;
     bool modem_online_ = false;  // dialled: frames reach the sensors

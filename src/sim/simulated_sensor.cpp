@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <unordered_set>
+#include <utility>
 
 #include "sensor_command_table.h"
 
@@ -105,7 +106,6 @@ std::string HexFiller(std::uint32_t seed, std::uint64_t salt, std::size_t length
 
 SimulatedSensor::SimulatedSensor(SensorSettings settings)
     : settings_(std::move(settings)), traffic_(settings_.seed, settings_.units) {
-    traffic_.set_vehicles_per_hour(settings_.vehicles_per_hour);
     seed_.id = PadRight(settings_.id, kIdLength);
     seed_.seed = settings_.seed;
     seed_.lanes = std::clamp(settings_.lanes, 0, kMaxLanes);
@@ -114,6 +114,9 @@ SimulatedSensor::SimulatedSensor(SensorSettings settings)
     seed_.multi_drop_network = settings_.multi_drop_network;
     seed_.port = settings_.port;
     seed_.baud = settings_.baud;
+    seed_.push_types = settings_.push_types;
+    traffic_.set_rough(settings_.rough);
+    traffic_.set_vehicles_per_hour(settings_.vehicles_per_hour);
     ResetToDefaults();
     if (!settings_.version_text.empty()) {
         version_ = PadRight(settings_.version_text, kVersionLength);
@@ -362,6 +365,7 @@ const std::unordered_map<std::string, SimulatedSensor::Handler>& SimulatedSensor
         {"X5",
          [](S& s, P) {
              s.push_mode_ = false;
+             s.push_frames_.clear();
              return Status(kSuccess);
          }},
         // Traffic data and buffers
@@ -585,13 +589,21 @@ void SimulatedSensor::CatchUpLocked() {
     while (next_interval_end_ <= now) {
         CompleteIntervalLocked(next_interval_end_);
         next_interval_end_ += interval_seconds_;
+        if (PushesLocked("XD") && !latest_.empty()) {
+            PushLocked("XD", latest_);
+        }
     }
 
     const std::uint64_t catch_up_ms = std::chrono::milliseconds(kEventCatchUpLimit).count();
     if (now_ms > events_until_ms_ + catch_up_ms) {
         events_until_ms_ = now_ms - catch_up_ms;  // the queue holds far fewer events anyway
     }
+    const bool push_events = PushesLocked("XA");
     for (const Vehicle& vehicle : traffic_.VehiclesLeaving(EventLanesLocked(), events_until_ms_, now_ms)) {
+        if (push_events) {
+            PushLocked("XA", traffic_.EventRecord(vehicle, settings_.forward_fire));
+            continue;  // a pushed event is not kept for "XA"
+        }
         events_.push_back(traffic_.EventRecord(vehicle, settings_.forward_fire));
         if (events_.size() > kEventQueueCapacity) {
             events_.pop_front();
@@ -679,6 +691,56 @@ std::uint64_t SimulatedSensor::EventsDropped() const {
 
 std::uint32_t SimulatedSensor::ActuationMaskLocked() const {
     return traffic_.ActuationMask(EventLanesLocked(), SensorMillisLocked());
+}
+
+// The push set-ups of the extended record: 5 characters each from position 67, data type (2),
+// port ('F' RS-232, 'S' RS-485, 'A' expansion A, 'B' expansion B), 'Y' when enabled.
+bool SimulatedSensor::PushesLocked(std::string_view data_type) const {
+    constexpr std::size_t kFirstSetup = 67;
+    constexpr std::size_t kSetupLength = 5;
+    if (!push_mode_) {
+        return false;
+    }
+    const char own_port = PushPortLetter(settings_.port);
+    for (std::size_t at = kFirstSetup; at + kSetupLength <= extended_.size(); at += kSetupLength) {
+        const std::string_view setup = std::string_view(extended_).substr(at, kSetupLength);
+        if (setup.substr(0, 2) == data_type && setup[2] == own_port && setup[3] == 'Y') {
+            return true;
+        }
+    }
+    return false;
+}
+
+void SimulatedSensor::PushLocked(std::string_view data_type, const std::string& data) {
+    const SensorCommand* command = FindSensorCommand(data_type);
+    std::string frame = AnswersBareFrames() ? "" : "Z0" + id_;
+    frame += std::string(command->reply) + data;
+    if (command->checksummed) {
+        frame += SensorChecksum(data);
+    }
+    push_frames_.push_back(frame + '\r');
+}
+
+std::vector<std::string> SimulatedSensor::TakePushFrames() {
+    std::lock_guard lock(mutex_);
+    if (!push_mode_) {
+        push_frames_.clear();
+        return {};
+    }
+    CatchUpLocked();
+    if (PushesLocked("X1")) {
+        const std::uint32_t mask = ActuationMaskLocked() & 0xFFFF;
+        if (mask != pushed_actuation_) {
+            pushed_actuation_ = mask;
+            PushLocked("X1", Hex(mask, 4));
+        }
+    }
+    return std::exchange(push_frames_, {});
+}
+
+bool SimulatedSensor::Pushing() const {
+    std::lock_guard lock(mutex_);
+    return PushesLocked("XD") || PushesLocked("XA") || PushesLocked("X1");
 }
 
 std::uint32_t SimulatedSensor::LineRateLocked() const {

@@ -28,7 +28,6 @@ struct SensorSettings {
     bool multi_drop_network = false;  // answers only frames addressed to its ID
     std::uint32_t seed = 1;
     int lanes = 4;
-    double vehicles_per_hour = 0;  // every lane's rate, up to 3600; 0: each lane's own
     char units = 'E';
     std::uint32_t interval_seconds = 20;
     bool forward_fire = false;
@@ -42,6 +41,9 @@ struct SensorSettings {
     SensorPort port = SensorPort::Rs232;       // the port the program is connected through
     std::uint32_t baud = 9600;                 // that port's rate
     int auto_config_seconds = 10;              // automatic lane configuration: mode '0' -> '1'
+    std::vector<std::string> push_types;       // "XD", "XA", "X1" set up to be pushed on the port
+    RoughTraffic rough;
+    int vehicles_per_hour = 0;  // per lane, 1..3600; 0: each lane its own 300..1200
 };
 
 // What the sensor sends for one request.
@@ -62,6 +64,11 @@ class SimulatedSensor {
 
     // One request frame without its CR, possibly "Z0" + ID prefixed.
     SensorReply HandleFrame(std::string_view frame);
+    // In push mode: the frames (with their CR) the sensor has sent on its own since the last call,
+    // as its extended record's push set-ups name them for the port it is connected through.
+    std::vector<std::string> TakePushFrames();
+    // True while the sensor is in push mode and something is set up to be pushed on its port.
+    bool Pushing() const;
 
     // --- state, for transports and assertions ---
     std::string id() const;
@@ -126,6 +133,8 @@ class SimulatedSensor {
     const std::deque<std::string>& SelectedBufferLocked() const;
     std::uint32_t ActuationMaskLocked() const;
     int EventLanesLocked() const;
+    bool PushesLocked(std::string_view data_type) const;
+    void PushLocked(std::string_view data_type, const std::string& data);
     std::uint32_t LineRateLocked() const;
 
     mutable std::mutex mutex_;
@@ -167,6 +176,8 @@ class SimulatedSensor {
     std::deque<std::string> events_;
     std::vector<std::uint64_t> events_served_ = std::vector<std::uint64_t>(kMaxLanes, 0);
     std::uint64_t events_dropped_ = 0;
+    std::vector<std::string> push_frames_;  // sent on its own, waiting for the line
+    std::uint32_t pushed_actuation_ = 0;
 };
 
 }  // namespace qvx::sim

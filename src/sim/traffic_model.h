@@ -56,7 +56,7 @@ class TrafficModel {
 
     void set_units(char units) { units_ = units; }
     void set_rough(const RoughTraffic& rough) { rough_ = rough; }
-    // Every lane at this rate (at most 3600: one vehicle per lane and second); 0: each lane's own.
+    // Vehicles per hour in every lane (at most 3600: one a second); 0 gives each lane its own 300..1200.
     void set_vehicles_per_hour(double rate) { vehicles_per_hour_ = rate; }
 
   private:

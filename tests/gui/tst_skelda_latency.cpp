@@ -116,7 +116,7 @@ class TstSkeldaLatency : public QObject {
         if (qEnvironmentVariable("QVX_MEASURE") != "1" || sim.isEmpty())
             QSKIP("a measurement: run scripts/measure-event-latency");
         QProcess process;
-        process.start(sim, {"--tcp", "0", "--lanes", "8", "--vehicles-per-hour", "3600", "--no-firewall"});
+        process.start(sim, {"--tcp", "0", "--lanes", "8", "--traffic", "3600", "--no-firewall"});
         QVERIFY(process.waitForReadyRead(5000));
         const QString ready = QString::fromLatin1(process.readLine()).trimmed();
         QVERIFY2(ready.startsWith("tcp 127.0.0.1:"), qPrintable(ready));

@@ -37,7 +37,7 @@ class SimProgramLink {
                 *why = "server: " + error;
             return false;
         }
-        state_.base_response_wait_ms = 60;
+        state_.base_response_wait_ms = 150;
         if (server_->pty_path().empty()) {
             state_.link_kind = LinkKind::Internet;
             state_.connection_type = LinkKind::Internet;
