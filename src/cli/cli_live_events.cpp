@@ -207,7 +207,7 @@ int RunLiveEvents(AppContext& app, const CliOptions& options, CommandStreams io)
     }
     app.live.lane_statistics.Reset();
     app.live.lane_statistics.Resume();
-    EventPrinter printer(app, options.format, io.out);
+    EventPrinter printer(app, options.format.value_or(OutputFormat::Text), io.out);
     printer.Header();
     int printed = 0;
     fetcher.on_event = [&](const EventRecord& event) {
@@ -244,7 +244,8 @@ int RunLiveEvents(AppContext& app, const CliOptions& options, CommandStreams io)
 int RunLiveActuation(AppContext& app, const CliOptions& options, CommandStreams io) {
     const Mounting mounting = DetectMounting(app);
     EventFetcher fetcher(app, mounting);
-    if (options.format == OutputFormat::Tsv) {
+    const OutputFormat format = options.format.value_or(OutputFormat::Text);
+    if (format == OutputFormat::Tsv) {
         io.out << "time\tmask\tlanes\n";
     }
     std::optional<std::uint32_t> shown;
@@ -262,7 +263,7 @@ int RunLiveActuation(AppContext& app, const CliOptions& options, CommandStreams 
             mounting == Mounting::SideFire ? fetcher.actuation() : fetcher.ff_actuation();
         if (result == kOk && shown != mask) {
             shown = mask;
-            PrintActuation(mask, options.format, io.out);
+            PrintActuation(mask, format, io.out);
             ++printed;
         }
         SleepMs(kActuationPollMs);

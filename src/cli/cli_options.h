@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "cli_export.h"
 #include "protocol/sensor_clock.h"
 
 namespace qvx::cli {
@@ -29,11 +30,19 @@ enum class Command {
     Discover,
     LiveIntervals,
     LiveEvents,
-    LiveActuation
+    LiveActuation,
+    ConfigSave,
+    ConfigLoad,
+    ConfigShow,
+    Export,
 };
 
-// How a command that prints data prints it: aligned text, tab-separated with a header line, or
-// one JSON object per line.
+// Commands that work on files alone: no link is opened for them.
+inline bool IsOfflineCommand(Command command) {
+    return command == Command::Export;
+}
+
+// How data is printed: aligned text, tab-separated lines, or JSON.
 enum class OutputFormat { Text, Tsv, Json };
 
 // What the communication-error dialog would be answered with.
@@ -64,8 +73,11 @@ struct CliOptions {
     std::string clock_text;  // clock set: "YYYY-MM-DD HH:MM:SS"
     int count = 0;           // live intervals: 0 runs until interrupted
     std::string log_path;
-    bool counts = false;  // live events: the per-lane counts when it stops
-    OutputFormat format = OutputFormat::Text;
+    bool counts = false;      // live events: the per-lane counts when it stops
+    ExportArgs export_args;   // export 3card / export csv
+    std::string config_path;  // config save / load
+    bool dry_run = false;     // config load: check only
+    std::optional<OutputFormat> format;
 
     bool auto_id() const { return id && *id == "auto"; }
 };
