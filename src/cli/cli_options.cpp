@@ -209,91 +209,93 @@ void ParseLive(const std::vector<std::string>& words, CliOptions& o) {
         throw Failure{"usage: qvx live intervals|events|actuation [--count N] [--log FILE]"};
     }
     o.command = it->second;
-    void ParseConfig(const std::vector<std::string>& words, CliOptions& o) {
-        const char* usage =
-            "usage: qvx config save FILE | config load FILE [--dry-run] | config show [--format F]";
-        const std::string action = words.size() >= 2 ? words[1] : "";
-        if ((action == "save" || action == "load") && words.size() == 3) {
-            o.command = action == "save" ? Command::ConfigSave : Command::ConfigLoad;
-            o.config_path = words[2];
-        } else if (action == "show" && words.size() == 2) {
-            o.command = Command::ConfigShow;
-        } else {
-            throw Failure{usage};
-        }
-    }
+}
 
-    void ParseCommand(const std::vector<std::string>& words, CliOptions& o) {
-        const std::string& name = words.front();
-        if (name == "info") {
-            ExpectWords(words, 1, 1, "info");
-            o.command = Command::Info;
-        } else if (name == "send") {
-            ExpectWords(words, 2, 3, "send CODE [PAYLOAD]");
-            o.command = Command::Send;
-            o.code = words[1];
-            o.payload = words.size() == 3 ? words[2] : "";
-            if (BuildCommandCatalogue().FindCommand(o.code) < 0) {
-                throw Failure{"'" + o.code + "' is not a command code the sensor knows"};
-            }
-        } else if (name == "clock") {
-            ParseClock(words, o);
-        } else if (name == "discover") {
-            ExpectWords(words, 1, 1, "discover");
-            o.command = Command::Discover;
-        } else if (name == "config") {
-            ParseConfig(words, o);
-        } else if (name == "live") {
-            ParseLive(words, o);
-        } else if (name == "export") {
-            o.command = Command::Export;
-            if (auto problem = ParseExportCommand(words, o.export_args)) {
-                throw Failure{*problem};
-            }
-        } else {
-            throw Failure{"unknown command '" + name + "'"};
-        }
+void ParseConfig(const std::vector<std::string>& words, CliOptions& o) {
+    const char* usage =
+        "usage: qvx config save FILE | config load FILE [--dry-run] | config show [--format F]";
+    const std::string action = words.size() >= 2 ? words[1] : "";
+    if ((action == "save" || action == "load") && words.size() == 3) {
+        o.command = action == "save" ? Command::ConfigSave : Command::ConfigLoad;
+        o.config_path = words[2];
+    } else if (action == "show" && words.size() == 2) {
+        o.command = Command::ConfigShow;
+    } else {
+        throw Failure{usage};
     }
+}
 
-    void CheckCombination(const CliOptions& o) {
-        if (IsOfflineCommand(o.command)) {
-            return;
+void ParseCommand(const std::vector<std::string>& words, CliOptions& o) {
+    const std::string& name = words.front();
+    if (name == "info") {
+        ExpectWords(words, 1, 1, "info");
+        o.command = Command::Info;
+    } else if (name == "send") {
+        ExpectWords(words, 2, 3, "send CODE [PAYLOAD]");
+        o.command = Command::Send;
+        o.code = words[1];
+        o.payload = words.size() == 3 ? words[2] : "";
+        if (BuildCommandCatalogue().FindCommand(o.code) < 0) {
+            throw Failure{"'" + o.code + "' is not a command code the sensor knows"};
         }
-        if (HasExportOptions(o.export_args)) {
-            throw Failure{
-                "--from, --to, --station, --state, --class, --restriction, --lane, --out and --overwrite "
-                "belong to 'export'"};
+    } else if (name == "clock") {
+        ParseClock(words, o);
+    } else if (name == "discover") {
+        ExpectWords(words, 1, 1, "discover");
+        o.command = Command::Discover;
+    } else if (name == "config") {
+        ParseConfig(words, o);
+    } else if (name == "live") {
+        ParseLive(words, o);
+    } else if (name == "export") {
+        o.command = Command::Export;
+        if (auto problem = ParseExportCommand(words, o.export_args)) {
+            throw Failure{*problem};
         }
-        if (o.serial && o.tcp_host) {
-            throw Failure{"choose one link: --serial or --tcp, not both"};
-        }
-        if (!o.serial && !o.tcp_host) {
-            throw Failure{"no link given: use --serial PATH|auto or --tcp HOST:PORT"};
-        }
-        if (o.baud != 0 && !o.serial) {
-            throw Failure{"--baud belongs to --serial"};
-        }
-        if (o.pick != 0 && !o.auto_id() && o.command != Command::Discover) {
-            throw Failure{"--pick chooses among detected IDs: use it with --id auto"};
-        }
-        if (o.command == Command::Discover && o.id && !o.auto_id()) {
-            throw Failure{"discover detects the IDs itself: leave out --id " + *o.id};
-        }
-        const bool live = o.command == Command::LiveIntervals || o.command == Command::LiveEvents ||
-                          o.command == Command::LiveActuation;
-        const bool logs = o.command == Command::LiveIntervals || o.command == Command::LiveEvents;
-        if ((!live && o.count != 0) || (!logs && !o.log_path.empty())) {
-            throw Failure{
-                "--count and --log belong to 'live intervals' and 'live events' (--count also to "
-                "'live actuation')"};
-        }
-        if (o.command != Command::LiveEvents && o.counts) {
-            throw Failure{"--counts belongs to 'live events'"};
-        }
-        if (o.dry_run && o.command != Command::ConfigLoad) {
-            throw Failure{"--dry-run belongs to 'config load'"};
-        }
+    } else {
+        throw Failure{"unknown command '" + name + "'"};
     }
+}
+
+void CheckCombination(const CliOptions& o) {
+    if (IsOfflineCommand(o.command)) {
+        return;
+    }
+    if (HasExportOptions(o.export_args)) {
+        throw Failure{
+            "--from, --to, --station, --state, --class, --restriction, --lane, --out and --overwrite "
+            "belong to 'export'"};
+    }
+    if (o.serial && o.tcp_host) {
+        throw Failure{"choose one link: --serial or --tcp, not both"};
+    }
+    if (!o.serial && !o.tcp_host) {
+        throw Failure{"no link given: use --serial PATH|auto or --tcp HOST:PORT"};
+    }
+    if (o.baud != 0 && !o.serial) {
+        throw Failure{"--baud belongs to --serial"};
+    }
+    if (o.pick != 0 && !o.auto_id() && o.command != Command::Discover) {
+        throw Failure{"--pick chooses among detected IDs: use it with --id auto"};
+    }
+    if (o.command == Command::Discover && o.id && !o.auto_id()) {
+        throw Failure{"discover detects the IDs itself: leave out --id " + *o.id};
+    }
+    const bool live = o.command == Command::LiveIntervals || o.command == Command::LiveEvents ||
+                      o.command == Command::LiveActuation;
+    const bool logs = o.command == Command::LiveIntervals || o.command == Command::LiveEvents;
+    if ((!live && o.count != 0) || (!logs && !o.log_path.empty())) {
+        throw Failure{
+            "--count and --log belong to 'live intervals' and 'live events' (--count also to "
+            "'live actuation')"};
+    }
+    if (o.command != Command::LiveEvents && o.counts) {
+        throw Failure{"--counts belongs to 'live events'"};
+    }
+    if (o.dry_run && o.command != Command::ConfigLoad) {
+        throw Failure{"--dry-run belongs to 'config load'"};
+    }
+}
 
 }  // namespace
 
@@ -323,8 +325,7 @@ ParseOutcome ParseCliOptions(const std::vector<std::string>& args, CliOptions& o
             return outcome;
         }
         if (words.empty()) {
-            throw Failure{
-                "no command given (info, send, clock, discover, live, config, export); see qvx --help"};
+            throw Failure{"no command given (info, send, clock, discover, live, config, export); see qvx --help"};
         }
         ParseCommand(words, options);
         CheckCombination(options);

@@ -107,7 +107,6 @@ const std::map<std::string, std::string>& TopicTexts() {
          "usage: qvx [connection options] live actuation [--count N] [--format text|tsv|json]\n"
          "Prints the lane occupancy mask (bit 0 = lane 1) and the occupied lanes whenever they\n"
          "change, polled every 30 ms; stops after N changes or on Ctrl+C / SIGTERM.\n"},
-         "Ctrl+C / SIGTERM. --log FILE appends a banner and every record to an interval log.\n"},
         {"export",
          "usage: qvx export 3card LOG --from DATE --to DATE --station ID --state NAME|CODE\n"
          "                  --class CODE [--restriction N] [--lane NAME=LANE:DIR ...] [--out DIR]\n"
