@@ -145,6 +145,8 @@ std::vector<std::string> ApplyOptions(const std::vector<std::string>& args, CliO
             o.help = true;
         } else if (arg == "--version") {
             o.version = true;
+        } else if (arg == "--counts") {
+            o.counts = true;
         } else if (arg == "--overwrite") {
             o.export_args.overwrite = true;
         } else if (arg == "--dry-run") {
@@ -198,6 +200,17 @@ void ParseClock(const std::vector<std::string>& words, CliOptions& o) {
     }
 }
 
+void ParseLive(const std::vector<std::string>& words, CliOptions& o) {
+    static const std::map<std::string, Command> kinds = {{"intervals", Command::LiveIntervals},
+                                                         {"events", Command::LiveEvents},
+                                                         {"actuation", Command::LiveActuation}};
+    const auto it = words.size() == 2 ? kinds.find(words[1]) : kinds.end();
+    if (it == kinds.end()) {
+        throw Failure{"usage: qvx live intervals|events|actuation [--count N] [--log FILE]"};
+    }
+    o.command = it->second;
+}
+
 void ParseConfig(const std::vector<std::string>& words, CliOptions& o) {
     const char* usage =
         "usage: qvx config save FILE | config load FILE [--dry-run] | config show [--format F]";
@@ -233,10 +246,7 @@ void ParseCommand(const std::vector<std::string>& words, CliOptions& o) {
     } else if (name == "config") {
         ParseConfig(words, o);
     } else if (name == "live") {
-        if (words.size() != 2 || words[1] != "intervals") {
-            throw Failure{"usage: qvx live intervals [--count N] [--log FILE]"};
-        }
-        o.command = Command::LiveIntervals;
+        ParseLive(words, o);
     } else if (name == "export") {
         o.command = Command::Export;
         if (auto problem = ParseExportCommand(words, o.export_args)) {
@@ -271,8 +281,16 @@ void CheckCombination(const CliOptions& o) {
     if (o.command == Command::Discover && o.id && !o.auto_id()) {
         throw Failure{"discover detects the IDs itself: leave out --id " + *o.id};
     }
-    if (o.command != Command::LiveIntervals && (o.count != 0 || !o.log_path.empty())) {
-        throw Failure{"--count and --log belong to 'live intervals'"};
+    const bool live = o.command == Command::LiveIntervals || o.command == Command::LiveEvents ||
+                      o.command == Command::LiveActuation;
+    const bool logs = o.command == Command::LiveIntervals || o.command == Command::LiveEvents;
+    if ((!live && o.count != 0) || (!logs && !o.log_path.empty())) {
+        throw Failure{
+            "--count and --log belong to 'live intervals' and 'live events' (--count also to "
+            "'live actuation')"};
+    }
+    if (o.command != Command::LiveEvents && o.counts) {
+        throw Failure{"--counts belongs to 'live events'"};
     }
     if (o.dry_run && o.command != Command::ConfigLoad) {
         throw Failure{"--dry-run belongs to 'config load'"};

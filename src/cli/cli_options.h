@@ -29,6 +29,8 @@ enum class Command {
     ClockSync,
     Discover,
     LiveIntervals,
+    LiveEvents,
+    LiveActuation,
     ConfigSave,
     ConfigLoad,
     ConfigShow,
@@ -71,7 +73,8 @@ struct CliOptions {
     std::string clock_text;  // clock set: "YYYY-MM-DD HH:MM:SS"
     int count = 0;           // live intervals: 0 runs until interrupted
     std::string log_path;
-    ExportArgs export_args;  // export 3card / export csv
+    bool counts = false;      // live events: the per-lane counts when it stops
+    ExportArgs export_args;   // export 3card / export csv
     std::string config_path;  // config save / load
     bool dry_run = false;     // config load: check only
     std::optional<OutputFormat> format;

@@ -129,7 +129,7 @@ SimulatedSensor::SimulatedSensor(SensorSettings settings)
     }
     config_mode_ = settings_.config_mode;
     if (config_mode_ == '0') {
-        auto_config_since_ = SteadyNowLocked();
+        auto_config_since_ = SteadyNowLocked();  // a sensor started unconfigured is configuring
     }
     for (const auto& [kind, record] : settings_.records) {
         StoreRecordLocked(kind, record);
@@ -662,6 +662,7 @@ void SimulatedSensor::CatchUpLocked() {
         events_.push_back(traffic_.EventRecord(vehicle, settings_.forward_fire));
         if (events_.size() > kEventQueueCapacity) {
             events_.pop_front();
+            ++events_dropped_;
         }
     }
     events_until_ms_ = std::max(events_until_ms_, now_ms);
@@ -726,7 +727,21 @@ SimulatedSensor::Answer SimulatedSensor::NextEvent() {
     }
     std::string event = std::move(events_.front());
     events_.pop_front();
+    const int lane = event.size() > 8 ? event[8] - '1' : -1;
+    if (lane >= 0 && lane < kMaxLanes) {
+        ++events_served_[static_cast<std::size_t>(lane)];
+    }
     return Data(std::move(event));
+}
+
+std::vector<std::uint64_t> SimulatedSensor::EventsServed() const {
+    std::lock_guard lock(mutex_);
+    return events_served_;
+}
+
+std::uint64_t SimulatedSensor::EventsDropped() const {
+    std::lock_guard lock(mutex_);
+    return events_dropped_;
 }
 
 std::uint32_t SimulatedSensor::ActuationMaskLocked() const {

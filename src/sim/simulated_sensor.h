@@ -92,6 +92,10 @@ class SimulatedSensor {
     std::size_t StoredIntervals(IntervalBuffer buffer) const;
     std::string StoredInterval(IntervalBuffer buffer, std::size_t index) const;  // 1 = newest
     int lanes() const;
+    // Events answered to "XA" since start, per lane digit '1'..'8' (index 0 = lane 1), and events
+    // the queue dropped because nobody fetched them in time.
+    std::vector<std::uint64_t> EventsServed() const;
+    std::uint64_t EventsDropped() const;
 
     // --- test controls ---
     void AdvanceClock(std::chrono::milliseconds amount);  // moves sensor time without waiting
@@ -185,6 +189,8 @@ class SimulatedSensor {
     std::string latest_;                 // the last completed interval, what "X0" reports
     std::uint64_t events_until_ms_ = 0;  // vehicles that left the beam up to here are events
     std::deque<std::string> events_;
+    std::vector<std::uint64_t> events_served_ = std::vector<std::uint64_t>(kMaxLanes, 0);
+    std::uint64_t events_dropped_ = 0;
     std::vector<std::string> push_frames_;  // sent on its own, waiting for the line
     std::uint32_t pushed_actuation_ = 0;
 };
