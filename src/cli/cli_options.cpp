@@ -83,6 +83,31 @@ void SetOnError(CliOptions& o, const std::string& text) {
     o.on_error = it->second;
 }
 
+void SetDownloadMode(CliOptions& o, const std::string& text) {
+    if (text != "incremental" && text != "normal" && text != "recovery") {
+        throw Failure{"--mode needs incremental, normal or recovery, not '" + text + "'"};
+    }
+    o.download_mode = text;
+}
+
+void SetOverwrite(CliOptions& o, const std::string& text) {
+    if (text != "on" && text != "off") {
+        throw Failure{"--overwrite needs on or off, not '" + text + "'"};
+    }
+    o.overwrite = text;
+}
+
+void SetFormat(CliOptions& o, const std::string& text) {
+    static const std::map<std::string, OutputFormat> formats = {
+        {"text", OutputFormat::Text}, {"tsv", OutputFormat::Tsv}, {"json", OutputFormat::Json}};
+    const auto it = formats.find(text);
+    if (it == formats.end()) {
+        throw Failure{"--format needs text, tsv or json, not '" + text + "'"};
+    }
+    o.format = it->second;
+    o.format_given = true;
+}
+
 using ValueSetter = std::function<void(CliOptions&, const std::string&)>;
 
 const std::map<std::string, ValueSetter>& ValueOptions() {
@@ -103,6 +128,14 @@ const std::map<std::string, ValueSetter>& ValueOptions() {
              o.count = static_cast<int>(NumberIn("--count", v, 1, 1000000));
          }},
         {"--log", [](CliOptions& o, const std::string& v) { o.log_path = v; }},
+        {"--mode", SetDownloadMode},
+        {"--download-first", [](CliOptions& o, const std::string& v) { o.download_path = v; }},
+        {"--interval",
+         [](CliOptions& o, const std::string& v) {
+             o.study_interval = static_cast<std::uint32_t>(NumberIn("--interval", v, 5, 999999999));
+         }},
+        {"--overwrite", SetOverwrite},
+        {"--format", SetFormat},
     };
     return options;
 }
@@ -123,6 +156,8 @@ std::vector<std::string> ApplyOptions(const std::vector<std::string>& args, CliO
             o.help = true;
         } else if (arg == "--version") {
             o.version = true;
+        } else if (arg == "--yes") {
+            o.yes = true;
         } else {
             std::string name = arg;
             std::optional<std::string> value;
@@ -172,6 +207,50 @@ void ParseClock(const std::vector<std::string>& words, CliOptions& o) {
     }
 }
 
+// download FILE, buffers, erase, study. False for another command name.
+bool ParseStoredCommand(const std::vector<std::string>& words, CliOptions& o) {
+    const std::string& name = words.front();
+    if (name == "download") {
+        ExpectWords(words, 2, 2, "download FILE [--mode incremental|normal|recovery]");
+        o.command = Command::Download;
+        o.download_path = words[1];
+    } else if (name == "buffers") {
+        ExpectWords(words, 1, 1, "buffers [--format text|tsv|json]");
+        o.command = Command::Buffers;
+    } else if (name == "erase") {
+        ExpectWords(words, 1, 1, "erase [--yes] [--download-first FILE]");
+        o.command = Command::Erase;
+    } else if (name == "study") {
+        ExpectWords(words, 1, 1, "study --interval SECONDS [--overwrite on|off]");
+        o.command = Command::Study;
+    } else {
+        return false;
+    }
+    return true;
+}
+
+void CheckStoredCombination(const CliOptions& o) {
+    if (!o.download_mode.empty() && o.command != Command::Download) {
+        throw Failure{"--mode belongs to 'download'"};
+    }
+    if (o.format_given && o.command != Command::Buffers) {
+        throw Failure{"--format belongs to 'buffers'"};
+    }
+    if ((o.yes || (!o.download_path.empty() && o.command != Command::Download)) && o.command != Command::Erase) {
+        throw Failure{"--yes and --download-first belong to 'erase'"};
+    }
+    if (o.command == Command::Erase && !o.yes && o.download_path.empty()) {
+        throw Failure{"erase deletes the sensor's stored data: confirm with --yes, or keep it with "
+                      "--download-first FILE"};
+    }
+    if ((o.study_interval != 0 || !o.overwrite.empty()) && o.command != Command::Study) {
+        throw Failure{"--interval and --overwrite belong to 'study'"};
+    }
+    if (o.command == Command::Study && o.study_interval == 0) {
+        throw Failure{"study needs --interval SECONDS (5 or more)"};
+    }
+}
+
 void ParseCommand(const std::vector<std::string>& words, CliOptions& o) {
     const std::string& name = words.front();
     if (name == "info") {
@@ -195,7 +274,7 @@ void ParseCommand(const std::vector<std::string>& words, CliOptions& o) {
             throw Failure{"usage: qvx live intervals [--count N] [--log FILE]"};
         }
         o.command = Command::LiveIntervals;
-    } else {
+    } else if (!ParseStoredCommand(words, o)) {
         throw Failure{"unknown command '" + name + "'"};
     }
 }
@@ -219,6 +298,7 @@ void CheckCombination(const CliOptions& o) {
     if (o.command != Command::LiveIntervals && (o.count != 0 || !o.log_path.empty())) {
         throw Failure{"--count and --log belong to 'live intervals'"};
     }
+    CheckStoredCombination(o);
 }
 
 }  // namespace
@@ -249,7 +329,7 @@ ParseOutcome ParseCliOptions(const std::vector<std::string>& args, CliOptions& o
             return outcome;
         }
         if (words.empty()) {
-            throw Failure{"no command given (info, send, clock, discover, live); see qvx --help"};
+            throw Failure{"no command given (info, send, clock, discover, live, download, buffers, erase, study); see qvx --help"};
         }
         ParseCommand(words, options);
         CheckCombination(options);

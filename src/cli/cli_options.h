@@ -19,7 +19,23 @@ enum ExitCode : int {
     kExitSensorFailed = 4,  // the sensor refused the command or an exchange failed
 };
 
-enum class Command { None, Info, Send, ClockGet, ClockSet, ClockSync, Discover, LiveIntervals };
+enum class Command {
+    None,
+    Info,
+    Send,
+    ClockGet,
+    ClockSet,
+    ClockSync,
+    Discover,
+    LiveIntervals,
+    Download,
+    Buffers,
+    Erase,
+    Study,
+};
+
+// How a command that prints data prints it.
+enum class OutputFormat { Text, Tsv, Json };
 
 // What the communication-error dialog would be answered with.
 enum class ErrorPolicy { Cancel, Retry, Ignore };
@@ -49,6 +65,13 @@ struct CliOptions {
     std::string clock_text;  // clock set: "YYYY-MM-DD HH:MM:SS"
     int count = 0;           // live intervals: 0 runs until interrupted
     std::string log_path;
+    std::string download_path;       // download FILE, erase --download-first FILE
+    std::string download_mode;       // download --mode: "" (the default), incremental, normal, recovery
+    bool yes = false;                // erase --yes
+    std::uint32_t study_interval = 0;  // study --interval
+    std::string overwrite;           // study --overwrite on|off; "" keeps the sensor's setting
+    OutputFormat format = OutputFormat::Text;
+    bool format_given = false;
 
     bool auto_id() const { return id && *id == "auto"; }
 };

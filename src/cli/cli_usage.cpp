@@ -69,6 +69,30 @@ const std::map<std::string, std::string>& TopicTexts() {
          "it: one line per lane with the lane name, volume, speed, occupancy %, small, medium\n"
          "and large %, and \"Updated: \" with the record time. Stops after N records, or on\n"
          "Ctrl+C / SIGTERM. --log FILE appends a banner and every record to an interval log.\n"},
+        {"download",
+         "usage: qvx [connection options] download FILE [--mode incremental|normal|recovery]\n"
+         "Fetches the sensor's stored interval records, newest first, and appends them to FILE\n"
+         "after a banner, in the interval log's layout. incremental (the default) fetches only\n"
+         "what is newer than the last incremental download of this sensor and then remembers\n"
+         "the newest record; normal fetches everything; recovery reads the flash buffer without\n"
+         "the timestamp checks. A progress bar runs on stderr when it is a terminal; a summary\n"
+         "line ends the run. Each record also goes to FILE.journal as it arrives: a download\n"
+         "cut short is offered (and saved) by the next one. Ctrl+C stops and saves what came.\n"
+         "Exit codes: 0 done (also when there was nothing new), 1 stopped or the file could\n"
+         "not be written, 4 the sensor failed.\n"},
+        {"buffers",
+         "usage: qvx [connection options] buffers [--format text|tsv|json]\n"
+         "Counts the records in the flash (2975) and SRAM (246) buffers and prints each as\n"
+         "\"1487/2975 = 50.0%\". tsv: buffer, count, capacity, percent; json: one object.\n"},
+        {"erase",
+         "usage: qvx [connection options] erase --yes\n"
+         "       qvx [connection options] erase --download-first FILE\n"
+         "Erases the SRAM and flash buffers (\"XE\" then \"XF\"). --download-first runs an\n"
+         "incremental download into FILE first and erases only when it saved its data.\n"},
+        {"study",
+         "usage: qvx [connection options] study --interval SECONDS [--overwrite on|off]\n"
+         "Prepares the sensor for a study: sets the interval and flash storage, saves the\n"
+         "settings, synchronises the clock and erases the stored data, printing each step.\n"},
     };
     return topics;
 }

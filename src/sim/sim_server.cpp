@@ -239,6 +239,7 @@ void SimServer::ReadRequests() {
         }
         return;
     }
+    bytes_received_ += static_cast<std::size_t>(count);
     for (const std::string& frame :
          splitter_.Feed(std::string_view(buffer, static_cast<std::size_t>(count)))) {
         HandleFrame(frame);
@@ -366,6 +367,7 @@ bool SimServer::WriteChunk(const char* data, std::size_t size) {
         const ssize_t written = settings_.transport == Transport::Tcp ? ::send(fd, data, size, MSG_NOSIGNAL)
                                                                       : ::write(fd, data, size);
         if (written > 0) {
+            bytes_sent_ += static_cast<std::size_t>(written);
             data += written;
             size -= static_cast<std::size_t>(written);
             continue;

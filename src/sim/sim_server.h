@@ -61,6 +61,9 @@ class SimServer {
     std::vector<std::string> RequestLog() const;
     std::size_t exchanges() const { return exchanges_.load(); }
     std::size_t connections() const { return connections_.load(); }
+    // Bytes read from and written to the line, for line-rate measurements.
+    std::size_t bytes_received() const { return bytes_received_.load(); }
+    std::size_t bytes_sent() const { return bytes_sent_.load(); }
 
   private:
     bool OpenPty(std::string* error);
@@ -95,6 +98,8 @@ class SimServer {
     FrameSplitter splitter_;
     std::atomic<std::size_t> exchanges_{0};
     std::atomic<std::size_t> connections_{0};
+    std::atomic<std::size_t> bytes_received_{0};
+    std::atomic<std::size_t> bytes_sent_{0};
     std::size_t exchanges_on_connection_ = 0;
     std::size_t replies_ = 0;
     bool modem_online_ = false;  // dialled: frames reach the sensors
