@@ -11,6 +11,7 @@
 
 #include "app/app_context.h"
 #include "app/sensor_operations.h"
+#include "protocol/transaction_result.h"
 #include "cli_commands.h"
 #include "cli_prompts.h"
 #include "cli_stored_prompts.h"
@@ -93,15 +94,13 @@ class DownloadWatcher {
     std::thread thread_;
 };
 
-DownloadMode ModeOf(const AppContext& app, const std::string& name) {
+// Incremental unless asked otherwise: run after run, the file gets each record once.
+DownloadMode ModeOf(const std::string& name) {
     if (name == "normal") {
         return DownloadMode::Normal;
     }
     if (name == "recovery") {
         return DownloadMode::ErrorRecovery;
-    }
-    if (name.empty() && !app.state.synchronize_clock) {
-        return DownloadMode::Normal;
     }
     return DownloadMode::Incremental;
 }
@@ -113,6 +112,10 @@ struct DownloadRun {
 
 DownloadRun DownloadInto(AppContext& app, const std::string& path, DownloadMode mode, CommandStreams io) {
     auto* prompts = dynamic_cast<StoredPrompts*>(&app.prompts());
+    // The lane names and the units of the data lines and the banner.
+    if (app.records.ReadExtendedConfigInfo() != kOk) {
+        io.err << "qvx: the lane names could not be read; the lanes are shown without them\n";
+    }
     SensorOperations operations(app);
     DownloadJob job;
     job.mode = mode;
@@ -196,7 +199,7 @@ void PrintBuffers(const BufferStatus& status, OutputFormat format, std::ostream&
 }  // namespace
 
 int RunDownload(AppContext& app, const CliOptions& options, CommandStreams io) {
-    const DownloadRun run = DownloadInto(app, options.download_path, ModeOf(app, options.download_mode), io);
+    const DownloadRun run = DownloadInto(app, options.download_path, ModeOf(options.download_mode), io);
     PrintDownloadSummary(run, io.out);
     return DownloadExitCode(run.summary);
 }
