@@ -236,12 +236,14 @@ void CheckStoredCombination(const CliOptions& o) {
     if (o.format_given && o.command != Command::Buffers) {
         throw Failure{"--format belongs to 'buffers'"};
     }
-    if ((o.yes || (!o.download_path.empty() && o.command != Command::Download)) && o.command != Command::Erase) {
+    if ((o.yes || (!o.download_path.empty() && o.command != Command::Download)) &&
+        o.command != Command::Erase) {
         throw Failure{"--yes and --download-first belong to 'erase'"};
     }
     if (o.command == Command::Erase && !o.yes && o.download_path.empty()) {
-        throw Failure{"erase deletes the sensor's stored data: confirm with --yes, or keep it with "
-                      "--download-first FILE"};
+        throw Failure{
+            "erase deletes the sensor's stored data: confirm with --yes, or keep it with "
+            "--download-first FILE"};
     }
     if ((o.study_interval != 0 || !o.overwrite.empty()) && o.command != Command::Study) {
         throw Failure{"--interval and --overwrite belong to 'study'"};
@@ -329,7 +331,9 @@ ParseOutcome ParseCliOptions(const std::vector<std::string>& args, CliOptions& o
             return outcome;
         }
         if (words.empty()) {
-            throw Failure{"no command given (info, send, clock, discover, live, download, buffers, erase, study); see qvx --help"};
+            throw Failure{
+                "no command given (info, send, clock, discover, live, download, buffers, erase, study); see "
+                "qvx --help"};
         }
         ParseCommand(words, options);
         CheckCombination(options);

@@ -65,11 +65,11 @@ struct CliOptions {
     std::string clock_text;  // clock set: "YYYY-MM-DD HH:MM:SS"
     int count = 0;           // live intervals: 0 runs until interrupted
     std::string log_path;
-    std::string download_path;       // download FILE, erase --download-first FILE
-    std::string download_mode;       // download --mode: "" (the default), incremental, normal, recovery
-    bool yes = false;                // erase --yes
+    std::string download_path;         // download FILE, erase --download-first FILE
+    std::string download_mode;         // download --mode: "" (the default), incremental, normal, recovery
+    bool yes = false;                  // erase --yes
     std::uint32_t study_interval = 0;  // study --interval
-    std::string overwrite;           // study --overwrite on|off; "" keeps the sensor's setting
+    std::string overwrite;             // study --overwrite on|off; "" keeps the sensor's setting
     OutputFormat format = OutputFormat::Text;
     bool format_given = false;
 

@@ -11,10 +11,10 @@
 
 #include "app/app_context.h"
 #include "app/sensor_operations.h"
-#include "protocol/transaction_result.h"
 #include "cli_commands.h"
 #include "cli_prompts.h"
 #include "cli_stored_prompts.h"
+#include "protocol/transaction_result.h"
 #include "stored/buffer_status.h"
 #include "stored/download.h"
 #include "stored/download_session.h"
@@ -219,16 +219,15 @@ int RunErase(AppContext& app, const CliOptions& options, CommandStreams io) {
     EraseHooks hooks;
     const bool download_first = !options.download_path.empty();
     hooks.choose = [&](const std::string& text, bool new_data) {
-        io.err << "qvx: Warning... " << OneLine(text) << " -> " << (download_first ? "Download and Erase" : "Erase")
-               << "\n";
+        io.err << "qvx: Warning... " << OneLine(text) << " -> "
+               << (download_first ? "Download and Erase" : "Erase") << "\n";
         if (new_data && !download_first) {
             io.err << "qvx: erasing data that no incremental download has fetched\n";
         }
         return download_first ? EraseChoice::DownloadAndErase : EraseChoice::Erase;
     };
     hooks.download_first = [&] {
-        const DownloadRun run =
-            DownloadInto(app, options.download_path, DownloadMode::Incremental, io);
+        const DownloadRun run = DownloadInto(app, options.download_path, DownloadMode::Incremental, io);
         PrintDownloadSummary(run, io.out);
         return run.summary;
     };

@@ -45,7 +45,8 @@ class StoredPrompts : public UserPrompts {
         retry_index_ = index;
         return retries_ > kRetriesPerRecord;
     }
-    const std::string& Answer(const std::string& caption, const std::string& text, const std::string& answer) {
+    const std::string& Answer(const std::string& caption, const std::string& text,
+                              const std::string& answer) {
         err_ << "qvx: " << OneLine(caption) << " " << OneLine(text) << " -> " << answer << "\n";
         return answer;
     }

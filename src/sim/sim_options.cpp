@@ -99,7 +99,8 @@ const std::map<std::string, ValueHandler>& ValueOptions() {
          [](Parser& p, const std::string& v) {
              return ParseNumber(v, p.sensor.reset_records) && p.sensor.reset_records >= 0;
          }},
-        {"--reset-clock", [](Parser& p, const std::string& v) { return ParseNumber(v, p.sensor.reset_clock_start); }},
+        {"--reset-clock",
+         [](Parser& p, const std::string& v) { return ParseNumber(v, p.sensor.reset_clock_start); }},
         {"--log",
          [](Parser& p, const std::string& v) {
              p.options.server.log_path = v;

@@ -60,7 +60,8 @@ void SimulatedSensor::StoreHistoryLocked() {
     SetSensorSecondsLocked(static_cast<std::uint32_t>(end));
 }
 
-void SimulatedSensor::SetStoredIntervals(IntervalBuffer buffer, const std::vector<std::string>& newest_first) {
+void SimulatedSensor::SetStoredIntervals(IntervalBuffer buffer,
+                                         const std::vector<std::string>& newest_first) {
     std::lock_guard lock(mutex_);
     std::deque<std::string>& records = buffer == IntervalBuffer::Flash ? flash_ : sram_;
     records.assign(newest_first.rbegin(), newest_first.rend());

@@ -33,7 +33,8 @@ std::size_t Count(const std::string& text, const std::string& what) {
 }
 
 // The position of the first frame starting with each prefix, in order; npos when one is missing.
-std::vector<std::size_t> Positions(const std::vector<std::string>& log, const std::vector<std::string>& prefixes) {
+std::vector<std::size_t> Positions(const std::vector<std::string>& log,
+                                   const std::vector<std::string>& prefixes) {
     std::vector<std::size_t> positions;
     std::size_t from = 0;
     for (const std::string& prefix : prefixes) {
@@ -74,8 +75,10 @@ class CliStoredTest : public ::testing::TestWithParam<sim::Transport> {
 TEST_P(CliStoredTest, BuffersCountsBothBuffersExactlyAndPutsTheFlagsBack) {
     Start(0);
     const std::uint32_t now = sensor().SensorSeconds();
-    const std::pair<int, std::string> cases[] = {{0, "0/2975 = 0.0%"}, {1, "1/2975 = 0.1%"},
-                                                 {1487, "1487/2975 = 50.0%"}, {2975, "2975/2975 = 100.0%"}};
+    const std::pair<int, std::string> cases[] = {{0, "0/2975 = 0.0%"},
+                                                 {1, "1/2975 = 0.1%"},
+                                                 {1487, "1487/2975 = 50.0%"},
+                                                 {2975, "2975/2975 = 100.0%"}};
     for (const auto& [count, text] : cases) {
         sensor().SetStoredIntervals(sim::IntervalBuffer::Flash, Records(count, now));
         sensor().SetStoredIntervals(sim::IntervalBuffer::Sram, Records(1, now));
@@ -93,7 +96,8 @@ TEST_P(CliStoredTest, DownloadFetchesEverythingThenAnIncrementalRunFindsNothingN
     const int stored = static_cast<int>(sensor().StoredIntervals(sim::IntervalBuffer::Flash));
     ChildResult run = runner_.Run({"download", File("d.log"), "--mode", "incremental"});
     ASSERT_EQ(run.exit_code, 0) << run.err;
-    EXPECT_TRUE(run.out.starts_with("Download completed! " + std::to_string(stored) + " data packets downloaded."))
+    EXPECT_TRUE(
+        run.out.starts_with("Download completed! " + std::to_string(stored) + " data packets downloaded."))
         << run.out;
     const std::string text = ReadFileText(File("d.log"));
     EXPECT_EQ(Count(text, "\r\n  "), 4u * static_cast<std::size_t>(stored));  // 4 lanes per record
@@ -101,7 +105,8 @@ TEST_P(CliStoredTest, DownloadFetchesEverythingThenAnIncrementalRunFindsNothingN
 
     run = runner_.Run({"download", File("d.log")});
     ASSERT_EQ(run.exit_code, 0) << run.err;
-    EXPECT_TRUE(run.out.starts_with("No new data packets found since last incremental download!")) << run.out << run.err;
+    EXPECT_TRUE(run.out.starts_with("No new data packets found since last incremental download!"))
+        << run.out << run.err;
     EXPECT_EQ(Count(ReadFileText(File("d.log")), "SERIAL NUMBER"), 2u);
 }
 

@@ -73,7 +73,8 @@ TEST_F(StoredDownloadTest, RecordOutOfSequenceIsFetchedTwiceFlaggedAndTeachesThe
     // The size estimate probes indexes 3 and 4 once each; the download fetches 4 twice.
     EXPECT_EQ(RequestsOf("XD0004"), RequestsOf("XD0003") + 1);
     EXPECT_EQ(File(), Golden("sequence_gap.golden"));
-    EXPECT_EQ(DownloadOutcomeText(job().status.load(), 4), "Check timestamps in download! \n4 data packets downloaded.");
+    EXPECT_EQ(DownloadOutcomeText(job().status.load(), 4),
+              "Check timestamps in download! \n4 data packets downloaded.");
 }
 
 TEST_F(StoredDownloadTest, RecordOfEightPlusTwentyEightCharactersIsAnInvalidLength) {
@@ -192,7 +193,8 @@ class StoredFaultSoakTest : public StoredDownloadTest {
             hooks.sleep = [](int) {};
             StartDownload(context_, job, folder_ / file, hooks);
         });
-        EXPECT_TRUE(LeavesNothingUnfetched(SummaryOf(job()))) << job().status.load() << " " << job().failure_text;
+        EXPECT_TRUE(LeavesNothingUnfetched(SummaryOf(job())))
+            << job().status.load() << " " << job().failure_text;
         flags_after_ = sensor().Record(sim::RecordKind::Config)[150];
         return File(file);
     }

@@ -65,7 +65,7 @@ TEST_F(StoredProceduresTest, FlagsWithoutBitSevenFailTheStatusAtOnce) {
 
 TEST_F(StoredProceduresTest, RefusedFlagsWriteAsksToRestoreUntilCancelled) {
     StartSim();
-    sensor().SetFirewall(true);  // protected: every write is refused
+    sensor().SetFirewall(true);                  // protected: every write is refused
     prompts_.ask_answers = {true, true, false};  // Retry, Retry, Cancel
     EXPECT_FALSE(UpdateBufferStatus(context_).ok);
     EXPECT_EQ(prompts_.questions.size(), 3u);
@@ -127,7 +127,8 @@ TEST_F(EraseTest, DataNewerThanTheMarkIsNamedAndDownloadAndEraseKeepsIt) {
 TEST_F(EraseTest, MarkEqualToTheNewestRecordAsksThePlainWarningAndCancelKeepsAll) {
     StartSim();
     StoreFlash({StoredRecord(kStoredT - 10)});
-    context_.registry.SetString(kKeySensors, context_.configuration.GetConfigField(0), hex::Format(kStoredT - 10, 8));
+    context_.registry.SetString(kKeySensors, context_.configuration.GetConfigField(0),
+                                hex::Format(kStoredT - 10, 8));
     EXPECT_EQ(Erase(EraseChoice::Cancel), EraseOutcome::Cancelled);
     EXPECT_FALSE(new_data_);
     EXPECT_EQ(asked_, kEraseWarningText);

@@ -48,7 +48,8 @@ TEST(CountStoredRecordsTest, EveryFillLevelOfBothBuffersCountsExactlyInFewProbes
 TEST(CountStoredRecordsTest, UnclearRepliesAreAskedAgainUntilTheLimitAndAFailedExchangeFails) {
     int calls = 0;
     const RecordProbe flaky = [&calls](int index) {
-        return ++calls % 6 == 0 ? ProbeAnswer::Unclear : (index <= 500 ? ProbeAnswer::Exists : ProbeAnswer::Missing);
+        return ++calls % 6 == 0 ? ProbeAnswer::Unclear
+                                : (index <= 500 ? ProbeAnswer::Exists : ProbeAnswer::Missing);
     };
     const CountResult counted = CountStoredRecords(flaky, kFlashCapacity);
     EXPECT_TRUE(counted.ok);
@@ -57,11 +58,13 @@ TEST(CountStoredRecordsTest, UnclearRepliesAreAskedAgainUntilTheLimitAndAFailedE
     EXPECT_FALSE(CountStoredRecords([](int) { return ProbeAnswer::Unclear; }, kFlashCapacity).ok);
     // Every other reply unclear: 15 probes pass before the count is found.
     int every_other = 0;
-    EXPECT_FALSE(CountStoredRecords([&every_other](int index) {
-                     return ++every_other % 2 == 0 ? ProbeAnswer::Unclear
-                                                    : (index <= 500 ? ProbeAnswer::Exists : ProbeAnswer::Missing);
-                 },
-                 kFlashCapacity)
+    EXPECT_FALSE(CountStoredRecords(
+                     [&every_other](int index) {
+                         return ++every_other % 2 == 0
+                                    ? ProbeAnswer::Unclear
+                                    : (index <= 500 ? ProbeAnswer::Exists : ProbeAnswer::Missing);
+                     },
+                     kFlashCapacity)
                      .ok);
     EXPECT_FALSE(CountStoredRecords([](int) { return ProbeAnswer::Failed; }, kFlashCapacity).ok);
     int probes = 0;

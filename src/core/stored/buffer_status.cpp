@@ -26,7 +26,7 @@ std::optional<unsigned> FlagsOfConfig(const AppContext& app) {
 
 CountResult CountStoredRecords(const RecordProbe& probe, int capacity) {
     CountResult result;
-    int highest_present = 0;       // index 0 stands for "before the newest record"
+    int highest_present = 0;  // index 0 stands for "before the newest record"
     int lowest_absent = capacity + 1;
     int errors = 0;
     while (result.probes < kMaxCountProbes) {
@@ -67,9 +67,9 @@ CountResult CountStoredRecords(const RecordProbe& probe, int capacity) {
 RecordProbe SensorRecordProbe(AppContext& app) {
     return [&app](int index) {
         std::string reply;
-        const int result = app.protocol.SendSensorCommand(cmd::kGetIndexedData,
-                                                          hex::Format(static_cast<std::uint32_t>(index), 4) + "\r",
-                                                          reply, 0, kProbeRetries, true, 0);
+        const int result = app.protocol.SendSensorCommand(
+            cmd::kGetIndexedData, hex::Format(static_cast<std::uint32_t>(index), 4) + "\r", reply, 0,
+            kProbeRetries, true, 0);
         if (result != kOk) {
             return ProbeAnswer::Failed;
         }

@@ -154,7 +154,8 @@ RecordFetch::Step RecordFetch::HandleReply(const std::string& reply) {
         return AskSkipOrRetry(kInvalidLengthText);
     }
     if (Contains(reply, "Empty") || Contains(reply, "No lanes")) {
-        return EndOfData(download_status::kAbnormalEnd, download_status::kAbnormalEndFlagged, kNoPacketsText, 0);
+        return EndOfData(download_status::kAbnormalEnd, download_status::kAbnormalEndFlagged, kNoPacketsText,
+                         0);
     }
     if (Contains(reply, "Invalid")) {
         return HandleInvalid();
@@ -222,7 +223,8 @@ void RecordFetch::AskSaveAfterStop() {
     }
     if (job_.text.empty()) {
         output_.journal().Remove();
-        job_.status.store(job_.flagged_any ? download_status::kStoppedSavedFlagged : download_status::kStoppedSaved);
+        job_.status.store(job_.flagged_any ? download_status::kStoppedSavedFlagged
+                                           : download_status::kStoppedSaved);
         return;
     }
     Save(download_status::kStoppedSaved, download_status::kStoppedSavedFlagged);
@@ -231,7 +233,8 @@ void RecordFetch::AskSaveAfterStop() {
 RecordFetch::Step RecordFetch::HandleRecord(const std::string& reply) {
     std::uint32_t t = hex::Parse(reply.substr(0, kHeaderLength)).value_or(kNoStamp);
     if (job_.mode == DownloadMode::Incremental && Plausible(t) && t <= job_.incremental_mark) {
-        return EndOfData(download_status::kCompleted, download_status::kCompletedFlagged, kNoNewPacketsText, 1);
+        return EndOfData(download_status::kCompleted, download_status::kCompletedFlagged, kNoNewPacketsText,
+                         1);
     }
     bool flagged = false;
     if (!Recovery() && job_.newest_stamp == job_.incremental_mark && Plausible(t)) {
@@ -261,7 +264,8 @@ RecordFetch::Step RecordFetch::HandleRecord(const std::string& reply) {
     if (marks.out_of_sequence) {
         job_.flagged_any = true;
     }
-    output_.AddRecord(job_, DownloadLogLines(*record, app_.state.lane_names, marks, app_.state.sensor_clock_is_utc),
+    output_.AddRecord(job_,
+                      DownloadLogLines(*record, app_.state.lane_names, marks, app_.state.sensor_clock_is_utc),
                       received);
     ++job_.packets_downloaded;
     MoveOn();
@@ -437,8 +441,8 @@ bool OfferJournalRecovery(AppContext& app, const std::string& download_path) {
         MessageRequest request;
         request.caption = "Error";
         request.icon = IconKind::Error;
-        request.text = "The journal's records could not be written to\n" + download_path +
-                       "\nThey stay in " + DownloadJournal::PathFor(download_path) + ".";
+        request.text = "The journal's records could not be written to\n" + download_path + "\nThey stay in " +
+                       DownloadJournal::PathFor(download_path) + ".";
         app.prompts().Message(request);
         return false;
     }

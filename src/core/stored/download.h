@@ -27,7 +27,8 @@ inline constexpr const char* kNoPacketsText = "No data packets found!";
 inline constexpr const char* kNoNewPacketsText = "No new data packets found since last incremental download!";
 inline constexpr const char* kSkipRetryText = "Select one of the following.\n";
 inline constexpr const char* kRepeatedErrorText = "Repeated error downloading packet.";
-inline constexpr const char* kInvalidLengthText = "Invalid length retrieved for packet currently downloading.";
+inline constexpr const char* kInvalidLengthText =
+    "Invalid length retrieved for packet currently downloading.";
 inline constexpr const char* kRetrieveErrorText = "Error retrieving currently downloading packet.";
 inline constexpr const char* kRetrieveFailureText = "Failure to retrieve currently downloading packet.";
 inline constexpr const char* kSaveAnywayText = "Save downloaded data to file anyway?\n";

@@ -121,7 +121,8 @@ std::optional<JournalContents> ReadDownloadJournal(const std::string& download_p
             pending += line + "\n";
             continue;
         }
-        const std::optional<std::uint32_t> stamp = ParseStamp(std::string_view(line).substr(kRecordMark.size()));
+        const std::optional<std::uint32_t> stamp =
+            ParseStamp(std::string_view(line).substr(kRecordMark.size()));
         if (!stamp) {
             break;  // damaged: keep what came before
         }

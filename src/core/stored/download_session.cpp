@@ -44,7 +44,8 @@ void FinishDownload(AppContext& app, SensorOperations& operations, DownloadMode 
 }
 
 int RunDownloadSession(AppContext& app, SensorOperations& operations, DownloadJob& job,
-                       const std::string& download_path, const std::function<void(DownloadJob&)>& run_progress) {
+                       const std::string& download_path,
+                       const std::function<void(DownloadJob&)>& run_progress) {
     if (download_path.empty()) {
         job.failure_text = kNoDownloadFileText;
         job.status.store(download_status::kFailed);

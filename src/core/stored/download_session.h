@@ -29,6 +29,7 @@ void FinishDownload(AppContext& app, SensorOperations& operations, DownloadMode 
 // The whole button on one thread: prepare, run the progress part (StartDownload), finish. The
 // outcome code; 8 when it did not start.
 int RunDownloadSession(AppContext& app, SensorOperations& operations, DownloadJob& job,
-                       const std::string& download_path, const std::function<void(DownloadJob&)>& run_progress);
+                       const std::string& download_path,
+                       const std::function<void(DownloadJob&)>& run_progress);
 
 }  // namespace qvx

@@ -36,39 +36,42 @@ bool FlushIntervalBuffers(AppContext& app) {
     return Succeeded(app.protocol.SendSensorCommand("XF", "\r", reply, kReported, 1, true, 0), reply);
 }
 
-EraseOutcome EraseDataBuffers(AppContext& app, SensorOperations& operations, const EraseHooks& hooks) {
+EraseInspection InspectBeforeErase(AppContext& app) {
+    EraseInspection inspection;
     if (app.records.ReadConfigInfo() != kOk) {
         Tell(app, kEraseSensorErrorText, "Failure", IconKind::Error);
-        return EraseOutcome::SensorError;
+        return inspection;
     }
     const std::string serial = app.configuration.GetConfigField(config_field::kSerialNumber);
     const std::uint32_t mark = ReadIncrementalMark(app, serial);
 
     std::string reply;
     const int result = app.protocol.SendSensorCommand(cmd::kGetIndexedData, "0001\r", reply, 0, 2, true, 0);
-    if (result == kOk && (reply.find("Empty") != std::string::npos || reply.find("No lanes") != std::string::npos ||
-                          reply.find("No Lanes") != std::string::npos)) {
+    if (result == kOk &&
+        (reply.find("Empty") != std::string::npos || reply.find("No lanes") != std::string::npos ||
+         reply.find("No Lanes") != std::string::npos)) {
         Tell(app, kNothingToEraseText, "Information", IconKind::Information);
-        return EraseOutcome::NothingToErase;
+        inspection.outcome = EraseOutcome::NothingToErase;
+        return inspection;
     }
     // Without a readable newest record there is no telling what is new: count it as new.
     const auto newest = result == kOk && reply.size() >= 8 ? hex::Parse(reply.substr(0, 8)) : std::nullopt;
-    const bool new_data = !newest || *newest != mark;
+    inspection.new_data = !newest || *newest != mark;
+    inspection.question = inspection.new_data ? kNewDataEraseText : kEraseWarningText;
+    inspection.outcome = EraseOutcome::Erased;
+    return inspection;
+}
 
-    const EraseChoice choice = hooks.choose(new_data ? kNewDataEraseText : kEraseWarningText, new_data);
-    if (choice == EraseChoice::Cancel) {
-        return EraseOutcome::Cancelled;
+// Erasing after a download that did not save would lose exactly the data the user chose to keep.
+bool DownloadAllowsErase(AppContext& app, const DownloadSummary& summary) {
+    if (LeavesNothingUnfetched(summary)) {
+        return true;
     }
-    if (choice == EraseChoice::DownloadAndErase) {
-        // Erasing after a failed download would lose exactly the data the user asked to keep.
-        if (!hooks.download_first) {
-            return EraseOutcome::DownloadFailed;
-        }
-        if (!LeavesNothingUnfetched(hooks.download_first())) {
-            Tell(app, kDownloadBeforeEraseFailedText, "Error...?", IconKind::Error);
-            return EraseOutcome::DownloadFailed;
-        }
-    }
+    Tell(app, kDownloadBeforeEraseFailedText, "Error...?", IconKind::Error);
+    return false;
+}
+
+EraseOutcome EraseNow(AppContext& app, SensorOperations& operations) {
     busy_flag::Set();
     operations.BeginSensorOperation();
     const bool flushed = FlushIntervalBuffers(app);
@@ -79,6 +82,22 @@ EraseOutcome EraseDataBuffers(AppContext& app, SensorOperations& operations, con
         return EraseOutcome::EraseFailed;
     }
     return EraseOutcome::Erased;
+}
+
+EraseOutcome EraseDataBuffers(AppContext& app, SensorOperations& operations, const EraseHooks& hooks) {
+    const EraseInspection inspection = InspectBeforeErase(app);
+    if (inspection.outcome != EraseOutcome::Erased) {
+        return inspection.outcome;
+    }
+    const EraseChoice choice = hooks.choose(inspection.question, inspection.new_data);
+    if (choice == EraseChoice::Cancel) {
+        return EraseOutcome::Cancelled;
+    }
+    if (choice == EraseChoice::DownloadAndErase &&
+        (!hooks.download_first || !DownloadAllowsErase(app, hooks.download_first()))) {
+        return EraseOutcome::DownloadFailed;
+    }
+    return EraseNow(app, operations);
 }
 
 }  // namespace qvx

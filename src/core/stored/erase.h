@@ -35,7 +35,22 @@ struct EraseHooks {
 
 enum class EraseOutcome { Erased, NothingToErase, Cancelled, SensorError, DownloadFailed, EraseFailed };
 
+// The whole procedure on one thread: inspect, ask, download first when chosen, erase.
 EraseOutcome EraseDataBuffers(AppContext& app, SensorOperations& operations, const EraseHooks& hooks);
+
+// Its parts, for a window that asks on its own thread between them.
+struct EraseInspection {
+    EraseOutcome outcome = EraseOutcome::SensorError;  // Erased here means: go on and ask
+    bool new_data = false;                             // records no incremental download fetched
+    std::string question;                              // the "Warning..." window's text
+};
+// Reads the configuration and the newest record; reports "Unable to erase..." and "No data
+// found to erase!" itself.
+EraseInspection InspectBeforeErase(AppContext& app);
+// After a "Download and Erase": whether the erase may go on (reports when not).
+bool DownloadAllowsErase(AppContext& app, const DownloadSummary& summary);
+// The flush with the clock saved around it; reports a failure.
+EraseOutcome EraseNow(AppContext& app, SensorOperations& operations);
 
 // Flushes "XE" then "XF" (each reported, 1 retry, link recovery). True when both succeeded.
 bool FlushIntervalBuffers(AppContext& app);

@@ -53,9 +53,8 @@ void Refuse(AppContext& app, const char* text) {
 }
 
 bool ConfigureStorage(AppContext& app, const StudySetup& setup) {
-    const char flags = static_cast<char>((setup.storage_flags | storage_flag::kStatusEnabled |
-                                          storage_flag::kFlashStorage) &
-                                         0xFF);
+    const char flags = static_cast<char>(
+        (setup.storage_flags | storage_flag::kStatusEnabled | storage_flag::kFlashStorage) & 0xFF);
     return app.configuration.SetConfigField(config_field::kIntervalSeconds, hex::Format(setup.interval, 8)) &&
            app.configuration.SetConfigField(config_field::kFlags, std::string_view(&flags, 1)) &&
            app.records.WriteConfigInfo(false, false) == kOk;
@@ -88,15 +87,16 @@ std::string StorageTimeText(std::uint64_t seconds) {
         std::snprintf(text, sizeof text, "%llu days", static_cast<unsigned long long>(days));
     } else {
         const double hours = static_cast<double>(seconds % kSecondsPerDay) / 3600.0;
-        std::snprintf(text, sizeof text, "%llu day(s) and %0.1f hour(s)", static_cast<unsigned long long>(days),
-                      hours);
+        std::snprintf(text, sizeof text, "%llu day(s) and %0.1f hour(s)",
+                      static_cast<unsigned long long>(days), hours);
     }
     return text;
 }
 
 std::optional<StudyArithmetic> ComputeStudyArithmetic(const std::string& interval_text, bool overwrite) {
     if (interval_text.empty() || interval_text[0] == '0' || interval_text.size() > kMaxIntervalDigits ||
-        !std::all_of(interval_text.begin(), interval_text.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+        !std::all_of(interval_text.begin(), interval_text.end(),
+                     [](char c) { return c >= '0' && c <= '9'; })) {
         return std::nullopt;
     }
     StudyArithmetic result;
@@ -113,7 +113,8 @@ bool ReadStudySetup(AppContext& app, StudySetup& setup) {
     if (app.records.ReadSensorConfiguration(read_flag::kConfig | read_flag::kCollection) != kOk) {
         return false;
     }
-    setup.interval = hex::Parse(app.configuration.GetConfigField(config_field::kIntervalSeconds)).value_or(60);
+    setup.interval =
+        hex::Parse(app.configuration.GetConfigField(config_field::kIntervalSeconds)).value_or(60);
     const std::string flags = app.configuration.GetConfigField(config_field::kFlags);
     setup.storage_flags = flags.size() == 1 ? static_cast<unsigned char>(flags[0]) : 0;
     setup.flash_update_seconds = FlashUpdateSeconds(setup.interval);
@@ -138,7 +139,8 @@ StudyOutcome StartStudy(AppContext& app, SensorOperations& operations, const Stu
     if (!ConfigureStorage(app, setup)) {
         return StepFailed(progress, "2a");
     }
-    app.configuration.SetCollectionField(kCollectionFlashUpdateField, hex::Format(setup.flash_update_seconds, 4));
+    app.configuration.SetCollectionField(kCollectionFlashUpdateField,
+                                         hex::Format(setup.flash_update_seconds, 4));
     if (progress.flash_update_shown) {
         progress.flash_update_shown(setup.flash_update_seconds);
     }

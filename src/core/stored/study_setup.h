@@ -7,6 +7,8 @@
 #include <optional>
 #include <string>
 
+#include "live/interval_fetcher.h"  // kPortUnknownText, kMinimumIntervalText: the interval view says the same
+
 namespace qvx {
 
 class AppContext;
@@ -34,13 +36,12 @@ inline constexpr const char* kStudyIntroText =
     "To prepare the sensor for a study, complete the step-by-step process below:";
 inline constexpr const char* kStudyReadyText = "When you have completed Step 1... Press <Start>";
 inline constexpr const char* kNotConnectedText = "Not connected to sensor...";
-inline constexpr const char* kPortUnknownText = "The sensor's communication port is unknown!";
-inline constexpr const char* kMinimumIntervalText = "The minimum interval is 5 seconds!";
-inline constexpr const char* kStudyEraseWarningText = "If you continue, all data stored\r\nonboard the sensor will be erased!";
+inline constexpr const char* kStudyEraseWarningText =
+    "If you continue, all data stored\r\nonboard the sensor will be erased!";
 
 // What the window shows as the study set-up goes.
 struct StudyProgress {
-    std::function<void(const std::string& status)> status;         // "Step 2a in process..."
+    std::function<void(const std::string& status)> status;          // "Step 2a in process..."
     std::function<void(std::uint32_t seconds)> flash_update_shown;  // "(Update Every: %i seconds)"
 };
 

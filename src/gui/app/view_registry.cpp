@@ -5,6 +5,8 @@
 #include "app/main_window.h"
 #include "app/view_factory.h"
 #include "live/interval_view.h"
+#include "stored/download_view.h"
+#include "stored/study_setup_view.h"
 
 namespace qvx::gui {
 
@@ -14,6 +16,10 @@ void RegisterViews(ViewFactory& factory) {
     factory.add(ViewCode::SensorDateTime, [](ViewContext& c, QWidget* p) {
         return new ClockView(c.app, c.operations, &c.main_window, p);
     });
+    factory.add(ViewCode::Download,
+                [](ViewContext& c, QWidget* p) { return new DownloadView(c.app, c.operations, p); });
+    factory.add(ViewCode::StudySetup,
+                [](ViewContext& c, QWidget* p) { return new StudySetupView(c.app, c.operations, p); });
     factory.add(ViewCode::ConnectionChooser,
                 [](ViewContext& c, QWidget* p) { return new ChooserView(c.main_window, p); });
 }
