@@ -4,6 +4,7 @@
 // wraps it.
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <fstream>
 #include <memory>
@@ -79,6 +80,7 @@ class SimServer {
     bool DropThisReply();
     void WriteAll(const std::string& bytes, std::uint32_t line_rate);
     bool WriteChunk(const char* data, std::size_t size);
+    static std::chrono::nanoseconds LineTime(std::size_t bytes, std::uint32_t line_rate);
     std::uint32_t PtyLineRate() const;
     void LogRequest(const std::string& frame);
 
