@@ -34,12 +34,20 @@ std::optional<std::uint32_t> ParseStamp(std::string_view text) {
     if (text.empty()) {
         return std::nullopt;
     }
+    if (text.size() > 10) {
+        return std::nullopt;
+    }
+    std::uint64_t wide = 0;
     for (char c : text) {
         if (c < '0' || c > '9') {
             return std::nullopt;
         }
-        value = value * 10 + static_cast<std::uint32_t>(c - '0');
+        wide = wide * 10 + static_cast<std::uint64_t>(c - '0');
     }
+    if (wide > 0xFFFFFFFFull) {
+        return std::nullopt;
+    }
+    value = static_cast<std::uint32_t>(wide);
     return value;
 }
 
@@ -102,27 +110,23 @@ void DownloadJournal::Keep() {
     }
 }
 
-std::optional<JournalContents> ReadDownloadJournal(const std::string& download_path) {
-    std::ifstream in(DownloadJournal::PathFor(download_path), std::ios::binary);
-    if (!in) {
+std::optional<JournalContents> ParseDownloadJournal(std::string_view text) {
+    const std::string header = std::string(kJournalHeader) + "\n";
+    if (!text.starts_with(header)) {
         return std::nullopt;
     }
-    std::string line;
-    if (!std::getline(in, line) || line != kJournalHeader) {
-        return std::nullopt;
-    }
+    text.remove_prefix(header.size());
     JournalContents contents;
     std::string pending;
-    while (std::getline(in, line)) {
-        if (in.eof()) {
-            break;  // a last line without its line end was cut off by the crash
-        }
+    // A last line without its line end was cut off by the crash and is left out.
+    for (std::size_t end = text.find('\n'); end != std::string_view::npos; end = text.find('\n')) {
+        const std::string_view line = text.substr(0, end);
+        text.remove_prefix(end + 1);
         if (!line.starts_with(kRecordMark)) {
-            pending += line + "\n";
+            pending.append(line).append("\n");
             continue;
         }
-        const std::optional<std::uint32_t> stamp =
-            ParseStamp(std::string_view(line).substr(kRecordMark.size()));
+        const std::optional<std::uint32_t> stamp = ParseStamp(line.substr(kRecordMark.size()));
         if (!stamp) {
             break;  // damaged: keep what came before
         }
@@ -135,6 +139,16 @@ std::optional<JournalContents> ReadDownloadJournal(const std::string& download_p
         ++contents.records;
     }
     return contents;
+}
+
+std::optional<JournalContents> ReadDownloadJournal(const std::string& download_path) {
+    std::ifstream in(DownloadJournal::PathFor(download_path), std::ios::binary);
+    if (!in) {
+        return std::nullopt;
+    }
+    std::ostringstream text;
+    text << in.rdbuf();
+    return ParseDownloadJournal(text.str());
 }
 
 std::string JournalQuestionText(const std::string& download_path, const JournalContents& contents,
