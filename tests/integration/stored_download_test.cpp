@@ -232,6 +232,20 @@ TEST_F(StoredFaultSoakTest, IncrementalDownloadThroughACutTcpLinkMatchesACleanRu
     EXPECT_GE(server_->connections(), 2u);
 }
 
+TEST_F(StoredFaultSoakTest, IncrementalDownloadThroughDroppedAndCorruptedRepliesMatchesACleanRun) {
+    const std::string clean = Run({}, DownloadMode::Incremental, "clean.log");
+    TearDown();
+    context_.registry.DeleteValue(kKeySensors, Serial());
+    EXPECT_EQ(Run(Faulty(), DownloadMode::Incremental, "faulty.log"), clean);
+}
+
+TEST_F(StoredFaultSoakTest, NormalDownloadThroughACutTcpLinkMatchesACleanRun) {
+    const std::string clean = Run({}, DownloadMode::Normal, "clean.log");
+    TearDown();
+    EXPECT_EQ(Run(Cut(), DownloadMode::Normal, "cut.log"), clean);
+    EXPECT_GE(server_->connections(), 2u);
+}
+
 TEST_F(StoredFaultSoakTest, ErrorRecoveryDownloadRestoresTheFlagsEveryTime) {
     Run(Faulty(), DownloadMode::ErrorRecovery, "recovery.log");
     EXPECT_EQ(static_cast<unsigned char>(flags_after_), 0x81u);
