@@ -52,6 +52,8 @@ struct JournalContents {
     std::uint32_t oldest_stamp = 0;
 };
 
+// The complete records of a journal's text; nothing when it does not start with the header.
+std::optional<JournalContents> ParseDownloadJournal(std::string_view text);
 // The complete records of the journal beside download_path; nullopt when there is none.
 std::optional<JournalContents> ReadDownloadJournal(const std::string& download_path);
 
