@@ -90,11 +90,11 @@ void SetDownloadMode(CliOptions& o, const std::string& text) {
     o.download_mode = text;
 }
 
-void SetOverwrite(CliOptions& o, const std::string& text) {
+void SetMemoryOverwrite(CliOptions& o, const std::string& text) {
     if (text != "on" && text != "off") {
-        throw Failure{"--overwrite needs on or off, not '" + text + "'"};
+        throw Failure{"--memory-overwrite needs on or off, not '" + text + "'"};
     }
-    o.overwrite = text;
+    o.memory_overwrite = text;
 }
 
 void SetFormat(CliOptions& o, const std::string& text) {
@@ -105,7 +105,6 @@ void SetFormat(CliOptions& o, const std::string& text) {
         throw Failure{"--format needs text, tsv or json, not '" + text + "'"};
     }
     o.format = it->second;
-    o.format_given = true;
 }
 
 using ValueSetter = std::function<void(CliOptions&, const std::string&)>;
@@ -134,7 +133,18 @@ const std::map<std::string, ValueSetter>& ValueOptions() {
          [](CliOptions& o, const std::string& v) {
              o.study_interval = static_cast<std::uint32_t>(NumberIn("--interval", v, 5, 999999999));
          }},
-        {"--overwrite", SetOverwrite},
+        {"--memory-overwrite", SetMemoryOverwrite},
+        {"--from", [](CliOptions& o, const std::string& v) { o.export_args.from = v; }},
+        {"--to", [](CliOptions& o, const std::string& v) { o.export_args.to = v; }},
+        {"--station", [](CliOptions& o, const std::string& v) { o.export_args.station = v; }},
+        {"--state", [](CliOptions& o, const std::string& v) { o.export_args.state = v; }},
+        {"--class", [](CliOptions& o, const std::string& v) { o.export_args.functional_class = v; }},
+        {"--restriction",
+         [](CliOptions& o, const std::string& v) {
+             o.export_args.restriction = static_cast<int>(NumberIn("--restriction", v, 0, 2));
+         }},
+        {"--lane", [](CliOptions& o, const std::string& v) { o.export_args.lanes.push_back(v); }},
+        {"--out", [](CliOptions& o, const std::string& v) { o.export_args.out = v; }},
         {"--format", SetFormat},
     };
     return options;
@@ -158,6 +168,10 @@ std::vector<std::string> ApplyOptions(const std::vector<std::string>& args, CliO
             o.version = true;
         } else if (arg == "--yes") {
             o.yes = true;
+        } else if (arg == "--overwrite") {
+            o.export_args.overwrite = true;
+        } else if (arg == "--dry-run") {
+            o.dry_run = true;
         } else {
             std::string name = arg;
             std::optional<std::string> value;
@@ -221,7 +235,7 @@ bool ParseStoredCommand(const std::vector<std::string>& words, CliOptions& o) {
         ExpectWords(words, 1, 1, "erase [--yes] [--download-first FILE]");
         o.command = Command::Erase;
     } else if (name == "study") {
-        ExpectWords(words, 1, 1, "study --interval SECONDS [--overwrite on|off]");
+        ExpectWords(words, 1, 1, "study --interval SECONDS [--memory-overwrite on|off]");
         o.command = Command::Study;
     } else {
         return false;
@@ -233,9 +247,6 @@ void CheckStoredCombination(const CliOptions& o) {
     if (!o.download_mode.empty() && o.command != Command::Download) {
         throw Failure{"--mode belongs to 'download'"};
     }
-    if (o.format_given && o.command != Command::Buffers) {
-        throw Failure{"--format belongs to 'buffers'"};
-    }
     if ((o.yes || (!o.download_path.empty() && o.command != Command::Download)) &&
         o.command != Command::Erase) {
         throw Failure{"--yes and --download-first belong to 'erase'"};
@@ -245,11 +256,25 @@ void CheckStoredCombination(const CliOptions& o) {
             "erase deletes the sensor's stored data: confirm with --yes, or keep it with "
             "--download-first FILE"};
     }
-    if ((o.study_interval != 0 || !o.overwrite.empty()) && o.command != Command::Study) {
-        throw Failure{"--interval and --overwrite belong to 'study'"};
+    if ((o.study_interval != 0 || !o.memory_overwrite.empty()) && o.command != Command::Study) {
+        throw Failure{"--interval and --memory-overwrite belong to 'study'"};
     }
     if (o.command == Command::Study && o.study_interval == 0) {
         throw Failure{"study needs --interval SECONDS (5 or more)"};
+    }
+}
+
+void ParseConfig(const std::vector<std::string>& words, CliOptions& o) {
+    const char* usage =
+        "usage: qvx config save FILE | config load FILE [--dry-run] | config show [--format F]";
+    const std::string action = words.size() >= 2 ? words[1] : "";
+    if ((action == "save" || action == "load") && words.size() == 3) {
+        o.command = action == "save" ? Command::ConfigSave : Command::ConfigLoad;
+        o.config_path = words[2];
+    } else if (action == "show" && words.size() == 2) {
+        o.command = Command::ConfigShow;
+    } else {
+        throw Failure{usage};
     }
 }
 
@@ -271,17 +296,32 @@ void ParseCommand(const std::vector<std::string>& words, CliOptions& o) {
     } else if (name == "discover") {
         ExpectWords(words, 1, 1, "discover");
         o.command = Command::Discover;
+    } else if (name == "config") {
+        ParseConfig(words, o);
     } else if (name == "live") {
         if (words.size() != 2 || words[1] != "intervals") {
             throw Failure{"usage: qvx live intervals [--count N] [--log FILE]"};
         }
         o.command = Command::LiveIntervals;
+    } else if (name == "export") {
+        o.command = Command::Export;
+        if (auto problem = ParseExportCommand(words, o.export_args)) {
+            throw Failure{*problem};
+        }
     } else if (!ParseStoredCommand(words, o)) {
         throw Failure{"unknown command '" + name + "'"};
     }
 }
 
 void CheckCombination(const CliOptions& o) {
+    if (IsOfflineCommand(o.command)) {
+        return;
+    }
+    if (HasExportOptions(o.export_args)) {
+        throw Failure{
+            "--from, --to, --station, --state, --class, --restriction, --lane, --out and --overwrite "
+            "belong to 'export'"};
+    }
     if (o.serial && o.tcp_host) {
         throw Failure{"choose one link: --serial or --tcp, not both"};
     }
@@ -301,6 +341,9 @@ void CheckCombination(const CliOptions& o) {
         throw Failure{"--count and --log belong to 'live intervals'"};
     }
     CheckStoredCombination(o);
+    if (o.dry_run && o.command != Command::ConfigLoad) {
+        throw Failure{"--dry-run belongs to 'config load'"};
+    }
 }
 
 }  // namespace
@@ -332,8 +375,9 @@ ParseOutcome ParseCliOptions(const std::vector<std::string>& args, CliOptions& o
         }
         if (words.empty()) {
             throw Failure{
-                "no command given (info, send, clock, discover, live, download, buffers, erase, study); see "
-                "qvx --help"};
+                "no command given (info, send, clock, discover, live, config, export, download, buffers, "
+                "erase, "
+                "study); see qvx --help"};
         }
         ParseCommand(words, options);
         CheckCombination(options);

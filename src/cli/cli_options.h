@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "cli_export.h"
 #include "protocol/sensor_clock.h"
 
 namespace qvx::cli {
@@ -32,9 +33,18 @@ enum class Command {
     Buffers,
     Erase,
     Study,
+    ConfigSave,
+    ConfigLoad,
+    ConfigShow,
+    Export,
 };
 
-// How a command that prints data prints it.
+// Commands that work on files alone: no link is opened for them.
+inline bool IsOfflineCommand(Command command) {
+    return command == Command::Export;
+}
+
+// How data is printed: aligned text, tab-separated lines, or JSON.
 enum class OutputFormat { Text, Tsv, Json };
 
 // What the communication-error dialog would be answered with.
@@ -69,9 +79,11 @@ struct CliOptions {
     std::string download_mode;         // download --mode: "" (the default), incremental, normal, recovery
     bool yes = false;                  // erase --yes
     std::uint32_t study_interval = 0;  // study --interval
-    std::string overwrite;             // study --overwrite on|off; "" keeps the sensor's setting
-    OutputFormat format = OutputFormat::Text;
-    bool format_given = false;
+    std::string memory_overwrite;      // study --memory-overwrite on|off; "" keeps the sensor's setting
+    ExportArgs export_args;            // export 3card / export csv
+    std::string config_path;           // config save / load
+    bool dry_run = false;              // config load: check only
+    std::optional<OutputFormat> format;
 
     bool auto_id() const { return id && *id == "auto"; }
 };

@@ -210,7 +210,7 @@ int RunBuffers(AppContext& app, const CliOptions& options, CommandStreams io) {
         io.err << "qvx: " << kStatusErrorText << "\n";
         return kExitSensorFailed;
     }
-    PrintBuffers(status, options.format, io.out);
+    PrintBuffers(status, options.format.value_or(OutputFormat::Text), io.out);
     return kExitSuccess;
 }
 
@@ -255,9 +255,9 @@ int RunStudy(AppContext& app, const CliOptions& options, CommandStreams io) {
         io.err << "qvx: the sensor's configuration could not be read\n";
         return kExitSensorFailed;
     }
-    if (options.overwrite == "on") {
+    if (options.memory_overwrite == "on") {
         setup.storage_flags |= storage_flag::kOverwrite;
-    } else if (options.overwrite == "off") {
+    } else if (options.memory_overwrite == "off") {
         setup.storage_flags &= ~storage_flag::kOverwrite;
     }
     const bool overwrite = (setup.storage_flags & storage_flag::kOverwrite) != 0;

@@ -4,6 +4,7 @@
 #include "app/clock_view.h"
 #include "app/main_window.h"
 #include "app/view_factory.h"
+#include "export/export_wizard.h"
 #include "live/interval_view.h"
 #include "stored/download_view.h"
 #include "stored/study_setup_view.h"
@@ -20,6 +21,9 @@ void RegisterViews(ViewFactory& factory) {
                 [](ViewContext& c, QWidget* p) { return new DownloadView(c.app, c.operations, p); });
     factory.add(ViewCode::StudySetup,
                 [](ViewContext& c, QWidget* p) { return new StudySetupView(c.app, c.operations, p); });
+    factory.add(ViewCode::Export, [](ViewContext& c, QWidget* p) {
+        return new ExportWizard(c.app, c.main_window.lastViewCode(), p);
+    });
     factory.add(ViewCode::ConnectionChooser,
                 [](ViewContext& c, QWidget* p) { return new ChooserView(c.main_window, p); });
 }
