@@ -8,6 +8,7 @@
 #include "cli_live_events.h"
 #include "cli_options.h"
 #include "cli_prompts.h"
+#include "cli_stored_prompts.h"
 #include "live/interval_log.h"
 
 namespace qvx::cli {
@@ -46,6 +47,14 @@ int RunCommand(AppContext& app, const CliOptions& options, const ConnectResult& 
             return RunLiveEvents(app, options, io);
         case Command::LiveActuation:
             return RunLiveActuation(app, options, io);
+        case Command::Download:
+            return RunDownload(app, options, io);
+        case Command::Buffers:
+            return RunBuffers(app, options, io);
+        case Command::Erase:
+            return RunErase(app, options, io);
+        case Command::Study:
+            return RunStudy(app, options, io);
         case Command::Export:
             break;
         case Command::ConfigSave:
@@ -83,9 +92,10 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
         return kExitOther;
     }
 
-    CliPrompts prompts(options.on_error, err);
+    CliPrompts policy_prompts(options.on_error, err);
+    StoredPrompts prompts(policy_prompts, err);
     AppContext app(prompts);
-    prompts.Attach(app.state);
+    policy_prompts.Attach(app.state);
     const ConnectResult connection = ConnectSensor(app, options, options.command == Command::Discover);
     if (!connection.connected) {
         err << "qvx: " << connection.failure << "\n";

@@ -83,6 +83,20 @@ void SetOnError(CliOptions& o, const std::string& text) {
     o.on_error = it->second;
 }
 
+void SetDownloadMode(CliOptions& o, const std::string& text) {
+    if (text != "incremental" && text != "normal" && text != "recovery") {
+        throw Failure{"--mode needs incremental, normal or recovery, not '" + text + "'"};
+    }
+    o.download_mode = text;
+}
+
+void SetMemoryOverwrite(CliOptions& o, const std::string& text) {
+    if (text != "on" && text != "off") {
+        throw Failure{"--memory-overwrite needs on or off, not '" + text + "'"};
+    }
+    o.memory_overwrite = text;
+}
+
 void SetFormat(CliOptions& o, const std::string& text) {
     static const std::map<std::string, OutputFormat> formats = {
         {"text", OutputFormat::Text}, {"tsv", OutputFormat::Tsv}, {"json", OutputFormat::Json}};
@@ -113,6 +127,13 @@ const std::map<std::string, ValueSetter>& ValueOptions() {
              o.count = static_cast<int>(NumberIn("--count", v, 1, 1000000));
          }},
         {"--log", [](CliOptions& o, const std::string& v) { o.log_path = v; }},
+        {"--mode", SetDownloadMode},
+        {"--download-first", [](CliOptions& o, const std::string& v) { o.download_path = v; }},
+        {"--interval",
+         [](CliOptions& o, const std::string& v) {
+             o.study_interval = static_cast<std::uint32_t>(NumberIn("--interval", v, 5, 999999999));
+         }},
+        {"--memory-overwrite", SetMemoryOverwrite},
         {"--from", [](CliOptions& o, const std::string& v) { o.export_args.from = v; }},
         {"--to", [](CliOptions& o, const std::string& v) { o.export_args.to = v; }},
         {"--station", [](CliOptions& o, const std::string& v) { o.export_args.station = v; }},
@@ -147,6 +168,8 @@ std::vector<std::string> ApplyOptions(const std::vector<std::string>& args, CliO
             o.version = true;
         } else if (arg == "--counts") {
             o.counts = true;
+        } else if (arg == "--yes") {
+            o.yes = true;
         } else if (arg == "--overwrite") {
             o.export_args.overwrite = true;
         } else if (arg == "--dry-run") {
@@ -211,6 +234,49 @@ void ParseLive(const std::vector<std::string>& words, CliOptions& o) {
     o.command = it->second;
 }
 
+// download FILE, buffers, erase, study. False for another command name.
+bool ParseStoredCommand(const std::vector<std::string>& words, CliOptions& o) {
+    const std::string& name = words.front();
+    if (name == "download") {
+        ExpectWords(words, 2, 2, "download FILE [--mode incremental|normal|recovery]");
+        o.command = Command::Download;
+        o.download_path = words[1];
+    } else if (name == "buffers") {
+        ExpectWords(words, 1, 1, "buffers [--format text|tsv|json]");
+        o.command = Command::Buffers;
+    } else if (name == "erase") {
+        ExpectWords(words, 1, 1, "erase [--yes] [--download-first FILE]");
+        o.command = Command::Erase;
+    } else if (name == "study") {
+        ExpectWords(words, 1, 1, "study --interval SECONDS [--memory-overwrite on|off]");
+        o.command = Command::Study;
+    } else {
+        return false;
+    }
+    return true;
+}
+
+void CheckStoredCombination(const CliOptions& o) {
+    if (!o.download_mode.empty() && o.command != Command::Download) {
+        throw Failure{"--mode belongs to 'download'"};
+    }
+    if ((o.yes || (!o.download_path.empty() && o.command != Command::Download)) &&
+        o.command != Command::Erase) {
+        throw Failure{"--yes and --download-first belong to 'erase'"};
+    }
+    if (o.command == Command::Erase && !o.yes && o.download_path.empty()) {
+        throw Failure{
+            "erase deletes the sensor's stored data: confirm with --yes, or keep it with "
+            "--download-first FILE"};
+    }
+    if ((o.study_interval != 0 || !o.memory_overwrite.empty()) && o.command != Command::Study) {
+        throw Failure{"--interval and --memory-overwrite belong to 'study'"};
+    }
+    if (o.command == Command::Study && o.study_interval == 0) {
+        throw Failure{"study needs --interval SECONDS (5 or more)"};
+    }
+}
+
 void ParseConfig(const std::vector<std::string>& words, CliOptions& o) {
     const char* usage =
         "usage: qvx config save FILE | config load FILE [--dry-run] | config show [--format F]";
@@ -252,7 +318,7 @@ void ParseCommand(const std::vector<std::string>& words, CliOptions& o) {
         if (auto problem = ParseExportCommand(words, o.export_args)) {
             throw Failure{*problem};
         }
-    } else {
+    } else if (!ParseStoredCommand(words, o)) {
         throw Failure{"unknown command '" + name + "'"};
     }
 }
@@ -292,6 +358,7 @@ void CheckCombination(const CliOptions& o) {
     if (o.command != Command::LiveEvents && o.counts) {
         throw Failure{"--counts belongs to 'live events'"};
     }
+    CheckStoredCombination(o);
     if (o.dry_run && o.command != Command::ConfigLoad) {
         throw Failure{"--dry-run belongs to 'config load'"};
     }
@@ -325,7 +392,10 @@ ParseOutcome ParseCliOptions(const std::vector<std::string>& args, CliOptions& o
             return outcome;
         }
         if (words.empty()) {
-            throw Failure{"no command given (info, send, clock, discover, live, config, export); see qvx --help"};
+            throw Failure{
+                "no command given (info, send, clock, discover, live, config, export, download, buffers, "
+                "erase, "
+                "study); see qvx --help"};
         }
         ParseCommand(words, options);
         CheckCombination(options);

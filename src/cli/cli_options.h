@@ -31,6 +31,10 @@ enum class Command {
     LiveIntervals,
     LiveEvents,
     LiveActuation,
+    Download,
+    Buffers,
+    Erase,
+    Study,
     ConfigSave,
     ConfigLoad,
     ConfigShow,
@@ -77,6 +81,11 @@ struct CliOptions {
     ExportArgs export_args;   // export 3card / export csv
     std::string config_path;  // config save / load
     bool dry_run = false;     // config load: check only
+    std::string download_path;         // download FILE, erase --download-first FILE
+    std::string download_mode;         // download --mode: "" (the default), incremental, normal, recovery
+    bool yes = false;                  // erase --yes
+    std::uint32_t study_interval = 0;  // study --interval
+    std::string memory_overwrite;      // study --memory-overwrite on|off; "" keeps the sensor's setting
     std::optional<OutputFormat> format;
 
     bool auto_id() const { return id && *id == "auto"; }

@@ -45,6 +45,11 @@ constexpr const char* kOverview =
     "  config save FILE             read the sensor's configuration into a .qcf settings file\n"
     "  config load FILE [--dry-run] check a .qcf file and write it to the sensor\n"
     "  config show [--format F]     every settings field by its label (text, tsv or json)\n"
+    "  download FILE [--mode incremental|normal|recovery]\n"
+    "                               fetch the sensor's stored intervals into a download file\n"
+    "  buffers [--format F]         how full the flash and SRAM buffers are\n"
+    "  erase --yes | --download-first FILE  erase the stored intervals\n"
+    "  study --interval SECONDS [--memory-overwrite on|off]  prepare the sensor for a study\n"
     "\n"
     "  qvx COMMAND --help           help on one command\n"
     "  qvx --version                the program's version\n"
@@ -107,6 +112,30 @@ const std::map<std::string, std::string>& TopicTexts() {
          "usage: qvx [connection options] live actuation [--count N] [--format text|tsv|json]\n"
          "Prints the lane occupancy mask (bit 0 = lane 1) and the occupied lanes whenever they\n"
          "change, polled every 30 ms; stops after N changes or on Ctrl+C / SIGTERM.\n"},
+        {"download",
+         "usage: qvx [connection options] download FILE [--mode incremental|normal|recovery]\n"
+         "Fetches the sensor's stored interval records, newest first, and appends them to FILE\n"
+         "after a banner, in the interval log's layout. incremental (the default) fetches only\n"
+         "what is newer than the last incremental download of this sensor and then remembers\n"
+         "the newest record; normal fetches everything; recovery reads the flash buffer without\n"
+         "the timestamp checks. A progress bar runs on stderr when it is a terminal; a summary\n"
+         "line ends the run. Each record also goes to FILE.journal as it arrives: a download\n"
+         "cut short is offered (and saved) by the next one. Ctrl+C stops and saves what came.\n"
+         "Exit codes: 0 done (also when there was nothing new), 1 stopped or the file could\n"
+         "not be written, 4 the sensor failed.\n"},
+        {"buffers",
+         "usage: qvx [connection options] buffers [--format text|tsv|json]\n"
+         "Counts the records in the flash (2975) and SRAM (246) buffers and prints each as\n"
+         "\"1487/2975 = 50.0%\". tsv: buffer, count, capacity, percent; json: one object.\n"},
+        {"erase",
+         "usage: qvx [connection options] erase --yes\n"
+         "       qvx [connection options] erase --download-first FILE\n"
+         "Erases the SRAM and flash buffers (\"XE\" then \"XF\"). --download-first runs an\n"
+         "incremental download into FILE first and erases only when it saved its data.\n"},
+        {"study",
+         "usage: qvx [connection options] study --interval SECONDS [--memory-overwrite on|off]\n"
+         "Prepares the sensor for a study: sets the interval and flash storage, saves the\n"
+         "settings, synchronises the clock and erases the stored data, printing each step.\n"},
         {"export",
          "usage: qvx export 3card LOG --from DATE --to DATE --station ID --state NAME|CODE\n"
          "                  --class CODE [--restriction N] [--lane NAME=LANE:DIR ...] [--out DIR]\n"

@@ -35,6 +35,7 @@ inline constexpr std::size_t kLaneDirections = 159;
 // Bits of the ConfigInfo flags character.
 namespace flag_bit {
 inline constexpr unsigned kFlashStorage = 0x01;
+inline constexpr unsigned kOverwrite = 0x02;
 inline constexpr unsigned kErrorRecovery = 0x04;
 inline constexpr unsigned kReadFlash = 0x10;
 inline constexpr unsigned kReadSram = 0x20;

@@ -217,6 +217,12 @@ const std::map<std::string, ValueHandler>& ValueOptions() {
          [](Parser& p, const std::string& v) {
              return ParseNumber(v, p.sensor.history_records) && p.sensor.history_records >= 0;
          }},
+        {"--reset-records",
+         [](Parser& p, const std::string& v) {
+             return ParseNumber(v, p.sensor.reset_records) && p.sensor.reset_records >= 0;
+         }},
+        {"--reset-clock",
+         [](Parser& p, const std::string& v) { return ParseNumber(v, p.sensor.reset_clock_start); }},
         {"--log",
          [](Parser& p, const std::string& v) {
              p.options.server.log_path = v;
@@ -267,6 +273,7 @@ const std::map<std::string, FlagHandler>& FlagOptions() {
         {"--modem", [](Parser& p) { p.options.server.modem = true; }},
         {"--forward-fire", [](Parser& p) { p.sensor.forward_fire = true; }},
         {"--no-firewall", [](Parser& p) { p.sensor.firewall = false; }},
+        {"--overwrite", [](Parser& p) { p.sensor.overwrite = true; }},
         {"--noise", [](Parser& p) { p.options.server.faults.noise = true; }},
         {"--collisions", [](Parser& p) { p.options.server.faults.collisions = true; }},
         {"--help", [](Parser& p) { p.options.help = true; }},
@@ -399,7 +406,13 @@ Sensors:
   --lanes N             lanes 0..8 (default 4)
   --units E|M           English or metric (default E)
   --interval S          interval length in seconds (default 20)
-  --history N           completed intervals stored at start (default 60)
+  --history N           completed intervals stored at start (default 60; at most 2975 stay
+                        in flash, the newest 246 in SRAM)
+  --overwrite           memory overwrite on: a full flash buffer drops its oldest record
+                        (off: a full flash buffer stores nothing more)
+  --reset-records N     after the history the clock resets: N more records are stored from
+                        an unset clock, which then runs on from there
+  --reset-clock S       where the reset clock restarts, in sensor seconds (default 61440)
   --forward-fire        a forward-fire sensor (side-fire by default)
   --version TEXT        the "S5" version text (default "DSP: QVX_v2.30.10.S03.R05 FPGA: 0030")
   --mode 0|1|2          configuration mode (default 2)

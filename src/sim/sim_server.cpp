@@ -242,6 +242,7 @@ void SimServer::ReadRequests() {
         }
         return;
     }
+    bytes_received_ += static_cast<std::size_t>(count);
     for (const std::string& frame :
          splitter_.Feed(std::string_view(buffer, static_cast<std::size_t>(count)))) {
         HandleFrame(frame);
@@ -295,6 +296,10 @@ void SimServer::HandleFrame(const std::string& frame) {
     const FaultSettings& faults = settings_.faults;
     if (faults.mute_after <= 0 || exchange <= static_cast<std::size_t>(faults.mute_after)) {
         const std::uint32_t line_rate = settings_.transport == Transport::Pty ? PtyLineRate() : 0;
+        if (line_rate != 0 && settings_.pacing) {
+            // The pty hands over a request at once; on a line it takes its time to arrive.
+            std::this_thread::sleep_for(LineTime(frame.size() + 1, line_rate));
+        }
         // Every sensor on the line sees the frame; they answer one after another, never interleaved,
         // except that discovery replies share one window.
         std::vector<SensorReply> discovery;
@@ -414,18 +419,26 @@ void SimServer::SendReply(std::string text, std::uint32_t line_rate) {
     WriteAll(text, line_rate);
 }
 
+// Paced, each chunk goes out when its last byte would have crossed the line, measured from the
+// start of the reply: the reply takes exactly its line time, however long each sleep overshoots.
 void SimServer::WriteAll(const std::string& bytes, std::uint32_t line_rate, bool may_stall) {
     const bool paced = settings_.transport == Transport::Pty && settings_.pacing && line_rate > 0;
     const std::size_t step =
         paced ? std::max<std::size_t>(1, line_rate / kBitsPerByte * kPacingStepMs / 1000) : bytes.size();
+    const auto start = std::chrono::steady_clock::now();
     for (std::size_t offset = 0; offset < bytes.size(); offset += step) {
-        if (!WriteChunk(bytes.data() + offset, std::min(step, bytes.size() - offset), may_stall)) {
+        const std::size_t size = std::min(step, bytes.size() - offset);
+        if (paced) {
+            std::this_thread::sleep_until(start + LineTime(offset + size, line_rate));
+        }
+        if (!WriteChunk(bytes.data() + offset, size, may_stall)) {
             return;
         }
-        if (paced && offset + step < bytes.size()) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(kPacingStepMs));
-        }
     }
+}
+
+std::chrono::nanoseconds SimServer::LineTime(std::size_t bytes, std::uint32_t line_rate) {
+    return std::chrono::nanoseconds(static_cast<std::int64_t>(bytes) * kBitsPerByte * 1000000000ll / line_rate);
 }
 
 bool SimServer::WriteChunk(const char* data, std::size_t size, bool may_stall) {
@@ -434,6 +447,7 @@ bool SimServer::WriteChunk(const char* data, std::size_t size, bool may_stall) {
         const ssize_t written = settings_.transport == Transport::Tcp ? ::send(fd, data, size, MSG_NOSIGNAL)
                                                                       : ::write(fd, data, size);
         if (written > 0) {
+            bytes_sent_ += static_cast<std::size_t>(written);
             data += written;
             size -= static_cast<std::size_t>(written);
             continue;

@@ -4,6 +4,7 @@
 // wraps it.
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <fstream>
 #include <memory>
@@ -66,6 +67,9 @@ class SimServer {
     std::size_t pushed_frames() const { return pushed_frames_.load(); }
     // Discovery replies that overlapped another sensor's and reached the line garbled.
     std::size_t collisions() const { return collisions_.load(); }
+    // Bytes read from and written to the line, for line-rate measurements.
+    std::size_t bytes_received() const { return bytes_received_.load(); }
+    std::size_t bytes_sent() const { return bytes_sent_.load(); }
 
   private:
     bool OpenPty(std::string* error);
@@ -84,6 +88,7 @@ class SimServer {
     bool DropThisReply();
     void WriteAll(const std::string& bytes, std::uint32_t line_rate, bool may_stall = true);
     bool WriteChunk(const char* data, std::size_t size, bool may_stall);
+    static std::chrono::nanoseconds LineTime(std::size_t bytes, std::uint32_t line_rate);
     std::uint32_t PtyLineRate() const;
     void LogRequest(const std::string& frame);
 
@@ -105,6 +110,8 @@ class SimServer {
     std::atomic<std::size_t> connections_{0};
     std::atomic<std::size_t> pushed_frames_{0};
     std::atomic<std::size_t> collisions_{0};
+    std::atomic<std::size_t> bytes_received_{0};
+    std::atomic<std::size_t> bytes_sent_{0};
     std::size_t exchanges_on_connection_ = 0;
     std::size_t replies_ = 0;
     bool modem_online_ = false;  // dialled: frames reach the sensors

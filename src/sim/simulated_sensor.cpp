@@ -143,6 +143,7 @@ SimulatedSensor::SimulatedSensor(SensorSettings settings)
                                                      kUnixSecondsAt2000 + settings_.clock_offset_seconds;
     SetSensorSecondsLocked(static_cast<std::uint32_t>(std::clamp<std::int64_t>(start, 0, 0xFFFFFFFFll)));
     FillStoredHistoryLocked();
+    StoreHistoryLocked();
     started_ = SteadyNowLocked();
 }
 
@@ -674,16 +675,7 @@ void SimulatedSensor::CompleteIntervalLocked(std::uint64_t end_time) {
     }
     // The wire time is 32 bits; a clock run past FFFFFFFF wraps as the sensor's counter would.
     latest_ = traffic_.IntervalRecord(static_cast<std::uint32_t>(end_time), interval_seconds_, lanes_);
-    sram_.push_back(latest_);
-    if (sram_.size() > kSramCapacity) {
-        sram_.pop_front();
-    }
-    if (static_cast<unsigned char>(config_[config_pos::kFlags]) & flag_bit::kFlashStorage) {
-        flash_.push_back(latest_);
-        if (flash_.size() > kFlashCapacity) {
-            flash_.pop_front();
-        }
-    }
+    StoreIntervalLocked(latest_);
 }
 
 const std::deque<std::string>& SimulatedSensor::SelectedBufferLocked() const {

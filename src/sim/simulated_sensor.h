@@ -52,6 +52,11 @@ struct SensorSettings {
     RoughTraffic rough;
     bool bare_firewall_reply = false;  // unprotect and protect answered "S8" alone, not the echo
     int vehicles_per_hour = 0;         // per lane, 1..3600; 0: each lane its own 300..1200
+    bool overwrite = false;  // flags bit 1 at start: a full flash buffer drops its oldest
+    // A clock reset during the history: after the history records the clock restarts at
+    // reset_clock_start (an unset clock) and reset_records more are stored from there.
+    int reset_records = 0;
+    std::uint32_t reset_clock_start = 61440;
 };
 
 // What the sensor sends for one request.
@@ -101,6 +106,9 @@ class SimulatedSensor {
     void AdvanceClock(std::chrono::milliseconds amount);  // moves sensor time without waiting
     void SetFirewall(bool enabled);
     void SetRecord(RecordKind kind, std::string record);
+    // Replaces a buffer's records, newest first (index 1 first), and sets the sensor clock.
+    void SetStoredIntervals(IntervalBuffer buffer, const std::vector<std::string>& newest_first);
+    void SetSensorSeconds(std::uint32_t seconds);
 
   private:
     struct Answer {
@@ -141,6 +149,8 @@ class SimulatedSensor {
     void SetSensorSecondsLocked(std::uint32_t seconds);
     void CatchUpLocked();
     void CompleteIntervalLocked(std::uint64_t end_time);
+    void StoreIntervalLocked(const std::string& record);
+    void StoreHistoryLocked();
     void ResetScheduleLocked();
     void FillStoredHistoryLocked();
     const std::deque<std::string>& SelectedBufferLocked() const;

@@ -8,6 +8,8 @@
 #include "live/forward_fire_event_view.h"
 #include "live/interval_view.h"
 #include "live/skelda_view.h"
+#include "stored/download_view.h"
+#include "stored/study_setup_view.h"
 
 namespace qvx::gui {
 
@@ -21,6 +23,10 @@ void RegisterViews(ViewFactory& factory) {
     factory.add(ViewCode::SensorDateTime, [](ViewContext& c, QWidget* p) {
         return new ClockView(c.app, c.operations, &c.main_window, p);
     });
+    factory.add(ViewCode::Download,
+                [](ViewContext& c, QWidget* p) { return new DownloadView(c.app, c.operations, p); });
+    factory.add(ViewCode::StudySetup,
+                [](ViewContext& c, QWidget* p) { return new StudySetupView(c.app, c.operations, p); });
     factory.add(ViewCode::Export, [](ViewContext& c, QWidget* p) {
         return new ExportWizard(c.app, c.main_window.lastViewCode(), p);
     });
