@@ -7,6 +7,7 @@
 #include "cli_connection.h"
 #include "cli_options.h"
 #include "cli_prompts.h"
+#include "cli_tools.h"
 #include "live/interval_log.h"
 
 namespace qvx::cli {
@@ -40,6 +41,14 @@ int RunCommand(AppContext& app, const CliOptions& options, const ConnectResult& 
             return RunDiscover(connection, io);
         case Command::LiveIntervals:
             return RunLiveIntervals(app, options, io);
+        case Command::Terminal:
+            return RunTerminal(app, options, io);
+        case Command::Acquire:
+            return RunAcquire(app, options, io);
+        case Command::Pll:
+            return RunPll(app, options, io);
+        case Command::Memory:
+            return RunMemory(app, options, io);
         case Command::None:
             break;
     }
@@ -64,7 +73,7 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
         out << "qvx " << kProgramVersion << " (" << kProgramName << ")\n";
         return kExitSuccess;
     }
-    if (!LogFileUsable(options, err)) {
+    if (!LogFileUsable(options, err) || !PrepareAcquireFile(options, err)) {
         return kExitOther;
     }
 

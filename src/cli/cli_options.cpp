@@ -103,6 +103,16 @@ const std::map<std::string, ValueSetter>& ValueOptions() {
              o.count = static_cast<int>(NumberIn("--count", v, 1, 1000000));
          }},
         {"--log", [](CliOptions& o, const std::string& v) { o.log_path = v; }},
+        {"--seconds",
+         [](CliOptions& o, const std::string& v) {
+             o.tools.seconds = static_cast<int>(NumberIn("--seconds", v, 1, 900));
+         }},
+        {"--format", [](CliOptions& o, const std::string& v) { o.tools.format = v; }},
+        {"--watch",
+         [](CliOptions& o, const std::string& v) {
+             o.tools.watch_ms = static_cast<int>(NumberIn("--watch", v, 10, 3600000));
+         }},
+        {"--store", [](CliOptions& o, const std::string& v) { o.tools.store_path = v; }},
     };
     return options;
 }
@@ -123,6 +133,8 @@ std::vector<std::string> ApplyOptions(const std::vector<std::string>& args, CliO
             o.help = true;
         } else if (arg == "--version") {
             o.version = true;
+        } else if (arg == "--binary" || arg == "--event-list") {
+            (arg == "--binary" ? o.tools.binary : o.tools.event_list) = true;
         } else {
             std::string name = arg;
             std::optional<std::string> value;
@@ -195,6 +207,10 @@ void ParseCommand(const std::vector<std::string>& words, CliOptions& o) {
             throw Failure{"usage: qvx live intervals [--count N] [--log FILE]"};
         }
         o.command = Command::LiveIntervals;
+    } else if (IsToolCommand(name)) {
+        if (const std::string error = ParseToolCommand(words, o); !error.empty()) {
+            throw Failure{error};
+        }
     } else {
         throw Failure{"unknown command '" + name + "'"};
     }
@@ -216,8 +232,12 @@ void CheckCombination(const CliOptions& o) {
     if (o.command == Command::Discover && o.id && !o.auto_id()) {
         throw Failure{"discover detects the IDs itself: leave out --id " + *o.id};
     }
-    if (o.command != Command::LiveIntervals && (o.count != 0 || !o.log_path.empty())) {
+    if (o.command != Command::LiveIntervals && (o.count != 0 || !o.log_path.empty()) &&
+        !(o.command == Command::Memory && o.log_path.empty())) {
         throw Failure{"--count and --log belong to 'live intervals'"};
+    }
+    if (const std::string error = ToolOptionMisuse(o); !error.empty()) {
+        throw Failure{error};
     }
 }
 

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "cli_tool_options.h"
 #include "protocol/sensor_clock.h"
 
 namespace qvx::cli {
@@ -19,7 +20,20 @@ enum ExitCode : int {
     kExitSensorFailed = 4,  // the sensor refused the command or an exchange failed
 };
 
-enum class Command { None, Info, Send, ClockGet, ClockSet, ClockSync, Discover, LiveIntervals };
+enum class Command {
+    None,
+    Info,
+    Send,
+    ClockGet,
+    ClockSet,
+    ClockSync,
+    Discover,
+    LiveIntervals,
+    Terminal,
+    Acquire,
+    Pll,
+    Memory,
+};
 
 // What the communication-error dialog would be answered with.
 enum class ErrorPolicy { Cancel, Retry, Ignore };
@@ -49,6 +63,7 @@ struct CliOptions {
     std::string clock_text;  // clock set: "YYYY-MM-DD HH:MM:SS"
     int count = 0;           // live intervals: 0 runs until interrupted
     std::string log_path;
+    ToolOptions tools;  // terminal, acquire, pll, memory
 
     bool auto_id() const { return id && *id == "auto"; }
 };

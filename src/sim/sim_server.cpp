@@ -301,6 +301,9 @@ void SimServer::HandleFrame(const std::string& frame) {
             if (!reply.silent) {
                 SendReply(std::move(reply.text), reply.line_rate);
             }
+            if (reply.stream_bytes > 0) {
+                SendRawStream(reply.stream_seed, reply.stream_bytes);
+            }
         }
     }
     if (settings_.transport == Transport::Tcp && faults.close_after > 0 &&

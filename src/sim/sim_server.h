@@ -61,6 +61,8 @@ class SimServer {
     std::vector<std::string> RequestLog() const;
     std::size_t exchanges() const { return exchanges_.load(); }
     std::size_t connections() const { return connections_.load(); }
+    // Bytes of raw stream ("X8") sent so far.
+    std::uint64_t raw_bytes_streamed() const { return raw_bytes_streamed_.load(); }
 
   private:
     bool OpenPty(std::string* error);
@@ -73,6 +75,8 @@ class SimServer {
     void HandleFrame(const std::string& frame);
     bool HandleModemText(const std::string& frame);
     void SendReply(std::string text, std::uint32_t line_rate);
+    void SendRawStream(std::uint32_t seed, std::uint64_t length);
+    void DiscardInput();
     bool DropThisReply();
     void WriteAll(const std::string& bytes, std::uint32_t line_rate);
     bool WriteChunk(const char* data, std::size_t size);
@@ -95,6 +99,7 @@ class SimServer {
     FrameSplitter splitter_;
     std::atomic<std::size_t> exchanges_{0};
     std::atomic<std::size_t> connections_{0};
+    std::atomic<std::uint64_t> raw_bytes_streamed_{0};
     std::size_t exchanges_on_connection_ = 0;
     std::size_t replies_ = 0;
     bool modem_online_ = false;  // dialled: frames reach the sensors

@@ -48,6 +48,8 @@ struct SensorReply {
     bool silent = true;
     std::string text;             // the whole reply frame including its CR
     std::uint32_t line_rate = 0;  // the rate the reply goes out at (the rate before the request)
+    std::uint64_t stream_bytes = 0;  // "X8": the raw stream the transport paces out instead
+    std::uint32_t stream_seed = 0;
 };
 
 enum class RecordKind { Config, Extended, Collection, SfAlgorithm, SfNoise, SfOccupancy, Ff0, Ff1, Ff2, Ff3 };
@@ -82,8 +84,9 @@ class SimulatedSensor {
 
   private:
     struct Answer {
-        enum class Kind { Data, Status, Silent } kind = Kind::Silent;
+        enum class Kind { Data, Status, Silent, Stream } kind = Kind::Silent;
         std::string text;
+        std::uint64_t stream_bytes = 0;
     };
     static Answer Data(std::string text) { return {Answer::Kind::Data, std::move(text)}; }
     static Answer Status(std::string word) { return {Answer::Kind::Status, std::move(word)}; }
@@ -101,6 +104,8 @@ class SimulatedSensor {
     Answer LatestInterval();
     Answer NextEvent();
     Answer ReadMemory(std::string_view payload);
+    Answer RawDump(std::string_view payload);
+    Answer WritePll(int reg, std::string_view payload);
 
     std::string& RecordRef(RecordKind kind);
     const std::string& RecordRef(RecordKind kind) const;
@@ -145,7 +150,7 @@ class SimulatedSensor {
     bool protected_ = true;
     bool push_mode_ = true;
     bool muted_ = false;
-    std::uint32_t pll_[3] = {0x00010203, 0x00000A00, 0x00000010};
+    std::uint32_t pll_[3] = {0x0000B082, 0x00002581, 0x00000028};  // latch, N, R
 
     // Sensor clock: base_seconds_ at base_time_, running on the steady clock.
     std::uint32_t base_seconds_ = 0;
@@ -159,6 +164,7 @@ class SimulatedSensor {
     std::string latest_;                 // the last completed interval, what "X0" reports
     std::vector<Vehicle> next_vehicle_;  // per lane
     std::vector<std::uint64_t> vehicle_number_;
+    std::vector<Vehicle> last_vehicle_;  // per lane: the event list in memory shows it
     std::deque<std::string> events_;
 };
 
