@@ -102,8 +102,9 @@ int RunAcquire(AppContext& app, const CliOptions& options, CommandStreams io) {
         return kExitSensorFailed;
     }
     if (recording.send_failed || recording.stream_ended) {
-        io.err << "qvx: " << (recording.send_failed ? "the raw dump request could not be sent"
-                                                    : "the stream stopped early; the bytes received are saved")
+        io.err << "qvx: "
+               << (recording.send_failed ? "the raw dump request could not be sent"
+                                         : "the stream stopped early; the bytes received are saved")
                << "\n";
         return kExitSensorFailed;
     }

@@ -7,7 +7,7 @@
 #include "cli_tools.h"
 #include "protocol/hex_text.h"
 #include "protocol/transaction_result.h"
-#include "tools/memory_view.h"
+#include "tools/memory_range.h"
 
 namespace qvx::cli {
 
@@ -52,7 +52,8 @@ bool ReadAndShow(AppContext& app, const MemoryRange& range, MemoryFormat format,
         io.err << "qvx: " << note << "\n";
     }
     if (reading.data != data) {
-        io.out << (data.empty() ? "" : "\n") << UnixLineEnds(FormatMemoryTable(range.lower, reading.data, format));
+        io.out << (data.empty() ? "" : "\n")
+               << UnixLineEnds(FormatMemoryTable(range.lower, reading.data, format));
         io.out.flush();
     }
     data = reading.data;
@@ -82,7 +83,8 @@ int RunMemory(AppContext& app, const CliOptions& options, CommandStreams io) {
     if (event_list) {
         range.upper = range.lower + kEventListSpan;
     } else if (range.upper_limited) {
-        io.err << "qvx: at most 1025 words are read: the upper address becomes " << UpperFieldText(range) << "\n";
+        io.err << "qvx: at most 1025 words are read: the upper address becomes " << UpperFieldText(range)
+               << "\n";
     }
     MemoryStore store;
     if (!tools.store_path.empty() &&

@@ -27,8 +27,8 @@ struct LatchField {
     const char* name;
     std::uint32_t max;
 };
-constexpr LatchField kLatchFields[] = {{"counter-reset", 1}, {"power-down", 1},       {"fo-ld", 7},
-                                       {"pd-polarity", 1},   {"cp-tristate", 1},      {"fastlock", 4},
+constexpr LatchField kLatchFields[] = {{"counter-reset", 1},     {"power-down", 1},     {"fo-ld", 7},
+                                       {"pd-polarity", 1},       {"cp-tristate", 1},    {"fastlock", 4},
                                        {"fastlock-timeout", 15}, {"power-down-mode", 1}};
 
 std::optional<std::uint32_t> Number(const std::string& text) {
@@ -63,7 +63,8 @@ std::string ParseDivider(const std::vector<std::string>& words, PllRequest& requ
     const std::uint32_t high = n ? kNRatioMax : kRRatioMax;
     const char* flag = n ? "go" : "ld-precision";
     const auto ratio = words.size() >= 3 ? Number(words[2]) : std::nullopt;
-    if (!ratio || *ratio < low || *ratio > high || words.size() > 4 || (words.size() == 4 && words[3] != flag)) {
+    if (!ratio || *ratio < low || *ratio > high || words.size() > 4 ||
+        (words.size() == 4 && words[3] != flag)) {
         return std::string("usage: qvx pll set ") + ShortName(request.registers.front()) + " RATIO [" + flag +
                "], RATIO from " + std::to_string(low) + " to " + std::to_string(high);
     }
@@ -111,7 +112,8 @@ std::string ParsePll(const std::vector<std::string>& words, PllRequest& request)
     }
     request.set = true;
     request.registers = {*reg};
-    return *reg == PllRegister::FunctionLatch ? ParseLatchEdits(words, request) : ParseDivider(words, request);
+    return *reg == PllRegister::FunctionLatch ? ParseLatchEdits(words, request)
+                                              : ParseDivider(words, request);
 }
 
 void ApplyLatchEdit(FunctionLatch& latch, const std::string& name, std::uint32_t value) {
@@ -155,8 +157,8 @@ std::string FormatRegister(PllRegister reg, std::uint32_t value, const std::stri
     std::ostringstream line;
     const Fields fields = FieldsOf(reg, value);
     if (format == "json") {
-        line << "{\"register\":\"" << ShortName(reg) << "\",\"hex\":\"" << PllHexText(value) << "\",\"binary\":\""
-             << PllBinaryText(value) << "\",\"fields\":{";
+        line << "{\"register\":\"" << ShortName(reg) << "\",\"hex\":\"" << PllHexText(value)
+             << "\",\"binary\":\"" << PllBinaryText(value) << "\",\"fields\":{";
         for (std::size_t k = 0; k < fields.size(); ++k) {
             line << (k ? "," : "") << "\"" << fields[k].first << "\":" << fields[k].second;
         }
@@ -172,8 +174,8 @@ std::string FormatRegister(PllRegister reg, std::uint32_t value, const std::stri
     return line.str();
 }
 
-void PrintRegisters(const std::vector<std::pair<PllRegister, std::uint32_t>>& values, const std::string& format,
-                    std::ostream& out) {
+void PrintRegisters(const std::vector<std::pair<PllRegister, std::uint32_t>>& values,
+                    const std::string& format, std::ostream& out) {
     const bool json = format == "json";
     out << (json ? "[" : "");
     for (std::size_t k = 0; k < values.size(); ++k) {
@@ -186,7 +188,8 @@ void PrintRegisters(const std::vector<std::pair<PllRegister, std::uint32_t>>& va
 int ReadFailed(CommandStreams io, PllRegister reg, int result) {
     io.err << "qvx: reading the " << PllRegisterName(reg) << " register failed";
     const char* text = TransactionResultText(result);
-    io.err << (text != nullptr && *text ? std::string(": ") + text : std::string(": the reply carried no value"))
+    io.err << (text != nullptr && *text ? std::string(": ") + text
+                                        : std::string(": the reply carried no value"))
            << "\n";
     return kExitSensorFailed;
 }

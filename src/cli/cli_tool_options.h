@@ -8,12 +8,12 @@
 namespace qvx::cli {
 
 struct ToolOptions {
-    bool binary = false;      // terminal --binary
-    int seconds = 0;          // acquire --seconds N
-    std::string format;       // --format: memory hex|dec|char, pll text|tsv|json
-    int watch_ms = 0;         // memory --watch MS
-    std::string store_path;   // memory --store FILE
-    bool event_list = false;  // memory --event-list
+    bool binary = false;             // terminal --binary
+    int seconds = 0;                 // acquire --seconds N
+    std::string format;              // --format: memory hex|dec|char, pll text|tsv|json
+    int watch_ms = 0;                // memory --watch MS
+    std::string store_path;          // memory --store FILE
+    bool event_list = false;         // memory --event-list
     std::vector<std::string> words;  // the subcommand's own words after its name
 };
 

@@ -22,7 +22,8 @@ void SimServer::SendRawStream(std::uint32_t seed, std::uint64_t length) {
     std::uint64_t sent = 0;
     while (sent < length && running_.load()) {
         const auto elapsed =
-            std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - start).count();
+            std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - start)
+                .count();
         const std::uint64_t due =
             std::min<std::uint64_t>(length, static_cast<std::uint64_t>(elapsed) * kRawStreamRate / 1000000);
         if (due > sent) {

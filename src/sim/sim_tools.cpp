@@ -34,7 +34,8 @@ std::string RawStreamBytes(std::uint32_t seed, std::uint64_t offset, std::size_t
     return bytes;
 }
 
-std::string EventListWords(const std::vector<Vehicle>& last_vehicles, const std::vector<std::uint64_t>& counts) {
+std::string EventListWords(const std::vector<Vehicle>& last_vehicles,
+                           const std::vector<std::uint64_t>& counts) {
     std::string words;
     for (std::size_t lane = 0; lane < 8; ++lane) {
         if (lane >= last_vehicles.size() || lane >= counts.size() || counts[lane] == 0) {

@@ -33,7 +33,8 @@ std::string RawStreamBytes(std::uint32_t seed, std::uint64_t offset, std::size_t
 
 // The event-list region: per lane, the vehicle count (high and low word), the duration in ms, an
 // energy figure, the speed and a flag word (vehicle class).
-std::string EventListWords(const std::vector<Vehicle>& last_vehicles, const std::vector<std::uint64_t>& counts);
+std::string EventListWords(const std::vector<Vehicle>& last_vehicles,
+                           const std::vector<std::uint64_t>& counts);
 
 // The control bits each synthesizer register must carry (function latch 10, N 01, R 00).
 bool PllValueFitsRegister(int reg, std::uint32_t value);

@@ -41,7 +41,8 @@ std::uint32_t EncodeFunctionLatch(const FunctionLatch& latch) {
     return kLatchControl | Bit(latch.counter_reset, 2) | Bit(latch.power_down, 3) | (fold << 4) |
            Bit(latch.phase_detector_polarity, 7) | Bit(latch.cp_tristate, 8) |
            (kFastLockPatterns[static_cast<std::size_t>(mode)] << 9) |
-           ((static_cast<std::uint32_t>(latch.fastlock_timeout) & 0xFu) << 12) | Bit(latch.power_down_mode, 19);
+           ((static_cast<std::uint32_t>(latch.fastlock_timeout) & 0xFu) << 12) |
+           Bit(latch.power_down_mode, 19);
 }
 
 FunctionLatch DecodeFunctionLatch(std::uint32_t value) {
@@ -144,8 +145,8 @@ const char* PllRegisterName(PllRegister reg) {
 
 int WritePllRegister(SensorProtocol& protocol, PllRegister reg, std::uint32_t value) {
     std::string reply;
-    return protocol.SendSensorCommand(PllWriteCode(reg), "00" + PllHexText(value) + "\r", reply, kShowDialog, 0,
-                                      true, 0);
+    return protocol.SendSensorCommand(PllWriteCode(reg), "00" + PllHexText(value) + "\r", reply, kShowDialog,
+                                      0, true, 0);
 }
 
 std::optional<std::uint32_t> ParsePllReply(std::string_view data) {

@@ -59,7 +59,8 @@ std::uint64_t ExpectedRawBytes(int interval_seconds) {
 IntervalEntry ParseRawInterval(std::string_view text) {
     long long number = 0;
     std::size_t digits = 0;
-    while (digits < text.size() && std::isdigit(static_cast<unsigned char>(text[digits])) && number <= 100000) {
+    while (digits < text.size() && std::isdigit(static_cast<unsigned char>(text[digits])) &&
+           number <= 100000) {
         number = number * 10 + (text[digits] - '0');
         ++digits;
     }
@@ -181,7 +182,8 @@ bool AcquisitionRateSwitch::Restore() {
     }
     switched_ = false;
     std::string reply;
-    if (app_.protocol.SendSensorCommand("S7", saved_sensor_field_ + "\r", reply, kNoDialog, 2, true, 0) != kOk ||
+    if (app_.protocol.SendSensorCommand("S7", saved_sensor_field_ + "\r", reply, kNoDialog, 2, true, 0) !=
+            kOk ||
         reply != "Success") {
         return false;
     }
@@ -213,7 +215,8 @@ RawRecording RawRecorder::Record(int interval_seconds) {
     std::string block;
     while (received < recording.expected && !stop_.load()) {
         block.clear();
-        const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(recording.expected - received, kStreamBlock));
+        const std::size_t want =
+            static_cast<std::size_t>(std::min<std::uint64_t>(recording.expected - received, kStreamBlock));
         const std::size_t got = app_.link.ReadAvailable(block, want, kStreamReadWaitMs);
         if (got > 0) {
             std::memcpy(buffer_.data() + received, block.data(), got);

@@ -31,7 +31,8 @@ inline constexpr const char* kRawIntervalValue = "RawDataAcqInterval";
 inline constexpr const char* kRawPathErrorText = "  ERROR: Invalid path or filename...";
 inline constexpr const char* kRawSwitchFailedCaption = "Error...";
 inline constexpr const char* kRawSwitchFailedText =
-    "Unable to set baud rate at 921600 bps!\n(Note: data acquisition requires RS-485)\n Would you like to try "
+    "Unable to set baud rate at 921600 bps!\n(Note: data acquisition requires RS-485)\n Would you like to "
+    "try "
     "again?";
 
 // interval x 46748 - 116.

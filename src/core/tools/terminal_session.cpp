@@ -118,8 +118,10 @@ TypingOutcome TerminalSession::Edit(const std::string& previous, const std::stri
     if (current.size() <= previous.size()) {
         return {current, false};  // what was sent cannot be taken back; a deletion sends nothing
     }
-    const auto prefix = std::mismatch(previous.begin(), previous.end(), current.begin()).first - previous.begin();
-    const std::string inserted = current.substr(static_cast<std::size_t>(prefix), current.size() - previous.size());
+    const auto prefix =
+        std::mismatch(previous.begin(), previous.end(), current.begin()).first - previous.begin();
+    const std::string inserted =
+        current.substr(static_cast<std::size_t>(prefix), current.size() - previous.size());
     const TerminalMode mode = mode_.load();
     if (mode == TerminalMode::Binary && inserted.size() == 1 && !IsHexDigit(inserted[0])) {
         return {previous, true};

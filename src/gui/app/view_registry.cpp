@@ -5,6 +5,10 @@
 #include "app/main_window.h"
 #include "app/view_factory.h"
 #include "live/interval_view.h"
+#include "tools/data_acquisition_view.h"
+#include "tools/memory_view.h"
+#include "tools/pll_utility_view.h"
+#include "tools/terminal_view.h"
 
 namespace qvx::gui {
 
@@ -16,6 +20,11 @@ void RegisterViews(ViewFactory& factory) {
     });
     factory.add(ViewCode::ConnectionChooser,
                 [](ViewContext& c, QWidget* p) { return new ChooserView(c.main_window, p); });
+    factory.add(ViewCode::Terminal, [](ViewContext& c, QWidget* p) { return new TerminalView(c.app, p); });
+    factory.add(ViewCode::DataAcquisition,
+                [](ViewContext& c, QWidget* p) { return new DataAcquisitionView(c.app, p); });
+    factory.add(ViewCode::PllUtility, [](ViewContext& c, QWidget* p) { return new PllUtilityView(c.app, p); });
+    factory.add(ViewCode::MemoryView, [](ViewContext& c, QWidget* p) { return new MemoryView(c.app, p); });
 }
 
 }  // namespace qvx::gui

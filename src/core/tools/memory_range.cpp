@@ -1,4 +1,4 @@
-#include "tools/memory_view.h"
+#include "tools/memory_range.h"
 
 #include <algorithm>
 #include <cctype>
@@ -90,8 +90,8 @@ std::string UpperFieldText(const MemoryRange& range) {
 MemoryReading ReadMemoryRange(SensorProtocol& protocol, const MemoryRange& range) {
     MemoryReading reading;
     std::string reply;
-    reading.result = protocol.SendSensorCommand("X6", range.Payload(), reply, kShowDialog, kRetries, true,
-                                                 kExtraWaitMs);
+    reading.result =
+        protocol.SendSensorCommand("X6", range.Payload(), reply, kShowDialog, kRetries, true, kExtraWaitMs);
     if (reading.result != kOk) {
         return reading;
     }
@@ -130,7 +130,8 @@ std::string MemoryShortfallNote(std::size_t asked, std::size_t returned) {
 }
 
 std::vector<std::uint32_t> HistogramValues(std::string_view data, HistogramDataSize size) {
-    const std::size_t chars = size == HistogramDataSize::Bits8 ? 2 : (size == HistogramDataSize::Bits16 ? 4 : 8);
+    const std::size_t chars =
+        size == HistogramDataSize::Bits8 ? 2 : (size == HistogramDataSize::Bits16 ? 4 : 8);
     std::vector<std::uint32_t> values;
     for (std::size_t pos = 0; pos + chars <= data.size(); pos += chars) {
         values.push_back(hex::Parse(data.substr(pos, chars)).value_or(0));
@@ -229,8 +230,8 @@ bool MemoryStore::Store(const MemoryRange& range, std::string_view previous, std
     if (previous == data) {
         return true;
     }
-    const std::string text =
-        format_ == StorageFormat::EventList ? EventListStorageText(previous, data) : GenericStorageText(range, data);
+    const std::string text = format_ == StorageFormat::EventList ? EventListStorageText(previous, data)
+                                                                 : GenericStorageText(range, data);
     return text.empty() || Write(text);
 }
 
