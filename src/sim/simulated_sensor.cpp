@@ -527,8 +527,8 @@ SimulatedSensor::Answer SimulatedSensor::SetTime(std::string_view payload) {
 SimulatedSensor::Answer SimulatedSensor::ReadMemory(std::string_view payload) {
     std::uint32_t lower = 0;
     std::uint32_t upper = 0;
-    if (payload.size() != 8 || !ParseHex(payload.substr(0, 4), lower) || !ParseHex(payload.substr(4, 4), upper) ||
-        upper < lower) {
+    if (payload.size() != 8 || !ParseHex(payload.substr(0, 4), lower) ||
+        !ParseHex(payload.substr(4, 4), upper) || upper < lower) {
         return Status(kFailure);
     }
     // A reply holds at most 4096 characters: a longer range is cut there.

@@ -46,8 +46,8 @@ struct SensorSettings {
 // What the sensor sends for one request.
 struct SensorReply {
     bool silent = true;
-    std::string text;             // the whole reply frame including its CR
-    std::uint32_t line_rate = 0;  // the rate the reply goes out at (the rate before the request)
+    std::string text;                // the whole reply frame including its CR
+    std::uint32_t line_rate = 0;     // the rate the reply goes out at (the rate before the request)
     std::uint64_t stream_bytes = 0;  // "X8": the raw stream the transport paces out instead
     std::uint32_t stream_seed = 0;
 };

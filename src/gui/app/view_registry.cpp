@@ -23,7 +23,8 @@ void RegisterViews(ViewFactory& factory) {
     factory.add(ViewCode::Terminal, [](ViewContext& c, QWidget* p) { return new TerminalView(c.app, p); });
     factory.add(ViewCode::DataAcquisition,
                 [](ViewContext& c, QWidget* p) { return new DataAcquisitionView(c.app, p); });
-    factory.add(ViewCode::PllUtility, [](ViewContext& c, QWidget* p) { return new PllUtilityView(c.app, p); });
+    factory.add(ViewCode::PllUtility,
+                [](ViewContext& c, QWidget* p) { return new PllUtilityView(c.app, p); });
     factory.add(ViewCode::MemoryView, [](ViewContext& c, QWidget* p) { return new MemoryView(c.app, p); });
 }
 
