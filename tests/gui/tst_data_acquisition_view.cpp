@@ -27,8 +27,8 @@ class SerialSim {
         sim::SensorSettings sensor;
         sensor.port = port;
         sensor.firewall = false;
-        server_ = std::make_unique<sim::SimServer>(std::vector<sim::SensorSettings>{sensor}, sim::ServerSettings{
-                                                                                                  sim::Transport::Pty});
+        server_ = std::make_unique<sim::SimServer>(std::vector<sim::SensorSettings>{sensor},
+                                                   sim::ServerSettings{sim::Transport::Pty});
         started_ = server_->Start();
         app_.state.port_name = server_->pty_path();
         started_ = started_ && app_.link.OpenSerialPort(9600, kReadIntervalNoWait, 0, 0) == 1;
@@ -64,7 +64,8 @@ class TstDataAcquisitionView : public QObject {
         QCOMPARE(view->intervalField()->text(), QString("60"));
         QVERIFY(view->pathField()->text().endsWith("/raw_acq.dat"));
         QTRY_VERIFY_WITH_TIMEOUT(view->ready(), 5000);
-        QCOMPARE(view->portLabel()->text(), QString::fromStdString(sim.server().pty_path()) + " @ 921600 bps");
+        QCOMPARE(view->portLabel()->text(),
+                 QString::fromStdString(sim.server().pty_path()) + " @ 921600 bps");
         QCOMPARE(sim.server().sensor(0).LineRate(), 921600u);
 
         view->intervalField()->setText("2");
@@ -98,7 +99,8 @@ class TstDataAcquisitionView : public QObject {
                                      !view.messageLabel()->text().startsWith("Moving"),
                                  10000);
         QVERIFY(!view.ready());
-        QVERIFY(sim.prompts().questions.front().find("Unable to set baud rate at 921600 bps!") != std::string::npos);
+        QVERIFY(sim.prompts().questions.front().find("Unable to set baud rate at 921600 bps!") !=
+                std::string::npos);
         QCOMPARE(sim.app().state.current_baud, 9600u);
         view.intervalField()->setText("5000");
         view.intervalField()->editingFinished();
@@ -114,7 +116,8 @@ class TstDataAcquisitionView : public QObject {
         auto* view = qobject_cast<DataAcquisitionView*>(harness.window().currentView());
         QVERIFY(view);
         QTest::qWait(200);
-        QCOMPARE(view->messageLabel()->text(), QString("Raw data acquisition works over a serial connection only."));
+        QCOMPARE(view->messageLabel()->text(),
+                 QString("Raw data acquisition works over a serial connection only."));
         QVERIFY(!view->startButton()->isEnabled());
         QVERIFY(harness.takeRequests().empty());
         test::SaveScreenshot(&harness.window(), "data_acquisition_over_tcp");

@@ -49,15 +49,16 @@ class TstTerminalView : public QObject {
         QVERIFY(!view->lineButton()->isEnabled());
         QTest::keyClicks(view->commandLine(), "0G");
         QCOMPARE(view->commandLine()->text(), QString("0"));  // the G is removed at once
-        view->commandLine()->setText("5A30 0012");  // pasted: a blank is no hexadecimal digit
+        view->commandLine()->setText("5A30 0012");            // pasted: a blank is no hexadecimal digit
         QTest::keyClick(view->commandLine(), Qt::Key_Return);
         QTRY_VERIFY(view->output()->toPlainText().contains("ERROR: Invalid binary input!"));
         QTest::keyClicks(view->commandLine(), "5a30303031325342");
         QTest::keyClick(view->commandLine(), Qt::Key_Return);
         QTest::keyClicks(view->commandLine(), "0d");
         QTest::keyClick(view->commandLine(), Qt::Key_Return);
-        QTRY_VERIFY_WITH_TIMEOUT(view->output()->toPlainText().contains("5A3030303132534"), 5000);
-        QVERIFY(view->output()->toPlainText().contains("5A30303031325342\n"));
+        // The reply, "Z00012SB" + the sensor time + CR, comes back as hexadecimal digits.
+        QTRY_VERIFY_WITH_TIMEOUT(view->output()->toPlainText().contains("0D\n5A30303031325342"), 5000);
+        QVERIFY(view->output()->toPlainText().endsWith("0D"));
         QTest::qWait(300);
         test::SaveScreenshot(&harness_->window(), "terminal_view_in_main_window");
         test::SaveScreenshot(view, "terminal_view");

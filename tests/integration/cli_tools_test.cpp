@@ -107,16 +107,16 @@ TEST(CliAcquire, RefusedOverTcpAndForAPathThatCannotBeCreated) {
 TEST(CliTools, UsageErrorsOpenNothing) {
     CliRunner cli;
     cli.StartSim(sim::Transport::Tcp, {sim::SensorSettings{}});
-    for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
-             {"pll", "set", "n", "5"},
-             {"pll", "set", "latch", "fo-ld=8"},
-             {"pll", "get", "x"},
-             {"memory", "0", "G"},
-             {"memory", "0", "1", "--format", "json"},
-             {"memory", "0", "1", "--store", "f"},
-             {"memory", "0", "1", "--watch", "100", "--event-list"},
-             {"terminal", "--seconds", "3"},
-             {"info", "--binary"}}) {
+    for (const std::vector<std::string>& args :
+         std::vector<std::vector<std::string>>{{"pll", "set", "n", "5"},
+                                               {"pll", "set", "latch", "fo-ld=8"},
+                                               {"pll", "get", "x"},
+                                               {"memory", "0", "G"},
+                                               {"memory", "0", "1", "--format", "json"},
+                                               {"memory", "0", "1", "--store", "f"},
+                                               {"memory", "0", "1", "--watch", "100", "--event-list"},
+                                               {"terminal", "--seconds", "3"},
+                                               {"info", "--binary"}}) {
         const ChildResult run = cli.Run(args);
         EXPECT_EQ(run.exit_code, 2) << ::testing::PrintToString(args) << run.err;
     }

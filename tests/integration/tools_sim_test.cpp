@@ -142,7 +142,8 @@ TEST_P(ToolsOverBothLinks, MemoryRangesAreReadAsTheRulesSay) {
     ASSERT_EQ(single.result, kOk);
     EXPECT_EQ(single.words_returned, 1u);
     EXPECT_EQ(sim.TakeRequests(), std::vector<std::string>{"X601000100"});
-    EXPECT_EQ(FormatMemoryTable(one.lower, single.data, MemoryFormat::Hexadecimal).substr(0, 9), "0x0100\t0x");
+    EXPECT_EQ(FormatMemoryTable(one.lower, single.data, MemoryFormat::Hexadecimal).substr(0, 9),
+              "0x0100\t0x");
 
     // 1025 words are asked for; a reply holds at most 1024, and the shortfall is named.
     const MemoryRange most = *ParseMemoryRange("0000", "0800");
@@ -185,7 +186,8 @@ TEST_P(ToolsOverBothLinks, TheEventListRegionChangesAsVehiclesPass) {
     EXPECT_EQ(lines.front(), '1');  // lane 1 saw vehicles in that minute
 }
 
-INSTANTIATE_TEST_SUITE_P(Links, ToolsOverBothLinks, ::testing::Values(sim::Transport::Pty, sim::Transport::Tcp),
+INSTANTIATE_TEST_SUITE_P(Links, ToolsOverBothLinks,
+                         ::testing::Values(sim::Transport::Pty, sim::Transport::Tcp),
                          [](const auto& info) { return info.param == sim::Transport::Pty ? "Pty" : "Tcp"; });
 
 // The connect sequence has opened the sensor's command firewall by the time a tool runs.
@@ -202,7 +204,8 @@ TEST(RawAcquisitionSim, TwoSecondsAtTheSwitchedRateMatchTheStream) {
     ASSERT_TRUE(sim.ready());
     AppContext& app = sim.app();
     AcquisitionRateSwitch rates(app);
-    ASSERT_EQ(rates.SwitchUp(), AcquisitionRateSwitch::Outcome::Switched) << ::testing::PrintToString(sim.server().RequestLog());
+    ASSERT_EQ(rates.SwitchUp(), AcquisitionRateSwitch::Outcome::Switched)
+        << ::testing::PrintToString(sim.server().RequestLog());
     EXPECT_EQ(app.state.current_baud, 921600u);
     EXPECT_EQ(sim.server().sensor(0).LineRate(), 921600u);
     RawRecorder recorder(app);

@@ -85,6 +85,7 @@ MemoryView::MemoryView(AppContext& app, QWidget* parent) : WorkingView(parent), 
     const QFont mono = QFontDatabase::systemFont(QFontDatabase::FixedFont);
     output_->setFont(mono);
     output_->setTabStopDistance(QFontMetricsF(mono).horizontalAdvance(' ') * 8);
+    output_->setMinimumSize(860, 320);
     histogram_ = new MemoryHistogram;
     pages_ = new QStackedWidget;
     pages_->addWidget(output_);
@@ -320,6 +321,9 @@ void MemoryView::drawHistogram() {
         note_->setText(kMemoryManualScaleErrorText);
         histogram_->clear();
         return;
+    }
+    if (note_->text() == kMemoryManualScaleErrorText) {
+        note_->clear();
     }
     histogram_->setBars(values, scale->low, scale->high, range_.lower);
 }

@@ -37,6 +37,7 @@ TerminalView::TerminalView(AppContext& app, QWidget* parent)
     output_->setFont(mono);
     output_->setLineWrapMode(QPlainTextEdit::WidgetWidth);
     output_->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    output_->setMinimumSize(780, 420);  // a console, not a field: it takes most of the window
 
     character_ = new QRadioButton("Transmit character as each is typed");
     character_->setObjectName("characterMode");
