@@ -83,7 +83,7 @@ std::string ToolOptionMisuse(const CliOptions& o) {
     if ((t.watch_ms != 0 || !t.store_path.empty() || t.event_list) && o.command != Command::Memory) {
         return "--watch, --store and --event-list belong to 'memory'";
     }
-    if ((!t.store_path.empty() || o.count != 0) && t.watch_ms == 0) {
+    if (o.command == Command::Memory && (!t.store_path.empty() || o.count != 0) && t.watch_ms == 0) {
         return "--store and --count need --watch MS";
     }
     if (t.event_list && t.store_path.empty()) {

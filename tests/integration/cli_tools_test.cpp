@@ -114,6 +114,8 @@ TEST(CliTools, UsageErrorsOpenNothing) {
                                                {"memory", "0", "G"},
                                                {"memory", "0", "1", "--format", "json"},
                                                {"memory", "0", "1", "--store", "f"},
+                                               {"memory", "0", "1", "--count", "2"},
+                                               {"pll", "get", "--count", "2"},
                                                {"memory", "0", "1", "--watch", "100", "--event-list"},
                                                {"terminal", "--seconds", "3"},
                                                {"info", "--binary"}}) {

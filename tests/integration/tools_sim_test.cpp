@@ -246,6 +246,19 @@ TEST(RawAcquisitionSim, ASensorThatCannotFollowIsRestoredAndTheUserAsked) {
     EXPECT_EQ(sim.app().protocol.SendSensorCommand("S6", "\r", reply, 0, 0, false, 0), kOk);
 }
 
+TEST(RawAcquisitionSim, ASensorThatRefusesTheSwitchKeepsItsRateAndSoDoesThePort) {
+    sim::SensorSettings sensor = Rs485Sensor(9600);
+    sensor.firewall = true;  // "S7" is refused while the firewall is closed
+    ToolsSim sim(sim::Transport::Pty, sensor);
+    ASSERT_TRUE(sim.ready());
+    AcquisitionRateSwitch rates(sim.app());
+    EXPECT_EQ(rates.SwitchUp(), AcquisitionRateSwitch::Outcome::Refused);
+    EXPECT_EQ(sim.prompts().questions.size(), 1u);
+    EXPECT_EQ(sim.app().state.current_baud, 9600u);
+    std::string reply;
+    EXPECT_EQ(sim.app().protocol.SendSensorCommand("S6", "\r", reply, 0, 0, false, 0), kOk);
+}
+
 TEST(RawAcquisitionSim, APortAlreadyAt921600SendsNothingBeforeRecording) {
     ToolsSim sim(sim::Transport::Pty, Rs485Sensor(921600));
     ASSERT_TRUE(sim.ready());

@@ -180,16 +180,20 @@ bool AcquisitionRateSwitch::Restore() {
         // The sensor did not answer at 921600: it listens at the rate the switch code gave.
         app_.link.SetSerialBaud(switch_code_ == kSwitchCodeFrom38400 ? 19200 : 38400);
     }
+    const bool was_switched = switched_;
     switched_ = false;
     std::string reply;
-    if (app_.protocol.SendSensorCommand("S7", saved_sensor_field_ + "\r", reply, kNoDialog, 2, true, 0) !=
-            kOk ||
-        reply != "Success") {
-        return false;
+    const bool sent = app_.protocol.SendSensorCommand("S7", saved_sensor_field_ + "\r", reply, kNoDialog, 2,
+                                                      true, 0) == kOk &&
+                      reply == "Success";
+    if (!sent && was_switched) {
+        return false;  // the sensor still runs at 921600 and the port stays with it
     }
     app_.link.SetSerialBaud(saved_pc_baud_);
     sleep_ms(kSettleMs);
-    return app_.protocol.SendSensorCommand("S6", "\r", reply, kShowDialog, 2, true, 0) == kOk;
+    // A sensor that refused the switch never left the old rate, so it answers there all the same.
+    return app_.protocol.SendSensorCommand("S6", "\r", reply, sent ? kShowDialog : kNoDialog, 2, true, 0) ==
+           kOk;
 }
 
 // ---------------------------------------------------------------------------------------------
