@@ -260,6 +260,10 @@ void DataAcquisitionView::showProgress() {
 }
 
 void DataAcquisitionView::showPort() {
+    if (app_.state.link_kind != LinkKind::Serial) {
+        port_->setText("- (not a serial connection)");
+        return;
+    }
     port_->setText(QString("%1 @ %2 bps").arg(Qs(app_.state.port_name)).arg(app_.state.current_baud));
 }
 
