@@ -83,6 +83,20 @@ void SetOnError(CliOptions& o, const std::string& text) {
     o.on_error = it->second;
 }
 
+void SetFormat(CliOptions& o, const std::string& text) {
+    static const std::map<std::string, OutputFormat> formats = {
+        {"text", OutputFormat::Text}, {"tsv", OutputFormat::Tsv}, {"json", OutputFormat::Json}};
+    const auto it = formats.find(text);
+    if (text == "hex" || text == "dec" || text == "char") {
+        o.tools.format = text;  // the memory table's number formats
+        return;
+    }
+    if (it == formats.end()) {
+        throw Failure{"--format needs text, tsv or json (memory: hex, dec or char), not '" + text + "'"};
+    }
+    o.format = it->second;
+}
+
 using ValueSetter = std::function<void(CliOptions&, const std::string&)>;
 
 const std::map<std::string, ValueSetter>& ValueOptions() {
@@ -107,12 +121,23 @@ const std::map<std::string, ValueSetter>& ValueOptions() {
          [](CliOptions& o, const std::string& v) {
              o.tools.seconds = static_cast<int>(NumberIn("--seconds", v, 1, 900));
          }},
-        {"--format", [](CliOptions& o, const std::string& v) { o.tools.format = v; }},
         {"--watch",
          [](CliOptions& o, const std::string& v) {
              o.tools.watch_ms = static_cast<int>(NumberIn("--watch", v, 10, 3600000));
          }},
         {"--store", [](CliOptions& o, const std::string& v) { o.tools.store_path = v; }},
+        {"--from", [](CliOptions& o, const std::string& v) { o.export_args.from = v; }},
+        {"--to", [](CliOptions& o, const std::string& v) { o.export_args.to = v; }},
+        {"--station", [](CliOptions& o, const std::string& v) { o.export_args.station = v; }},
+        {"--state", [](CliOptions& o, const std::string& v) { o.export_args.state = v; }},
+        {"--class", [](CliOptions& o, const std::string& v) { o.export_args.functional_class = v; }},
+        {"--restriction",
+         [](CliOptions& o, const std::string& v) {
+             o.export_args.restriction = static_cast<int>(NumberIn("--restriction", v, 0, 2));
+         }},
+        {"--lane", [](CliOptions& o, const std::string& v) { o.export_args.lanes.push_back(v); }},
+        {"--out", [](CliOptions& o, const std::string& v) { o.export_args.out = v; }},
+        {"--format", SetFormat},
     };
     return options;
 }
@@ -135,6 +160,10 @@ std::vector<std::string> ApplyOptions(const std::vector<std::string>& args, CliO
             o.version = true;
         } else if (arg == "--binary" || arg == "--event-list") {
             (arg == "--binary" ? o.tools.binary : o.tools.event_list) = true;
+        } else if (arg == "--overwrite") {
+            o.export_args.overwrite = true;
+        } else if (arg == "--dry-run") {
+            o.dry_run = true;
         } else {
             std::string name = arg;
             std::optional<std::string> value;
@@ -184,6 +213,20 @@ void ParseClock(const std::vector<std::string>& words, CliOptions& o) {
     }
 }
 
+void ParseConfig(const std::vector<std::string>& words, CliOptions& o) {
+    const char* usage =
+        "usage: qvx config save FILE | config load FILE [--dry-run] | config show [--format F]";
+    const std::string action = words.size() >= 2 ? words[1] : "";
+    if ((action == "save" || action == "load") && words.size() == 3) {
+        o.command = action == "save" ? Command::ConfigSave : Command::ConfigLoad;
+        o.config_path = words[2];
+    } else if (action == "show" && words.size() == 2) {
+        o.command = Command::ConfigShow;
+    } else {
+        throw Failure{usage};
+    }
+}
+
 void ParseCommand(const std::vector<std::string>& words, CliOptions& o) {
     const std::string& name = words.front();
     if (name == "info") {
@@ -202,6 +245,8 @@ void ParseCommand(const std::vector<std::string>& words, CliOptions& o) {
     } else if (name == "discover") {
         ExpectWords(words, 1, 1, "discover");
         o.command = Command::Discover;
+    } else if (name == "config") {
+        ParseConfig(words, o);
     } else if (name == "live") {
         if (words.size() != 2 || words[1] != "intervals") {
             throw Failure{"usage: qvx live intervals [--count N] [--log FILE]"};
@@ -211,12 +256,25 @@ void ParseCommand(const std::vector<std::string>& words, CliOptions& o) {
         if (const std::string error = ParseToolCommand(words, o); !error.empty()) {
             throw Failure{error};
         }
+    } else if (name == "export") {
+        o.command = Command::Export;
+        if (auto problem = ParseExportCommand(words, o.export_args)) {
+            throw Failure{*problem};
+        }
     } else {
         throw Failure{"unknown command '" + name + "'"};
     }
 }
 
 void CheckCombination(const CliOptions& o) {
+    if (IsOfflineCommand(o.command)) {
+        return;
+    }
+    if (HasExportOptions(o.export_args)) {
+        throw Failure{
+            "--from, --to, --station, --state, --class, --restriction, --lane, --out and --overwrite "
+            "belong to 'export'"};
+    }
     if (o.serial && o.tcp_host) {
         throw Failure{"choose one link: --serial or --tcp, not both"};
     }
@@ -238,6 +296,9 @@ void CheckCombination(const CliOptions& o) {
     }
     if (const std::string error = ToolOptionMisuse(o); !error.empty()) {
         throw Failure{error};
+    }
+    if (o.dry_run && o.command != Command::ConfigLoad) {
+        throw Failure{"--dry-run belongs to 'config load'"};
     }
 }
 
@@ -269,7 +330,9 @@ ParseOutcome ParseCliOptions(const std::vector<std::string>& args, CliOptions& o
             return outcome;
         }
         if (words.empty()) {
-            throw Failure{"no command given (info, send, clock, discover, live); see qvx --help"};
+            throw Failure{
+                "no command given (info, send, clock, discover, live, config, export, terminal, acquire, "
+                "pll, memory); see qvx --help"};
         }
         ParseCommand(words, options);
         CheckCombination(options);

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "cli_export.h"
 #include "cli_tool_options.h"
 #include "protocol/sensor_clock.h"
 
@@ -33,7 +34,19 @@ enum class Command {
     Acquire,
     Pll,
     Memory,
+    ConfigSave,
+    ConfigLoad,
+    ConfigShow,
+    Export,
 };
+
+// Commands that work on files alone: no link is opened for them.
+inline bool IsOfflineCommand(Command command) {
+    return command == Command::Export;
+}
+
+// How data is printed: aligned text, tab-separated lines, or JSON.
+enum class OutputFormat { Text, Tsv, Json };
 
 // What the communication-error dialog would be answered with.
 enum class ErrorPolicy { Cancel, Retry, Ignore };
@@ -63,7 +76,11 @@ struct CliOptions {
     std::string clock_text;  // clock set: "YYYY-MM-DD HH:MM:SS"
     int count = 0;           // live intervals: 0 runs until interrupted
     std::string log_path;
-    ToolOptions tools;  // terminal, acquire, pll, memory
+    ToolOptions tools;        // terminal, acquire, pll, memory
+    ExportArgs export_args;   // export 3card / export csv
+    std::string config_path;  // config save / load
+    bool dry_run = false;     // config load: check only
+    std::optional<OutputFormat> format;
 
     bool auto_id() const { return id && *id == "auto"; }
 };

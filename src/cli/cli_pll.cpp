@@ -221,7 +221,9 @@ std::string CheckPllWords(const std::vector<std::string>& words) {
 int RunPll(AppContext& app, const CliOptions& options, CommandStreams io) {
     PllRequest request;
     ParsePll(options.tools.words, request);
-    const std::string format = options.tools.format.empty() ? "text" : options.tools.format;
+    const OutputFormat chosen = options.format.value_or(OutputFormat::Text);
+    const std::string format =
+        chosen == OutputFormat::Json ? "json" : (chosen == OutputFormat::Tsv ? "tsv" : "text");
     std::vector<std::pair<PllRegister, std::uint32_t>> values;
     for (PllRegister reg : request.registers) {
         const PllRead read = ReadPllRegister(app.protocol, reg);

@@ -29,22 +29,15 @@ const std::map<std::string, ToolSyntax>& Tools() {
     return tools;
 }
 
+// memory takes hex, dec or char; pll takes text, tsv or json (the common --format).
 std::string CheckFormat(const CliOptions& o) {
-    const std::string& format = o.tools.format;
-    if (format.empty()) {
-        return {};
+    if (!o.tools.format.empty() && o.command != Command::Memory) {
+        return "--format " + o.tools.format + " belongs to 'memory'";
     }
-    if (o.command == Command::Memory) {
-        return format == "hex" || format == "dec" || format == "char"
-                   ? std::string()
-                   : "--format for memory is hex, dec or char, not '" + format + "'";
+    if (o.format && o.command == Command::Memory) {
+        return "--format for memory is hex, dec or char";
     }
-    if (o.command == Command::Pll) {
-        return format == "text" || format == "tsv" || format == "json"
-                   ? std::string()
-                   : "--format for pll is text, tsv or json, not '" + format + "'";
-    }
-    return "--format belongs to 'pll' and 'memory'";
+    return {};
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include "app/clock_view.h"
 #include "app/main_window.h"
 #include "app/view_factory.h"
+#include "export/export_wizard.h"
 #include "live/interval_view.h"
 #include "tools/data_acquisition_view.h"
 #include "tools/memory_view.h"
@@ -17,6 +18,9 @@ void RegisterViews(ViewFactory& factory) {
                 [](ViewContext& c, QWidget* p) { return new IntervalView(c.app, c.operations, p); });
     factory.add(ViewCode::SensorDateTime, [](ViewContext& c, QWidget* p) {
         return new ClockView(c.app, c.operations, &c.main_window, p);
+    });
+    factory.add(ViewCode::Export, [](ViewContext& c, QWidget* p) {
+        return new ExportWizard(c.app, c.main_window.lastViewCode(), p);
     });
     factory.add(ViewCode::ConnectionChooser,
                 [](ViewContext& c, QWidget* p) { return new ChooserView(c.main_window, p); });
