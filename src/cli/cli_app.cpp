@@ -9,6 +9,7 @@
 #include "cli_options.h"
 #include "cli_prompts.h"
 #include "cli_stored_prompts.h"
+#include "cli_tools.h"
 #include "live/interval_log.h"
 
 namespace qvx::cli {
@@ -55,6 +56,14 @@ int RunCommand(AppContext& app, const CliOptions& options, const ConnectResult& 
             return RunErase(app, options, io);
         case Command::Study:
             return RunStudy(app, options, io);
+        case Command::Terminal:
+            return RunTerminal(app, options, io);
+        case Command::Acquire:
+            return RunAcquire(app, options, io);
+        case Command::Pll:
+            return RunPll(app, options, io);
+        case Command::Memory:
+            return RunMemory(app, options, io);
         case Command::Export:
             break;
         case Command::ConfigSave:
@@ -88,7 +97,7 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
     if (IsOfflineCommand(options.command)) {
         return RunExport(options.export_args, out, err);
     }
-    if (!LogFileUsable(options, err)) {
+    if (!LogFileUsable(options, err) || !PrepareAcquireFile(options, err)) {
         return kExitOther;
     }
 

@@ -101,8 +101,12 @@ void SetFormat(CliOptions& o, const std::string& text) {
     static const std::map<std::string, OutputFormat> formats = {
         {"text", OutputFormat::Text}, {"tsv", OutputFormat::Tsv}, {"json", OutputFormat::Json}};
     const auto it = formats.find(text);
+    if (text == "hex" || text == "dec" || text == "char") {
+        o.tools.format = text;  // the memory table's number formats
+        return;
+    }
     if (it == formats.end()) {
-        throw Failure{"--format needs text, tsv or json, not '" + text + "'"};
+        throw Failure{"--format needs text, tsv or json (memory: hex, dec or char), not '" + text + "'"};
     }
     o.format = it->second;
 }
@@ -134,6 +138,15 @@ const std::map<std::string, ValueSetter>& ValueOptions() {
              o.study_interval = static_cast<std::uint32_t>(NumberIn("--interval", v, 5, 999999999));
          }},
         {"--memory-overwrite", SetMemoryOverwrite},
+        {"--seconds",
+         [](CliOptions& o, const std::string& v) {
+             o.tools.seconds = static_cast<int>(NumberIn("--seconds", v, 1, 900));
+         }},
+        {"--watch",
+         [](CliOptions& o, const std::string& v) {
+             o.tools.watch_ms = static_cast<int>(NumberIn("--watch", v, 10, 3600000));
+         }},
+        {"--store", [](CliOptions& o, const std::string& v) { o.tools.store_path = v; }},
         {"--from", [](CliOptions& o, const std::string& v) { o.export_args.from = v; }},
         {"--to", [](CliOptions& o, const std::string& v) { o.export_args.to = v; }},
         {"--station", [](CliOptions& o, const std::string& v) { o.export_args.station = v; }},
@@ -170,6 +183,8 @@ std::vector<std::string> ApplyOptions(const std::vector<std::string>& args, CliO
             o.counts = true;
         } else if (arg == "--yes") {
             o.yes = true;
+        } else if (arg == "--binary" || arg == "--event-list") {
+            (arg == "--binary" ? o.tools.binary : o.tools.event_list) = true;
         } else if (arg == "--overwrite") {
             o.export_args.overwrite = true;
         } else if (arg == "--dry-run") {
@@ -313,6 +328,10 @@ void ParseCommand(const std::vector<std::string>& words, CliOptions& o) {
         ParseConfig(words, o);
     } else if (name == "live") {
         ParseLive(words, o);
+    } else if (IsToolCommand(name)) {
+        if (const std::string error = ParseToolCommand(words, o); !error.empty()) {
+            throw Failure{error};
+        }
     } else if (name == "export") {
         o.command = Command::Export;
         if (auto problem = ParseExportCommand(words, o.export_args)) {
@@ -347,18 +366,21 @@ void CheckCombination(const CliOptions& o) {
     if (o.command == Command::Discover && o.id && !o.auto_id()) {
         throw Failure{"discover detects the IDs itself: leave out --id " + *o.id};
     }
-    const bool live = o.command == Command::LiveIntervals || o.command == Command::LiveEvents ||
-                      o.command == Command::LiveActuation;
+    const bool counted = o.command == Command::LiveIntervals || o.command == Command::LiveEvents ||
+                         o.command == Command::LiveActuation || o.command == Command::Memory;
     const bool logs = o.command == Command::LiveIntervals || o.command == Command::LiveEvents;
-    if ((!live && o.count != 0) || (!logs && !o.log_path.empty())) {
+    if ((!counted && o.count != 0) || (!logs && !o.log_path.empty())) {
         throw Failure{
             "--count and --log belong to 'live intervals' and 'live events' (--count also to "
-            "'live actuation')"};
+            "'live actuation' and 'memory')"};
     }
     if (o.command != Command::LiveEvents && o.counts) {
         throw Failure{"--counts belongs to 'live events'"};
     }
     CheckStoredCombination(o);
+    if (const std::string error = ToolOptionMisuse(o); !error.empty()) {
+        throw Failure{error};
+    }
     if (o.dry_run && o.command != Command::ConfigLoad) {
         throw Failure{"--dry-run belongs to 'config load'"};
     }
@@ -394,8 +416,7 @@ ParseOutcome ParseCliOptions(const std::vector<std::string>& args, CliOptions& o
         if (words.empty()) {
             throw Failure{
                 "no command given (info, send, clock, discover, live, config, export, download, buffers, "
-                "erase, "
-                "study); see qvx --help"};
+                "erase, study, terminal, acquire, pll, memory); see qvx --help"};
         }
         ParseCommand(words, options);
         CheckCombination(options);

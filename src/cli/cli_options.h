@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "cli_export.h"
+#include "cli_tool_options.h"
 #include "protocol/sensor_clock.h"
 
 namespace qvx::cli {
@@ -35,6 +36,10 @@ enum class Command {
     Buffers,
     Erase,
     Study,
+    Terminal,
+    Acquire,
+    Pll,
+    Memory,
     ConfigSave,
     ConfigLoad,
     ConfigShow,
@@ -78,6 +83,7 @@ struct CliOptions {
     int count = 0;           // live intervals: 0 runs until interrupted
     std::string log_path;
     bool counts = false;      // live events: the per-lane counts when it stops
+    ToolOptions tools;        // terminal, acquire, pll, memory
     ExportArgs export_args;   // export 3card / export csv
     std::string config_path;  // config save / load
     bool dry_run = false;     // config load: check only

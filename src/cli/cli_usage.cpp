@@ -37,6 +37,11 @@ constexpr const char* kOverview =
     "                               each vehicle event as the sensor reports it\n"
     "  live actuation [--count N] [--format text|tsv|json]\n"
     "                               the lanes occupied now, printed as they change\n"
+    "  terminal [--binary]          a raw console: lines typed are sent as they are\n"
+    "  acquire [--seconds N] FILE   record the raw radar stream (serial, 921600 bps)\n"
+    "  pll get [latch|r|n]          the synthesizer registers, field by field\n"
+    "  pll set latch|r|n ...        write one register and read it back\n"
+    "  memory LOWER UPPER           sensor memory words as a table (--watch MS, --store)\n"
     "  export 3card LOG --from DATE --to DATE --station ID --state NAME|CODE --class CODE\n"
     "               [--restriction N] [--lane NAME=LANE:DIR ...] [--out DIR] [--overwrite]\n"
     "                               an interval log as a 3-card hourly volume file (no sensor)\n"
@@ -136,6 +141,40 @@ const std::map<std::string, std::string>& TopicTexts() {
          "usage: qvx [connection options] study --interval SECONDS [--memory-overwrite on|off]\n"
          "Prepares the sensor for a study: sets the interval and flash storage, saves the\n"
          "settings, synchronises the clock and erases the stored data, printing each step.\n"},
+        {"terminal",
+         "usage: qvx [connection options] terminal [--binary]\n"
+         "A raw console on the link, past the command protocol. Line mode: each line read from\n"
+         "standard input goes out followed by a carriage return. --binary: each line is pairs of\n"
+         "hexadecimal digits (\"0a1B\"), each pair one byte, each byte written by itself; what\n"
+         "the sensor sends is printed as hexadecimal digits. Ends at the end of the input (after\n"
+         "the last replies) or on Ctrl+C.\n"},
+        {"acquire",
+         "usage: qvx --serial PATH acquire [--seconds N] FILE\n"
+         "Moves the sensor and the port to 921600 bps (the sensor must be on its RS-485 port),\n"
+         "records N seconds (1 to 900, default 60) of the raw radar stream, N x 46748 - 116\n"
+         "bytes, into FILE (\".dat\" is appended unless it ends so) and moves both rates back.\n"
+         "A progress bar shows on a terminal; Ctrl+C stops and saves what came. Exit code 4\n"
+         "when the stream stopped early or the rates could not be restored.\n"},
+        {"pll",
+         "usage: qvx [connection options] pll get [latch|r|n] [--format text|tsv|json]\n"
+         "       qvx [connection options] pll set n RATIO [go]            RATIO 992..262143\n"
+         "       qvx [connection options] pll set r RATIO [ld-precision]  RATIO 3..16383\n"
+         "       qvx [connection options] pll set latch NAME=VALUE ...\n"
+         "get prints each register as 6 hex digits, 24 bits and its fields. set writes the\n"
+         "register (\"00\" + 6 hex digits) and reads it back; a latch keeps the fields not named.\n"
+         "Latch fields: counter-reset, power-down, pd-polarity, cp-tristate, power-down-mode\n"
+         "(0 or 1), fo-ld (0-7), fastlock (0-4), fastlock-timeout (0-15). Exit code 4 when the\n"
+         "register reads back otherwise.\n"},
+        {"memory",
+         "usage: qvx [connection options] memory LOWER UPPER [--format hex|dec|char]\n"
+         "                                [--watch MS [--count N] [--store FILE [--event-list]]]\n"
+         "Reads the 16-bit words LOWER..UPPER (hexadecimal word addresses, at most 1025 words;\n"
+         "a lower address above the upper one reads one word) and prints 16 per row. A sensor\n"
+         "that returns fewer words is reported on stderr; only the words returned are shown.\n"
+         "--watch reads again every MS ms and prints the table whenever it changed (N reads,\n"
+         "or until Ctrl+C); --store appends every change to FILE (\".dat\" unless it ends in\n"
+         "\".dat\" or \".txt\"), as a dump or, with --event-list, as the recent-event list\n"
+         "(the range becomes LOWER..LOWER+49).\n"},
         {"export",
          "usage: qvx export 3card LOG --from DATE --to DATE --station ID --state NAME|CODE\n"
          "                  --class CODE [--restriction N] [--lane NAME=LANE:DIR ...] [--out DIR]\n"

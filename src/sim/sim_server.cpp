@@ -316,6 +316,9 @@ void SimServer::HandleFrame(const std::string& frame) {
             } else {
                 SendReply(std::move(reply.text), reply.line_rate);
             }
+            if (reply.stream_bytes > 0) {
+                SendRawStream(reply.stream_seed, reply.stream_bytes);
+            }
         }
         SendDiscoveryReplies(std::move(discovery));
     }

@@ -70,6 +70,8 @@ class SimServer {
     // Bytes read from and written to the line, for line-rate measurements.
     std::size_t bytes_received() const { return bytes_received_.load(); }
     std::size_t bytes_sent() const { return bytes_sent_.load(); }
+    // Bytes of raw stream ("X8") sent so far.
+    std::uint64_t raw_bytes_streamed() const { return raw_bytes_streamed_.load(); }
 
   private:
     bool OpenPty(std::string* error);
@@ -85,6 +87,8 @@ class SimServer {
     void PushStreams();
     void SendDiscoveryReplies(std::vector<SensorReply> replies);
     bool AnySensorPushing() const;
+    void SendRawStream(std::uint32_t seed, std::uint64_t length);
+    void DiscardInput();
     bool DropThisReply();
     void WriteAll(const std::string& bytes, std::uint32_t line_rate, bool may_stall = true);
     bool WriteChunk(const char* data, std::size_t size, bool may_stall);
@@ -112,6 +116,7 @@ class SimServer {
     std::atomic<std::size_t> collisions_{0};
     std::atomic<std::size_t> bytes_received_{0};
     std::atomic<std::size_t> bytes_sent_{0};
+    std::atomic<std::uint64_t> raw_bytes_streamed_{0};
     std::size_t exchanges_on_connection_ = 0;
     std::size_t replies_ = 0;
     bool modem_online_ = false;  // dialled: frames reach the sensors

@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "sensor_command_table.h"
+#include "sim_tools.h"
 
 namespace qvx::sim {
 
@@ -14,7 +15,6 @@ constexpr std::uint32_t kUnixSecondsAt2000 = 946684800;
 constexpr std::size_t kIdLength = 4;
 constexpr std::size_t kChecksumLength = 4;
 constexpr std::size_t kMaxPingLength = 36;
-constexpr std::size_t kMaxMemoryWords = 1024;
 constexpr std::size_t kCollectionProtocolChar = 211;  // fourth character of field 215
 constexpr auto kEventCatchUpLimit = std::chrono::minutes(10);
 
@@ -228,6 +228,11 @@ SensorReply SimulatedSensor::HandleFrame(std::string_view frame) {
     }
     CatchUpLocked();
     const Answer answer = Dispatch(parsed.code, parsed.payload);
+    if (answer.kind == Answer::Kind::Stream) {
+        reply.stream_bytes = answer.stream_bytes;
+        reply.stream_seed = settings_.seed;
+        return reply;
+    }
     if (answer.kind == Answer::Kind::Silent) {
         return reply;
     }
@@ -302,16 +307,7 @@ const std::unordered_map<std::string, SimulatedSensor::Handler>& SimulatedSensor
     auto filler = [](std::size_t length, std::uint64_t salt) {
         return [length, salt](S& s, P) { return Data(HexFiller(s.settings_.seed, salt, length)); };
     };
-    auto pll_write = [](int reg) {
-        return [reg](S& s, P p) {
-            std::uint32_t value = 0;
-            if (p.size() < 8 || !ParseHex(p.substr(0, 8), value)) {
-                return Data(Hex(s.pll_[reg], 8));
-            }
-            s.pll_[reg] = value;
-            return Data(Hex(value, 8));
-        };
-    };
+    auto pll_write = [](int reg) { return [reg](S& s, P p) { return s.WritePll(reg, p); }; };
     auto pll_read = [](int reg) { return [reg](S& s, P) { return Data(Hex(s.pll_[reg], 8)); }; };
 
     static const std::unordered_map<std::string, Handler> handlers = {
@@ -438,7 +434,7 @@ const std::unordered_map<std::string, SimulatedSensor::Handler>& SimulatedSensor
         {"XH", [](S&, P) { return Silent(); }},
         // Engineering
         {"X6", [](S& s, P p) { return s.ReadMemory(p); }},
-        {"X8", [](S&, P) { return Silent(); }},
+        {"X8", [](S& s, P p) { return s.RawDump(p); }},
         {"X9", filler(256, 0x900)},
         {"D0", reset},
         {"F5", reset},
@@ -588,16 +584,45 @@ SimulatedSensor::Answer SimulatedSensor::SetTime(std::string_view payload) {
 SimulatedSensor::Answer SimulatedSensor::ReadMemory(std::string_view payload) {
     std::uint32_t lower = 0;
     std::uint32_t upper = 0;
-    if (payload.size() < 8 || !ParseHex(payload.substr(0, 4), lower) ||
-        !ParseHex(payload.substr(4, 4), upper)) {
+    if (payload.size() != 8 || !ParseHex(payload.substr(0, 4), lower) ||
+        !ParseHex(payload.substr(4, 4), upper) || upper < lower) {
         return Status(kFailure);
     }
-    const std::size_t words = std::min<std::size_t>(upper >= lower ? upper - lower + 1 : 1, kMaxMemoryWords);
+    // A reply holds at most 4096 characters: a longer range is cut there.
+    const std::size_t words = std::min<std::size_t>(upper - lower + 1, kMaxMemoryWords);
+    const std::string events = EventListWords(last_vehicle_, vehicle_number_);
     std::string data;
-    for (std::size_t i = 0; i < words; ++i) {
-        data += Hex(Mix(settings_.seed, 0x10000u + lower + i) & 0xFFFF, 4);
+    for (std::uint32_t address = lower; address < lower + words; ++address) {
+        if (address >= kEventListBase && address < kEventListBase + kEventListWords) {
+            data += events.substr((address - kEventListBase) * 4, 4);
+        } else {
+            data += Hex(Mix(settings_.seed, 0x10000u + address) & 0xFFFF, 4);
+        }
     }
     return Data(data);
+}
+
+// The stream only gets through at 921600 bps; at any other rate the sensor stays silent.
+SimulatedSensor::Answer SimulatedSensor::RawDump(std::string_view payload) {
+    const auto seconds = ParseRawDumpPayload(payload);
+    if (!seconds || LineRateLocked() != kRawStreamBaud) {
+        return Silent();
+    }
+    Answer answer;
+    answer.kind = Answer::Kind::Stream;
+    answer.stream_bytes = RawStreamLength(*seconds);
+    return answer;
+}
+
+// "00" + 6 hex digits whose control bits name this register; anything else leaves it unchanged.
+// The reply is the register as it now stands.
+SimulatedSensor::Answer SimulatedSensor::WritePll(int reg, std::string_view payload) {
+    std::uint32_t value = 0;
+    if (payload.size() == 8 && payload.starts_with("00") && ParseHex(payload, value) &&
+        PllValueFitsRegister(reg, value)) {
+        pll_[reg] = value;
+    }
+    return Data(Hex(pll_[reg], 8));
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -622,11 +647,22 @@ void SimulatedSensor::SetSensorSecondsLocked(std::uint32_t seconds) {
 // Events start from now: the traffic before a new clock or a new lane layout is not reported.
 void SimulatedSensor::ResetScheduleLocked() {
     events_until_ms_ = SensorMillisLocked();
+    vehicle_number_.assign(static_cast<std::size_t>(lanes_), 0);
+    last_vehicle_.assign(static_cast<std::size_t>(lanes_), Vehicle{});
 }
 
 // A forward-fire sensor looks along the road and reports its vehicles as lane 1.
 int SimulatedSensor::EventLanesLocked() const {
     return settings_.forward_fire ? std::min(lanes_, 1) : lanes_;
+}
+
+// The engineering memory's event list shows each lane's vehicle count and its last vehicle.
+void SimulatedSensor::NoteVehicleLocked(const Vehicle& vehicle) {
+    const auto lane = static_cast<std::size_t>(vehicle.lane);
+    if (lane < last_vehicle_.size()) {
+        last_vehicle_[lane] = vehicle;
+        ++vehicle_number_[lane];
+    }
 }
 
 void SimulatedSensor::CatchUpLocked() {
@@ -656,6 +692,7 @@ void SimulatedSensor::CatchUpLocked() {
     }
     const bool push_events = PushesLocked("XA");
     for (const Vehicle& vehicle : traffic_.VehiclesLeaving(EventLanesLocked(), events_until_ms_, now_ms)) {
+        NoteVehicleLocked(vehicle);
         if (push_events) {
             PushLocked("XA", traffic_.EventRecord(vehicle, settings_.forward_fire));
             continue;  // a pushed event is not kept for "XA"

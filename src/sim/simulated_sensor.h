@@ -62,9 +62,11 @@ struct SensorSettings {
 // What the sensor sends for one request.
 struct SensorReply {
     bool silent = true;
-    std::string text;             // the whole reply frame including its CR
-    std::uint32_t line_rate = 0;  // the rate the reply goes out at (the rate before the request)
-    int discovery_position = -1;  // discovery replies: when in the poll's window the sensor answers
+    std::string text;                // the whole reply frame including its CR
+    std::uint32_t line_rate = 0;     // the rate the reply goes out at (the rate before the request)
+    int discovery_position = -1;     // discovery replies: when in the poll's window the sensor answers
+    std::uint64_t stream_bytes = 0;  // "X8": the raw stream the transport paces out instead
+    std::uint32_t stream_seed = 0;
 };
 
 inline constexpr int kDiscoveryPositions = 4;
@@ -112,8 +114,9 @@ class SimulatedSensor {
 
   private:
     struct Answer {
-        enum class Kind { Data, Status, Silent } kind = Kind::Silent;
+        enum class Kind { Data, Status, Silent, Stream } kind = Kind::Silent;
         std::string text;
+        std::uint64_t stream_bytes = 0;
     };
     static Answer Data(std::string text) { return {Answer::Kind::Data, std::move(text)}; }
     static Answer Status(std::string word) { return {Answer::Kind::Status, std::move(word)}; }
@@ -132,6 +135,8 @@ class SimulatedSensor {
     Answer LatestInterval();
     Answer NextEvent();
     Answer ReadMemory(std::string_view payload);
+    Answer RawDump(std::string_view payload);
+    Answer WritePll(int reg, std::string_view payload);
 
     std::string& RecordRef(RecordKind kind);
     const std::string& RecordRef(RecordKind kind) const;
@@ -148,6 +153,7 @@ class SimulatedSensor {
     std::uint64_t SensorMillisLocked() const;
     void SetSensorSecondsLocked(std::uint32_t seconds);
     void CatchUpLocked();
+    void NoteVehicleLocked(const Vehicle& vehicle);
     void CompleteIntervalLocked(std::uint64_t end_time);
     void StoreIntervalLocked(const std::string& record);
     void StoreHistoryLocked();
@@ -183,7 +189,7 @@ class SimulatedSensor {
     bool protected_ = true;
     bool push_mode_ = true;
     bool muted_ = false;
-    std::uint32_t pll_[3] = {0x00010203, 0x00000A00, 0x00000010};
+    std::uint32_t pll_[3] = {0x0000B082, 0x00002581, 0x00000028};  // latch, N, R
 
     // Sensor clock: base_seconds_ at base_time_, running on the steady clock.
     std::uint32_t base_seconds_ = 0;
@@ -198,6 +204,8 @@ class SimulatedSensor {
     std::deque<std::string> sram_;
     std::string latest_;                 // the last completed interval, what "X0" reports
     std::uint64_t events_until_ms_ = 0;  // vehicles that left the beam up to here are events
+    std::vector<std::uint64_t> vehicle_number_;  // per lane: vehicles seen since the clock was set
+    std::vector<Vehicle> last_vehicle_;          // per lane: the event list in memory shows it
     std::deque<std::string> events_;
     std::vector<std::uint64_t> events_served_ = std::vector<std::uint64_t>(kMaxLanes, 0);
     std::uint64_t events_dropped_ = 0;

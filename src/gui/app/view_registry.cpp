@@ -10,6 +10,10 @@
 #include "live/skelda_view.h"
 #include "stored/download_view.h"
 #include "stored/study_setup_view.h"
+#include "tools/data_acquisition_view.h"
+#include "tools/memory_view.h"
+#include "tools/pll_utility_view.h"
+#include "tools/terminal_view.h"
 
 namespace qvx::gui {
 
@@ -32,6 +36,12 @@ void RegisterViews(ViewFactory& factory) {
     });
     factory.add(ViewCode::ConnectionChooser,
                 [](ViewContext& c, QWidget* p) { return new ChooserView(c.main_window, p); });
+    factory.add(ViewCode::Terminal, [](ViewContext& c, QWidget* p) { return new TerminalView(c.app, p); });
+    factory.add(ViewCode::DataAcquisition,
+                [](ViewContext& c, QWidget* p) { return new DataAcquisitionView(c.app, p); });
+    factory.add(ViewCode::PllUtility,
+                [](ViewContext& c, QWidget* p) { return new PllUtilityView(c.app, p); });
+    factory.add(ViewCode::MemoryView, [](ViewContext& c, QWidget* p) { return new MemoryView(c.app, p); });
 }
 
 }  // namespace qvx::gui
