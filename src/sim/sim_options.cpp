@@ -48,6 +48,18 @@ struct Parser {
     bool transport_chosen = false;
 };
 
+// "N" or "NxK": the Nth packet refused K times.
+bool ParseRefusePacket(Parser& p, const std::string& text) {
+    FirmwareFaults& f = p.sensor.firmware_faults;
+    const std::size_t x = text.find('x');
+    if (x == std::string::npos) {
+        f.refuse_times = 1;
+        return ParseNumber(text, f.refuse_packet) && f.refuse_packet > 0;
+    }
+    return ParseNumber(text.substr(0, x), f.refuse_packet) && f.refuse_packet > 0 &&
+           ParseNumber(text.substr(x + 1), f.refuse_times) && f.refuse_times > 0;
+}
+
 using ValueHandler = std::function<bool(Parser&, const std::string&)>;
 using FlagHandler = std::function<void(Parser&)>;
 
@@ -130,6 +142,16 @@ const std::map<std::string, ValueHandler>& ValueOptions() {
              return ParseNumber(v, p.options.server.faults.mute_after) &&
                     p.options.server.faults.mute_after > 0;
          }},
+        {"--restart-ms",
+         [](Parser& p, const std::string& v) {
+             return ParseNumber(v, p.sensor.restart_ms) && p.sensor.restart_ms >= 0;
+         }},
+        {"--refuse-packet", ParseRefusePacket},
+        {"--wrong-echo",
+         [](Parser& p, const std::string& v) {
+             return ParseNumber(v, p.sensor.firmware_faults.wrong_echo) &&
+                    p.sensor.firmware_faults.wrong_echo > 0;
+         }},
     };
     return handlers;
 }
@@ -146,6 +168,7 @@ const std::map<std::string, FlagHandler>& FlagOptions() {
         {"--forward-fire", [](Parser& p) { p.sensor.forward_fire = true; }},
         {"--no-firewall", [](Parser& p) { p.sensor.firewall = false; }},
         {"--noise", [](Parser& p) { p.options.server.faults.noise = true; }},
+        {"--fail-upload", [](Parser& p) { p.sensor.firmware_faults.fail_result = true; }},
         {"--help", [](Parser& p) { p.options.help = true; }},
         {"-h", [](Parser& p) { p.options.help = true; }},
     };
@@ -242,6 +265,10 @@ Faults:
   --slow MS             delay every reply by MS milliseconds
   --close-after N       TCP: close the connection after N requests on it
   --mute-after N        answer nothing after N requests
+  --refuse-packet N[xK] refuse the Nth packet of every firmware upload, K times (default 1)
+  --fail-upload         answer every firmware upload result with "Failure"
+  --wrong-echo N        echo a wrong check value to the first N firmware announces
+  --restart-ms MS       silent this long after the restart command "D0" (default 8000)
 
 Other:
   --log FILE            append one line per request frame received (e.g. "Z00012S0")

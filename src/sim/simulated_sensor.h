@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "sensor_records.h"
+#include "sim_firmware.h"
 #include "traffic_model.h"
 
 namespace qvx::sim {
@@ -41,6 +42,8 @@ struct SensorSettings {
     SensorPort port = SensorPort::Rs232;       // the port the program is connected through
     std::uint32_t baud = 9600;                 // that port's rate
     int auto_config_seconds = 10;              // automatic lane configuration: mode '0' -> '1'
+    FirmwareFaults firmware_faults;            // the firmware loader's scripted refusals
+    int restart_ms = 8000;                     // silent this long after "D0"
 };
 
 // What the sensor sends for one request.
@@ -74,6 +77,8 @@ class SimulatedSensor {
     std::size_t StoredIntervals(IntervalBuffer buffer) const;
     std::string StoredInterval(IntervalBuffer buffer, std::size_t index) const;  // 1 = newest
     int lanes() const;
+    std::string VersionText() const;  // the "S5" text
+    FirmwareLoader Firmware() const;  // a copy of the firmware loader's state
 
     // --- test controls ---
     void AdvanceClock(std::chrono::milliseconds amount);  // moves sensor time without waiting
@@ -160,6 +165,7 @@ class SimulatedSensor {
     std::vector<Vehicle> next_vehicle_;  // per lane
     std::vector<std::uint64_t> vehicle_number_;
     std::deque<std::string> events_;
+    FirmwareLoader firmware_;
 };
 
 }  // namespace qvx::sim
