@@ -203,6 +203,7 @@ UploadSnapshot UploadJob::Snapshot() const {
     std::lock_guard lock(mutex_);
     UploadSnapshot snapshot = snapshot_;
     snapshot.digits_sent = digits_sent_.load();
+    snapshot.cancel_requested = cancel_requested_.load();
     if (snapshot.step == UploadStep::Packets) {
         snapshot.packet_seconds =
             std::chrono::duration<double>(std::chrono::steady_clock::now() - packets_started_).count();

@@ -119,6 +119,7 @@ struct UploadSnapshot {
     double packet_seconds = 0;     // time since the current image's first packet
     int countdown = 0;             // seconds left while restarting
     bool cancel_possible = false;  // Cancel means something now (before the result is asked for)
+    bool cancel_requested = false;
     bool finished = false;
     std::optional<UploadOutcome> outcome;
 };

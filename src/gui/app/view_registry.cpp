@@ -4,6 +4,7 @@
 #include "app/clock_view.h"
 #include "app/main_window.h"
 #include "app/view_factory.h"
+#include "firmware/firmware_upload_view.h"
 #include "live/interval_view.h"
 
 namespace qvx::gui {
@@ -14,6 +15,8 @@ void RegisterViews(ViewFactory& factory) {
     factory.add(ViewCode::SensorDateTime, [](ViewContext& c, QWidget* p) {
         return new ClockView(c.app, c.operations, &c.main_window, p);
     });
+    factory.add(ViewCode::FirmwareUpload,
+                [](ViewContext& c, QWidget* p) { return new FirmwareUploadView(c.app, c.operations, p); });
     factory.add(ViewCode::ConnectionChooser,
                 [](ViewContext& c, QWidget* p) { return new ChooserView(c.main_window, p); });
 }
