@@ -40,6 +40,12 @@ int RunCommand(AppContext& app, const CliOptions& options, const ConnectResult& 
             return RunDiscover(connection, io);
         case Command::LiveIntervals:
             return RunLiveIntervals(app, options, io);
+        case Command::FirmwareCheck:
+            return RunFirmwareCheck(app, options, io);
+        case Command::FirmwareUpload:
+            return RunFirmwareUpload(app, options, io);
+        case Command::FirmwareUpdate:
+            return RunFirmwareUpdate(app, options, io);
         case Command::None:
             break;
     }

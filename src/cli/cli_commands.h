@@ -28,5 +28,8 @@ int RunClockSet(AppContext& app, const CliOptions& options, CommandStreams io);
 int RunClockSync(AppContext& app, CommandStreams io);
 int RunDiscover(const ConnectResult& connection, CommandStreams io);
 int RunLiveIntervals(AppContext& app, const CliOptions& options, CommandStreams io);
+int RunFirmwareCheck(AppContext& app, const CliOptions& options, CommandStreams io);
+int RunFirmwareUpload(AppContext& app, const CliOptions& options, CommandStreams io);
+int RunFirmwareUpdate(AppContext& app, const CliOptions& options, CommandStreams io);
 
 }  // namespace qvx::cli

@@ -5,6 +5,7 @@
 #include <functional>
 #include <map>
 
+#include "firmware/hex_image.h"
 #include "link/sensor_link.h"
 #include "protocol/catalogue.h"
 
@@ -83,6 +84,24 @@ void SetOnError(CliOptions& o, const std::string& text) {
     o.on_error = it->second;
 }
 
+void SetFirmwareFile(CliOptions& o, const std::string& path, bool fpga) {
+    if (!o.firmware_file.empty()) {
+        throw Failure{"give one image: --dsp FILE or --fpga FILE"};
+    }
+    o.firmware_file = path;
+    o.firmware_fpga = fpga;
+}
+
+void SetFormat(CliOptions& o, const std::string& text) {
+    static const std::map<std::string, OutputFormat> formats = {
+        {"text", OutputFormat::Text}, {"tsv", OutputFormat::Tsv}, {"json", OutputFormat::Json}};
+    const auto it = formats.find(text);
+    if (it == formats.end()) {
+        throw Failure{"--format needs text, tsv or json, not '" + text + "'"};
+    }
+    o.format = it->second;
+}
+
 using ValueSetter = std::function<void(CliOptions&, const std::string&)>;
 
 const std::map<std::string, ValueSetter>& ValueOptions() {
@@ -103,6 +122,9 @@ const std::map<std::string, ValueSetter>& ValueOptions() {
              o.count = static_cast<int>(NumberIn("--count", v, 1, 1000000));
          }},
         {"--log", [](CliOptions& o, const std::string& v) { o.log_path = v; }},
+        {"--dsp", [](CliOptions& o, const std::string& v) { SetFirmwareFile(o, v, false); }},
+        {"--fpga", [](CliOptions& o, const std::string& v) { SetFirmwareFile(o, v, true); }},
+        {"--format", SetFormat},
     };
     return options;
 }
@@ -123,6 +145,10 @@ std::vector<std::string> ApplyOptions(const std::vector<std::string>& args, CliO
             o.help = true;
         } else if (arg == "--version") {
             o.version = true;
+        } else if (arg == "--yes") {
+            o.yes = true;
+        } else if (arg == "--no-reboot") {
+            o.no_reboot = true;
         } else {
             std::string name = arg;
             std::optional<std::string> value;
@@ -172,6 +198,22 @@ void ParseClock(const std::vector<std::string>& words, CliOptions& o) {
     }
 }
 
+void ParseFirmware(const std::vector<std::string>& words, CliOptions& o) {
+    constexpr const char* kUsage =
+        "firmware check | firmware upload --dsp FILE|--fpga FILE [--yes] | firmware update [--yes]";
+    ExpectWords(words, 2, 2, kUsage);
+    const std::string& action = words[1];
+    if (action == "check") {
+        o.command = Command::FirmwareCheck;
+    } else if (action == "upload") {
+        o.command = Command::FirmwareUpload;
+    } else if (action == "update") {
+        o.command = Command::FirmwareUpdate;
+    } else {
+        throw Failure{std::string("usage: qvx ") + kUsage};
+    }
+}
+
 void ParseCommand(const std::vector<std::string>& words, CliOptions& o) {
     const std::string& name = words.front();
     if (name == "info") {
@@ -190,6 +232,8 @@ void ParseCommand(const std::vector<std::string>& words, CliOptions& o) {
     } else if (name == "discover") {
         ExpectWords(words, 1, 1, "discover");
         o.command = Command::Discover;
+    } else if (name == "firmware") {
+        ParseFirmware(words, o);
     } else if (name == "live") {
         if (words.size() != 2 || words[1] != "intervals") {
             throw Failure{"usage: qvx live intervals [--count N] [--log FILE]"};
@@ -197,6 +241,32 @@ void ParseCommand(const std::vector<std::string>& words, CliOptions& o) {
         o.command = Command::LiveIntervals;
     } else {
         throw Failure{"unknown command '" + name + "'"};
+    }
+}
+
+// The image is read and recognised before anything is sent.
+void CheckFirmwareOptions(const CliOptions& o) {
+    const bool upload = o.command == Command::FirmwareUpload;
+    if (!upload && !o.firmware_file.empty()) {
+        throw Failure{"--dsp and --fpga belong to 'firmware upload'"};
+    }
+    if (o.no_reboot && !(upload && o.firmware_fpga)) {
+        throw Failure{"--no-reboot belongs to 'firmware upload --fpga'"};
+    }
+    if (!upload) {
+        return;
+    }
+    if (o.firmware_file.empty()) {
+        throw Failure{"firmware upload needs --dsp FILE or --fpga FILE"};
+    }
+    const auto bytes = ReadFileBytes(o.firmware_file);
+    if (!bytes) {
+        throw Failure{"cannot read " + o.firmware_file};
+    }
+    const Recognition recognition =
+        RecognizeHexFile(*bytes, o.firmware_fpga ? ImageKind::Fpga : ImageKind::Dsp);
+    if (!recognition.ok) {
+        throw Failure{o.firmware_file + ": " + recognition.text};
     }
 }
 
@@ -219,6 +289,7 @@ void CheckCombination(const CliOptions& o) {
     if (o.command != Command::LiveIntervals && (o.count != 0 || !o.log_path.empty())) {
         throw Failure{"--count and --log belong to 'live intervals'"};
     }
+    CheckFirmwareOptions(o);
 }
 
 }  // namespace

@@ -19,7 +19,21 @@ enum ExitCode : int {
     kExitSensorFailed = 4,  // the sensor refused the command or an exchange failed
 };
 
-enum class Command { None, Info, Send, ClockGet, ClockSet, ClockSync, Discover, LiveIntervals };
+enum class Command {
+    None,
+    Info,
+    Send,
+    ClockGet,
+    ClockSet,
+    ClockSync,
+    Discover,
+    LiveIntervals,
+    FirmwareCheck,
+    FirmwareUpload,
+    FirmwareUpdate,
+};
+
+enum class OutputFormat { Text, Tsv, Json };
 
 // What the communication-error dialog would be answered with.
 enum class ErrorPolicy { Cancel, Retry, Ignore };
@@ -49,6 +63,11 @@ struct CliOptions {
     std::string clock_text;  // clock set: "YYYY-MM-DD HH:MM:SS"
     int count = 0;           // live intervals: 0 runs until interrupted
     std::string log_path;
+    std::string firmware_file;  // firmware upload: --dsp FILE or --fpga FILE
+    bool firmware_fpga = false;
+    bool yes = false;        // answers the overwrite question (and the reboot question) with yes
+    bool no_reboot = false;  // an FPGA upload answers the reboot question with Continue
+    OutputFormat format = OutputFormat::Text;
 
     bool auto_id() const { return id && *id == "auto"; }
 };

@@ -33,6 +33,11 @@ constexpr const char* kOverview =
     "  discover                     the multi-drop IDs on the line, one per line\n"
     "  live intervals [--count N] [--log FILE]\n"
     "                               each new interval record, one line per lane\n"
+    "  firmware check [--format text|tsv|json]\n"
+    "                               the firmware compared with the built-in bundle, per image\n"
+    "  firmware upload --dsp FILE|--fpga FILE --yes [--no-reboot]\n"
+    "                               load one image from a hex file\n"
+    "  firmware update --yes        load the bundle images the check plans\n"
     "\n"
     "  qvx COMMAND --help           help on one command\n"
     "  qvx --version                the program's version\n"
@@ -69,6 +74,19 @@ const std::map<std::string, std::string>& TopicTexts() {
          "it: one line per lane with the lane name, volume, speed, occupancy %, small, medium\n"
          "and large %, and \"Updated: \" with the record time. Stops after N records, or on\n"
          "Ctrl+C / SIGTERM. --log FILE appends a banner and every record to an interval log.\n"},
+        {"firmware",
+         "usage: qvx [connection options] firmware check [--format text|tsv|json]\n"
+         "       qvx [connection options] firmware upload --dsp FILE|--fpga FILE --yes [--no-reboot]\n"
+         "       qvx [connection options] firmware update --yes\n"
+         "check compares the sensor's firmware with the bundle built into the program and prints\n"
+         "one line per image: the image, the sensor's version, the bundle's version and the plan\n"
+         "(\"current\", \"upload\" or \"incompatible\"). upload loads one DSP or FPGA image from\n"
+         "a hex file; the file is recognised first, and nothing is sent without --yes. After an\n"
+         "FPGA image the sensor is restarted unless --no-reboot is given; a DSP image always\n"
+         "restarts it (15 seconds). update loads the images check plans (FPGA first, then DSP)\n"
+         "and checks again. A failed handshake is retried under --on-error retry. On a terminal\n"
+         "a progress bar shows the percentage, the rate and the time left; Ctrl+C cancels the\n"
+         "transfer. Exit code 4 when the sensor refused the image or the upload failed.\n"},
     };
     return topics;
 }

@@ -137,14 +137,14 @@ std::string PacketProgressText(UploadMode mode, const UploadSnapshot& snapshot) 
 // ---- the job ----
 
 UploadJob::UploadJob(SensorProtocol& protocol, UploadImage image)
-    : protocol_(protocol), prompts_(protocol.prompts()), mode_(UploadMode::File) {
+    : protocol_(protocol), prompts_(&protocol.prompts()), mode_(UploadMode::File) {
     images_.push_back(std::move(image));
     Describe();
 }
 
 UploadJob::UploadJob(SensorProtocol& protocol, std::vector<UploadImage> images)
     : protocol_(protocol),
-      prompts_(protocol.prompts()),
+      prompts_(&protocol.prompts()),
       mode_(UploadMode::Compatibility),
       images_(std::move(images)) {
     Describe();
@@ -271,7 +271,7 @@ UploadJob::StepEnd UploadJob::FileHandshake(const Handshake& step) {
         if (result == kOk && Contains(reply, step.expected.c_str())) {
             return StepEnd::Next;
         }
-        if (!prompts_.Ask("Error", step.failure_text, "Retry", "Cancel")) {
+        if (!prompts_->Ask("Error", step.failure_text, "Retry", "Cancel")) {
             return StepEnd::Failed;
         }
         if (Unprotect(kUnprotectRetries, 0) == kCancel) {
@@ -293,7 +293,7 @@ UploadOutcome UploadJob::FinishFileUpload() {
         return End(UploadOutcome::Failed);
     }
     if (image().kind == ImageKind::Fpga &&
-        !prompts_.Ask(upload_text::kRebootCaption, upload_text::kRebootQuestion, "Reboot", "Continue")) {
+        !prompts_->Ask(upload_text::kRebootCaption, upload_text::kRebootQuestion, "Reboot", "Continue")) {
         SetText(upload_text::kSuccessful);
         return End(UploadOutcome::Succeeded);
     }
@@ -303,9 +303,10 @@ UploadOutcome UploadJob::FinishFileUpload() {
     Send(kRestartCode, "\r", restart_reply, 0, 0);
     Countdown(upload_text::kRestartingFormat);
     if (!AfterRestart()) {
-        prompts_.Message(
+        prompts_->Message(
             {.text = upload_text::kRestartProgram, .caption = "Warning", .icon = IconKind::Warning});
     }
+    SetText(upload_text::kSuccessful);
     return End(UploadOutcome::Succeeded);
 }
 
@@ -511,7 +512,7 @@ UploadOutcome UploadJob::CancelTail() {
             mode_ == UploadMode::File ? upload_text::kCancelRestoring : upload_text::kCompatCancelRestoring);
     std::string reply;
     if (Send(kDspResultCode, "\r", reply, kResultRetries, 0) == kCancel) {
-        prompts_.Message(
+        prompts_->Message(
             {.text = upload_text::kCancelUndetermined, .caption = "Warning", .icon = IconKind::Warning});
     }
     return End(UploadOutcome::Cancelled);

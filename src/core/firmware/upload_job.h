@@ -149,6 +149,9 @@ class UploadJob {
 
     // Pauses between steps and the countdown seconds; tests pass a fake clock.
     void SetSleep(SleepFunction sleep) { sleep_ = std::move(sleep); }
+    // Answers the job's own questions (retry, reboot) and shows its warnings; by default the
+    // transaction's prompts.
+    void SetPrompts(UserPrompts& prompts) { prompts_ = &prompts; }
     // Called with every new status text, on the job's thread (the CLI prints them).
     void SetStatusListener(std::function<void(const std::string&)> listener) {
         listener_ = std::move(listener);
@@ -202,7 +205,7 @@ class UploadJob {
     const UploadImage& image() const { return images_.at(current_); }
 
     SensorProtocol& protocol_;
-    UserPrompts& prompts_;
+    UserPrompts* prompts_;
     UploadMode mode_;
     std::vector<UploadImage> images_;
     std::size_t current_ = 0;
