@@ -26,6 +26,7 @@ constexpr int kAnnounceWaitMs = 300;
 constexpr int kReadyRetries = 2;
 constexpr int kReadyWaitMs = 200;
 constexpr int kPacketRetries = 2;
+constexpr int kPacketResendLimit = 20;  // file upload: sends of one packet after failed exchanges
 constexpr int kResultRetries = 1;
 constexpr int kResultWaitMs = 20000;
 constexpr int kUnprotectRetries = 2;  // three attempts
@@ -244,9 +245,10 @@ UploadOutcome UploadJob::RunFileUpload() {
         case PacketEnd::Abandoned:
             return End(UploadOutcome::Cancelled);
         case PacketEnd::Failed:
+            SetText(upload_text::kFailed);
             return End(UploadOutcome::Failed);
     }
-    if (CancelRequested()) {
+    if (EndCancelOffer()) {
         return CancelTail();
     }
     Sleep(kAfterPacketsMs);
@@ -355,7 +357,7 @@ UploadOutcome UploadJob::RunCompatibilityUpload() {
                 SetText(upload_text::kFailed);
                 return End(UploadOutcome::Failed);
         }
-        if (CancelRequested()) {
+        if (EndCancelOffer()) {
             return CancelTail();
         }
         Sleep(kCompatStepMs);
@@ -428,6 +430,14 @@ UploadOutcome UploadJob::FinishCompatibility() {
 
 // ---- shared steps ----
 
+// Once every packet is out the image is complete: Cancel is no longer offered. True when a
+// cancel came in before that.
+bool UploadJob::EndCancelOffer() {
+    std::lock_guard lock(mutex_);
+    snapshot_.cancel_possible = false;
+    return cancel_requested_.load();
+}
+
 UploadJob::PacketEnd UploadJob::SendPackets() {
     digits_sent_ = 0;
     {
@@ -456,10 +466,14 @@ void UploadJob::PacketWorker(PacketEnd& end) {
             return;
         }
         const std::string packet = cutter.Next();
-        for (;;) {
+        for (int round = 1;; ++round) {
             const int result = Send(codes.packet, packet, reply, kPacketRetries, 0);
             if (result == kOk) {
                 break;
+            }
+            if (round == kPacketResendLimit) {
+                end = PacketEnd::Failed;  // a sensor that never takes the packet
+                return;
             }
             if (result == kCancel) {
                 cancel_flag_ = false;

@@ -186,6 +186,7 @@ class UploadJob {
     };
     StepEnd FileHandshake(const Handshake& step);
     void Describe();
+    bool EndCancelOffer();
     StepEnd CompatAnnounce();
     PacketEnd SendPackets();
     void PacketWorker(PacketEnd& end);
