@@ -258,6 +258,19 @@ TEST_P(FirmwareUploadTest, ARefusedPacketIsResentInAFileUpload) {
     EXPECT_EQ(prompts_.communication_errors[0].error_text, "Upload Packet Failure");
 }
 
+TEST_P(FirmwareUploadTest, APacketTheSensorNeverTakesEndsTheFileUploadInTime) {
+    sim::SensorSettings settings;
+    settings.firmware_faults.refuse_packet = 2;
+    settings.firmware_faults.refuse_times = 100000;
+    Start(settings);
+    UploadJob job(app_.protocol, DspFile(1000));
+    UseFakeClock(job);
+    EXPECT_EQ(job.Run(), UploadOutcome::Failed);
+    EXPECT_EQ(job.Snapshot().text, upload_text::kFailed);
+    EXPECT_EQ(prompts_.communication_errors.size(), 20u);  // every send was reported, then it ends
+    EXPECT_EQ(Count(Requests(), "D6"), 0);
+}
+
 TEST_P(FirmwareUploadTest, AFailedResultEndsWithUploadFailed) {
     sim::SensorSettings settings;
     settings.firmware_faults.fail_result = true;
@@ -387,6 +400,17 @@ TEST_P(CompatibilityUploadTest, AFailedResultIsReported) {
     EXPECT_EQ(Connect(), ConnectNext::Reconnect);
     EXPECT_NE(std::find(texts_.begin(), texts_.end(), upload_text::kFailed), texts_.end());
     EXPECT_EQ(sensor().Firmware().images_loaded(), 0);
+}
+
+TEST_P(CompatibilityUploadTest, ACheckValueNeverEchoedEndsAfterFiveAnnounces) {
+    sim::SensorSettings settings = OldSensor();
+    settings.firmware_faults.wrong_echo = 1000;
+    Start(settings);
+    EXPECT_EQ(Connect(), ConnectNext::Reconnect);
+    const auto codes = Requests();
+    EXPECT_EQ(Count(codes, "F3"), kCompatAnnounceLimit);
+    EXPECT_EQ(Count(codes, "F1"), 0);
+    EXPECT_NE(std::find(texts_.begin(), texts_.end(), upload_text::kFailed), texts_.end());
 }
 
 INSTANTIATE_TEST_SUITE_P(Transports, FirmwareUploadTest,
