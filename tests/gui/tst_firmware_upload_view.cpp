@@ -18,6 +18,7 @@
 #include "firmware/firmware_upload_view.h"
 #include "firmware/upload_progress_dialog.h"
 #include "modal_driver.h"
+#include "support/main_window_harness.h"
 
 using namespace qvx;
 using namespace qvx::gui;
@@ -204,6 +205,53 @@ class TstFirmwareUploadView : public QObject {
         QCOMPARE(*dialog.outcome(), UploadOutcome::Succeeded);
         QTRY_VERIFY_WITH_TIMEOUT(!dialog.isVisible(), 5000);  // closes by itself after success
         QCOMPARE(server_->sensor(0).Firmware().images_loaded(), 2);
+    }
+
+    // After connecting to a sensor with old firmware, UPLOAD in the compatibility window loads
+    // the bundle in "Uploading Firmware...", and the connect sequence goes on with matching versions.
+    void compatibilityUploadFromTheConnectSequence() {
+        sim::SensorSettings sensor = test::MainWindowHarness::DefaultSensor();
+        sensor.version_text = "DSP: QVX_v2.30.09.S02.R01 FPGA: 0029";
+        sensor.restart_ms = 1000;
+        test::MainWindowHarness harness(sensor);
+        QVERIFY(harness.started());
+        bool upload_clicked = false;
+        bool progress_seen = false;
+        QTimer answer;
+        connect(&answer, &QTimer::timeout, [&] {
+            QWidget* modal = QApplication::activeModalWidget();
+            if (!modal)
+                return;
+            if (modal->windowTitle() == QString(kIncompatibleWindowTitle) && !upload_clicked) {
+                for (auto* button : modal->findChildren<QPushButton*>()) {
+                    if (button->text() == "UPLOAD") {
+                        upload_clicked = true;
+                        button->click();
+                    }
+                }
+            } else if (modal->windowTitle() == QString(upload_text::kCompatWindowTitle) && !progress_seen &&
+                       modal->findChild<QLabel*>("status")->text().startsWith("Uploading firmware...(")) {
+                progress_seen = true;
+                test::SaveScreenshot(modal, "main_window_compatibility_upload");
+            }
+        });
+        answer.start(20);
+        harness.open();
+        QVERIFY(harness.waitConnected(90000));
+        QVERIFY(upload_clicked);
+        QVERIFY(progress_seen);
+        QCOMPARE(harness.sensor().VersionText(), std::string(kExampleSensorVersion));
+        QCOMPARE(harness.sensor().Firmware().images_loaded(), 2);
+        const auto requests = harness.takeRequests();
+        const auto last_upload = std::find_if(requests.rbegin(), requests.rend(), [](const std::string& r) {
+            return r.find("D0") != std::string::npos;
+        });
+        QVERIFY(last_upload != requests.rend());
+        // After the restart: the mode and the versions are read again, then the clock is set.
+        const bool clock_set_after = std::any_of(requests.rbegin(), last_upload, [](const std::string& r) {
+            return r.find("S4") != std::string::npos;
+        });
+        QVERIFY(clock_set_after);
     }
 };
 

@@ -315,6 +315,7 @@ UploadOutcome UploadJob::FinishFileUpload() {
 // ---- compatibility upload ----
 
 UploadOutcome UploadJob::RunCompatibilityUpload() {
+    SetStep(UploadStep::Waiting, upload_text::kCompatEstablishing);
     Sleep(kCompatFirstStepMs);
     for (current_ = 0; current_ < images_.size(); ++current_) {
         if (current_ > 0) {
