@@ -46,6 +46,12 @@ int RunCommand(AppContext& app, const CliOptions& options, const ConnectResult& 
             return RunFirmwareUpload(app, options, io);
         case Command::FirmwareUpdate:
             return RunFirmwareUpdate(app, options, io);
+        case Command::Export:
+            break;
+        case Command::ConfigSave:
+        case Command::ConfigLoad:
+        case Command::ConfigShow:
+            return RunConfig(app, options, io);
         case Command::None:
             break;
     }
@@ -69,6 +75,9 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
     if (options.version) {
         out << "qvx " << kProgramVersion << " (" << kProgramName << ")\n";
         return kExitSuccess;
+    }
+    if (IsOfflineCommand(options.command)) {
+        return RunExport(options.export_args, out, err);
     }
     if (!LogFileUsable(options, err)) {
         return kExitOther;

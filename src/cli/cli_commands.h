@@ -31,5 +31,7 @@ int RunLiveIntervals(AppContext& app, const CliOptions& options, CommandStreams 
 int RunFirmwareCheck(AppContext& app, const CliOptions& options, CommandStreams io);
 int RunFirmwareUpload(AppContext& app, const CliOptions& options, CommandStreams io);
 int RunFirmwareUpdate(AppContext& app, const CliOptions& options, CommandStreams io);
+// config save FILE | config load FILE [--dry-run] | config show (cli_config.cpp)
+int RunConfig(AppContext& app, const CliOptions& options, CommandStreams io);
 
 }  // namespace qvx::cli

@@ -221,14 +221,14 @@ int RunFirmwareCheck(AppContext& app, const CliOptions& options, CommandStreams 
     if (!state) {
         return kExitSensorFailed;
     }
-    PrintImageLines(ImageLines(*state), options.format, io.out);
+    PrintImageLines(ImageLines(*state), options.format.value_or(OutputFormat::Text), io.out);
     return kExitSuccess;
 }
 
 int RunFirmwareUpload(AppContext& app, const CliOptions& options, CommandStreams io) {
     const ImageKind kind = options.firmware_fpga ? ImageKind::Fpga : ImageKind::Dsp;
     if (!options.yes) {
-        io.err << "qvx: " << OverwriteQuestion(kind, options.firmware_file)
+        io.err << "qvx: " << UploadOverwriteQuestion(kind, options.firmware_file)
                << " Nothing was sent: add --yes\n";
         return kExitUsage;
     }
@@ -253,7 +253,7 @@ int RunFirmwareUpdate(AppContext& app, const CliOptions& options, CommandStreams
     if (!before) {
         return kExitSensorFailed;
     }
-    PrintImageLines(ImageLines(*before), options.format, io.out);
+    PrintImageLines(ImageLines(*before), options.format.value_or(OutputFormat::Text), io.out);
     if (before->outcome == compatibility_outcome::kMatch) {
         return kExitSuccess;
     }
@@ -281,7 +281,7 @@ int RunFirmwareUpdate(AppContext& app, const CliOptions& options, CommandStreams
     if (!after) {
         return kExitSensorFailed;
     }
-    PrintImageLines(ImageLines(*after), options.format, io.out);
+    PrintImageLines(ImageLines(*after), options.format.value_or(OutputFormat::Text), io.out);
     return after->outcome == compatibility_outcome::kMatch ? kExitSuccess : kExitSensorFailed;
 }
 

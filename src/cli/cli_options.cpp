@@ -124,6 +124,17 @@ const std::map<std::string, ValueSetter>& ValueOptions() {
         {"--log", [](CliOptions& o, const std::string& v) { o.log_path = v; }},
         {"--dsp", [](CliOptions& o, const std::string& v) { SetFirmwareFile(o, v, false); }},
         {"--fpga", [](CliOptions& o, const std::string& v) { SetFirmwareFile(o, v, true); }},
+        {"--from", [](CliOptions& o, const std::string& v) { o.export_args.from = v; }},
+        {"--to", [](CliOptions& o, const std::string& v) { o.export_args.to = v; }},
+        {"--station", [](CliOptions& o, const std::string& v) { o.export_args.station = v; }},
+        {"--state", [](CliOptions& o, const std::string& v) { o.export_args.state = v; }},
+        {"--class", [](CliOptions& o, const std::string& v) { o.export_args.functional_class = v; }},
+        {"--restriction",
+         [](CliOptions& o, const std::string& v) {
+             o.export_args.restriction = static_cast<int>(NumberIn("--restriction", v, 0, 2));
+         }},
+        {"--lane", [](CliOptions& o, const std::string& v) { o.export_args.lanes.push_back(v); }},
+        {"--out", [](CliOptions& o, const std::string& v) { o.export_args.out = v; }},
         {"--format", SetFormat},
     };
     return options;
@@ -149,6 +160,10 @@ std::vector<std::string> ApplyOptions(const std::vector<std::string>& args, CliO
             o.yes = true;
         } else if (arg == "--no-reboot") {
             o.no_reboot = true;
+        } else if (arg == "--overwrite") {
+            o.export_args.overwrite = true;
+        } else if (arg == "--dry-run") {
+            o.dry_run = true;
         } else {
             std::string name = arg;
             std::optional<std::string> value;
@@ -214,6 +229,20 @@ void ParseFirmware(const std::vector<std::string>& words, CliOptions& o) {
     }
 }
 
+void ParseConfig(const std::vector<std::string>& words, CliOptions& o) {
+    const char* usage =
+        "usage: qvx config save FILE | config load FILE [--dry-run] | config show [--format F]";
+    const std::string action = words.size() >= 2 ? words[1] : "";
+    if ((action == "save" || action == "load") && words.size() == 3) {
+        o.command = action == "save" ? Command::ConfigSave : Command::ConfigLoad;
+        o.config_path = words[2];
+    } else if (action == "show" && words.size() == 2) {
+        o.command = Command::ConfigShow;
+    } else {
+        throw Failure{usage};
+    }
+}
+
 void ParseCommand(const std::vector<std::string>& words, CliOptions& o) {
     const std::string& name = words.front();
     if (name == "info") {
@@ -234,11 +263,18 @@ void ParseCommand(const std::vector<std::string>& words, CliOptions& o) {
         o.command = Command::Discover;
     } else if (name == "firmware") {
         ParseFirmware(words, o);
+    } else if (name == "config") {
+        ParseConfig(words, o);
     } else if (name == "live") {
         if (words.size() != 2 || words[1] != "intervals") {
             throw Failure{"usage: qvx live intervals [--count N] [--log FILE]"};
         }
         o.command = Command::LiveIntervals;
+    } else if (name == "export") {
+        o.command = Command::Export;
+        if (auto problem = ParseExportCommand(words, o.export_args)) {
+            throw Failure{*problem};
+        }
     } else {
         throw Failure{"unknown command '" + name + "'"};
     }
@@ -271,6 +307,14 @@ void CheckFirmwareOptions(const CliOptions& o) {
 }
 
 void CheckCombination(const CliOptions& o) {
+    if (IsOfflineCommand(o.command)) {
+        return;
+    }
+    if (HasExportOptions(o.export_args)) {
+        throw Failure{
+            "--from, --to, --station, --state, --class, --restriction, --lane, --out and --overwrite "
+            "belong to 'export'"};
+    }
     if (o.serial && o.tcp_host) {
         throw Failure{"choose one link: --serial or --tcp, not both"};
     }
@@ -290,6 +334,9 @@ void CheckCombination(const CliOptions& o) {
         throw Failure{"--count and --log belong to 'live intervals'"};
     }
     CheckFirmwareOptions(o);
+    if (o.dry_run && o.command != Command::ConfigLoad) {
+        throw Failure{"--dry-run belongs to 'config load'"};
+    }
 }
 
 }  // namespace
@@ -320,7 +367,8 @@ ParseOutcome ParseCliOptions(const std::vector<std::string>& args, CliOptions& o
             return outcome;
         }
         if (words.empty()) {
-            throw Failure{"no command given (info, send, clock, discover, live); see qvx --help"};
+            throw Failure{
+                "no command given (info, send, clock, discover, live, config, export); see qvx --help"};
         }
         ParseCommand(words, options);
         CheckCombination(options);

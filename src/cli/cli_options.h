@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "cli_export.h"
 #include "protocol/sensor_clock.h"
 
 namespace qvx::cli {
@@ -31,8 +32,18 @@ enum class Command {
     FirmwareCheck,
     FirmwareUpload,
     FirmwareUpdate,
+    ConfigSave,
+    ConfigLoad,
+    ConfigShow,
+    Export,
 };
 
+// Commands that work on files alone: no link is opened for them.
+inline bool IsOfflineCommand(Command command) {
+    return command == Command::Export;
+}
+
+// How data is printed: aligned text, tab-separated lines, or JSON.
 enum class OutputFormat { Text, Tsv, Json };
 
 // What the communication-error dialog would be answered with.
@@ -65,9 +76,12 @@ struct CliOptions {
     std::string log_path;
     std::string firmware_file;  // firmware upload: --dsp FILE or --fpga FILE
     bool firmware_fpga = false;
-    bool yes = false;        // answers the overwrite question (and the reboot question) with yes
-    bool no_reboot = false;  // an FPGA upload answers the reboot question with Continue
-    OutputFormat format = OutputFormat::Text;
+    bool yes = false;         // answers the overwrite question (and the reboot question) with yes
+    bool no_reboot = false;   // an FPGA upload answers the reboot question with Continue
+    ExportArgs export_args;   // export 3card / export csv
+    std::string config_path;  // config save / load
+    bool dry_run = false;     // config load: check only
+    std::optional<OutputFormat> format;
 
     bool auto_id() const { return id && *id == "auto"; }
 };

@@ -38,6 +38,14 @@ constexpr const char* kOverview =
     "  firmware upload --dsp FILE|--fpga FILE --yes [--no-reboot]\n"
     "                               load one image from a hex file\n"
     "  firmware update --yes        load the bundle images the check plans\n"
+    "  export 3card LOG --from DATE --to DATE --station ID --state NAME|CODE --class CODE\n"
+    "               [--restriction N] [--lane NAME=LANE:DIR ...] [--out DIR] [--overwrite]\n"
+    "                               an interval log as a 3-card hourly volume file (no sensor)\n"
+    "  export csv LOG [--from DATE --to DATE] [--out FILE] [--overwrite]\n"
+    "                               an interval log as CSV, one row per interval and lane\n"
+    "  config save FILE             read the sensor's configuration into a .qcf settings file\n"
+    "  config load FILE [--dry-run] check a .qcf file and write it to the sensor\n"
+    "  config show [--format F]     every settings field by its label (text, tsv or json)\n"
     "\n"
     "  qvx COMMAND --help           help on one command\n"
     "  qvx --version                the program's version\n"
@@ -68,6 +76,18 @@ const std::map<std::string, std::string>& TopicTexts() {
          "usage: qvx [connection options] discover\n"
          "Detects the sensors of a multi-drop line and prints their IDs, one per line, in the\n"
          "order they answered. The detected sensors are told to resume pushing at the end.\n"},
+        {"config",
+         "usage: qvx [connection options] config save FILE\n"
+         "       qvx [connection options] config load FILE [--dry-run]\n"
+         "       qvx [connection options] config show [--format text|tsv|json]\n"
+         "save reads the configuration records of the sensor's mounting (side-fire or\n"
+         "forward-fire) and writes them to FILE (\".qcf\" is appended to a name without it).\n"
+         "load checks FILE as the settings window does before it saves, prints every field\n"
+         "that fails with the reason (exit code 1), and writes the records to the sensor:\n"
+         "algorithm records, extended, collection, then the main record with the flash save.\n"
+         "The sensor's own serial number is kept. --dry-run checks without writing.\n"
+         "show prints every field of the settings pages by its label, lengths in the\n"
+         "sensor's units.\n"},
         {"live",
          "usage: qvx [connection options] live intervals [--count N] [--log FILE]\n"
          "Prints the latest interval record at once, then each new one as the sensor completes\n"
@@ -87,6 +107,23 @@ const std::map<std::string, std::string>& TopicTexts() {
          "and checks again. A failed handshake is retried under --on-error retry. On a terminal\n"
          "a progress bar shows the percentage, the rate and the time left; Ctrl+C cancels the\n"
          "transfer. Exit code 4 when the sensor refused the image or the upload failed.\n"},
+        {"export",
+         "usage: qvx export 3card LOG --from DATE --to DATE --station ID --state NAME|CODE\n"
+         "                  --class CODE [--restriction N] [--lane NAME=LANE:DIR ...] [--out DIR]\n"
+         "       qvx export csv LOG [--from DATE --to DATE] [--out FILE]\n"
+         "Reads an interval log or download file; no sensor is needed.\n"
+         "3card writes one 3-card hourly volume record per day, direction and lane code to\n"
+         "DIR/<station padded to 6>.TM3 (DIR: the log's folder by default). DATE is YYYY-MM-DD;\n"
+         "--state takes a name (\"Alaska\") or its code (02), --class a code (01 ... 19),\n"
+         "--restriction 0 none, 1 construction or other activity, 2 counting device problem.\n"
+         "--lane maps a lane name of the log to a lane code 0-9 (0: all lanes of the direction\n"
+         "summed) and a direction (N NE E SE S SW W NW N-S/NE-SW E-W/SE-NW); lanes not named\n"
+         "get lane 1, 2, 3 ... in the log's order, direction N.\n"
+         "csv writes a header row and one row per interval and lane (RFC 4180, ISO 8601 times)\n"
+         "to FILE (default: the log's name with .csv).\n"
+         "An existing file is replaced only with --overwrite. Prints the path written; warnings\n"
+         "(incomplete interval sets, damaged lines skipped) go to stderr. Exit code 1 when the\n"
+         "log cannot be read or holds no data for the days, or the file cannot be written.\n"},
     };
     return topics;
 }
@@ -97,6 +134,9 @@ std::string UsageText(const std::string& topic) {
     const auto it = TopicTexts().find(topic);
     if (it == TopicTexts().end()) {
         return std::string(kOverview) + kConnectionHelp;
+    }
+    if (topic == "export") {
+        return it->second;
     }
     return it->second + "\n" + kConnectionHelp;
 }

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdio>
+#include <map>
 #include <vector>
 
 #include "protocol/hex_text.h"
@@ -149,11 +150,40 @@ std::string BuildExtendedConfigInfo(const RecordSeed& seed) {
     return record;
 }
 
+// The collection fields a sensor keeps in the units of its extended record: the three length
+// classes (feet or decimetres) and the loops (inches or centimetres). Fields not listed here are
+// seeded filler.
+std::map<int, std::uint32_t> CollectionFieldValues(const RecordSeed& seed) {
+    const bool english = seed.units == 'E';
+    std::map<int, std::uint32_t> fields = {{163, 0},
+                                           {164, english ? 21u : 64u},
+                                           {167, english ? 22u : 65u},
+                                           {168, english ? 35u : 107u},
+                                           {171, english ? 36u : 108u},
+                                           {172, english ? 328u : 1000u},
+                                           {212, 3600},  // flash interval
+                                           {213, english ? 240u : 610u},
+                                           {214, english ? 72u : 183u},
+                                           {216, 2},  // RS-485 delay
+                                           {217, 0},
+                                           {218, 0},
+                                           {219, 0},
+                                           {221, 4}};
+    for (int lane = 0; lane < kMaxLanes; ++lane) {
+        fields[195 + lane] = english ? 240 : 610;  // loop spacing
+        fields[203 + lane] = english ? 72 : 183;   // loop size
+    }
+    return fields;
+}
+
 std::string BuildCollectionConfigInfo(const RecordSeed& seed) {
+    const std::map<int, std::uint32_t> values = CollectionFieldValues(seed);
     std::string record;
     for (int id = 163; id <= 222; ++id) {
         std::string field = "0000";
-        if (id == 211) {
+        if (values.count(id)) {
+            field = Hex(values.at(id), 4);
+        } else if (id == 211) {
             field = "0001";  // RF channel
         } else if (id == 215) {
             field = seed.multi_drop_network ? "0003" : "0001";

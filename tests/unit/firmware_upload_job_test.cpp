@@ -11,9 +11,9 @@ namespace qvx {
 namespace {
 
 TEST(UploadTexts, QuestionNamesTheKindAndTheFileWithoutItsFolder) {
-    EXPECT_EQ(OverwriteQuestion(ImageKind::Dsp, "/home/tech/fw/dsp_v231.hex"),
+    EXPECT_EQ(UploadOverwriteQuestion(ImageKind::Dsp, "/home/tech/fw/dsp_v231.hex"),
               "Are you sure you want to overwrite the DSP firmware with dsp_v231.hex?");
-    EXPECT_EQ(OverwriteQuestion(ImageKind::Fpga, "fpga.hex"),
+    EXPECT_EQ(UploadOverwriteQuestion(ImageKind::Fpga, "fpga.hex"),
               "Are you sure you want to overwrite the FPGA firmware with fpga.hex?");
 }
 

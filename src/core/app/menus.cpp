@@ -100,6 +100,7 @@ const std::vector<MenuEntry>& MenuTable() {
         {"File/Data Logs/Event Log/New", EventLogNew},
         {"File/Data Logs/Event Log/Open", EventLogOpen},
         {"File/Data Logs/Export", ExportLog},
+        {"File/Data Logs/Chart of a Log...", ChartLog},
         {"File/-", std::nullopt},
         {"File/Exit", Exit},
         {"Edit/Lane Configuration", LaneConfiguration, kSideFireOnly},

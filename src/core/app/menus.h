@@ -48,6 +48,7 @@ enum class MenuItem : int {
     MemoryView,
     HelpContents,
     About,
+    ChartLog,  // Data Logs: a chart of an interval log
     Count,
 };
 inline constexpr std::size_t kMenuItemCount = static_cast<std::size_t>(MenuItem::Count);

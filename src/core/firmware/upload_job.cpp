@@ -92,7 +92,7 @@ const char* ImageKindName(ImageKind kind) {
     return kind == ImageKind::Dsp ? "DSP" : "FPGA";
 }
 
-std::string OverwriteQuestion(ImageKind kind, const std::string& path) {
+std::string UploadOverwriteQuestion(ImageKind kind, const std::string& path) {
     return std::string("Are you sure you want to overwrite the ") + ImageKindName(kind) + " firmware with " +
            FileNameOf(path) + "?";
 }

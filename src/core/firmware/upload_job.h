@@ -92,7 +92,7 @@ struct UploadImage {
 // The file name without its folder.
 std::string FileNameOf(const std::string& path);
 // "Are you sure you want to overwrite the DSP firmware with <name>?"
-std::string OverwriteQuestion(ImageKind kind, const std::string& path);
+std::string UploadOverwriteQuestion(ImageKind kind, const std::string& path);
 const char* ImageKindName(ImageKind kind);  // "DSP" / "FPGA"
 
 // The images a plan of the compatibility check loads, FPGA first.

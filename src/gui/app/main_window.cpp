@@ -23,11 +23,13 @@
 #include "app/splash_window.h"
 #include "app/startup.h"
 #include "app/version.h"
+#include "config/settings_window.h"
 #include "connect/address_book_dialog.h"
 #include "connect/connection_properties_dialog.h"
 #include "connect/dialog_prompts.h"
 #include "connect/internet_connection_dialog.h"
 #include "connect/serial_connection_dialog.h"
+#include "export/log_chart_window.h"
 #include "firmware/compatibility_dialog.h"
 #include "firmware/firmware_bundle.h"
 #include "firmware/upload_progress_dialog.h"
@@ -314,6 +316,8 @@ void MainWindow::onMenuItem(MenuItem item) {
         case EventLogOpen:
             chooseLogFile(app_, LogKind::Event, this);
             return;
+        case ChartLog:
+            return ShowLogChart(app_, this);
         case Exit:
             close();
             return;
@@ -328,6 +332,8 @@ void MainWindow::onMenuItem(MenuItem item) {
             return showHelp();
         case About:
             return showAbout();
+        case SensorSettings:
+            return openSettingsWindow();
         default:
             break;
     }
@@ -340,6 +346,26 @@ void MainWindow::openAddressBook(bool internet) {
                              AddressBookDialog::Mode::Browse, app_.registry, WidgetDialogPrompts::instance(),
                              this);
     dialog.run();
+}
+
+// The settings window is modal: it takes the place of the current view while it is open, and
+// the view comes back when it closes (or could not load).
+void MainWindow::openSettingsWindow() {
+    if (!closeCurrentView())
+        return;
+    bool exit = false;
+    {
+        SettingsWindow window(app_, operations_, this);
+        if (window.load()) {
+            window.exec();
+            exit = window.exitRequested();
+        }
+    }
+    if (exit) {
+        close();
+        return;
+    }
+    reopenLastView();
 }
 
 // ---- views ----

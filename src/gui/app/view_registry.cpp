@@ -4,6 +4,7 @@
 #include "app/clock_view.h"
 #include "app/main_window.h"
 #include "app/view_factory.h"
+#include "export/export_wizard.h"
 #include "firmware/firmware_upload_view.h"
 #include "live/interval_view.h"
 
@@ -17,6 +18,9 @@ void RegisterViews(ViewFactory& factory) {
     });
     factory.add(ViewCode::FirmwareUpload,
                 [](ViewContext& c, QWidget* p) { return new FirmwareUploadView(c.app, c.operations, p); });
+    factory.add(ViewCode::Export, [](ViewContext& c, QWidget* p) {
+        return new ExportWizard(c.app, c.main_window.lastViewCode(), p);
+    });
     factory.add(ViewCode::ConnectionChooser,
                 [](ViewContext& c, QWidget* p) { return new ChooserView(c.main_window, p); });
 }

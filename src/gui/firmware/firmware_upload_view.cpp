@@ -127,7 +127,7 @@ void FirmwareUploadView::startUpload() {
         app_.prompts().Message({.text = kUnreadableText, .caption = "Error", .icon = IconKind::Error});
         return;
     }
-    if (!app_.prompts().Ask("Firmware Upload", OverwriteQuestion(kind(), path))) {
+    if (!app_.prompts().Ask("Firmware Upload", UploadOverwriteQuestion(kind(), path))) {
         return;
     }
     RunLinkWork([this] { operations_.BeginSensorOperation(); });
