@@ -64,6 +64,12 @@ int RunCommand(AppContext& app, const CliOptions& options, const ConnectResult& 
             return RunPll(app, options, io);
         case Command::Memory:
             return RunMemory(app, options, io);
+        case Command::FirmwareCheck:
+            return RunFirmwareCheck(app, options, io);
+        case Command::FirmwareUpload:
+            return RunFirmwareUpload(app, options, io);
+        case Command::FirmwareUpdate:
+            return RunFirmwareUpdate(app, options, io);
         case Command::Export:
             break;
         case Command::ConfigSave:

@@ -33,6 +33,9 @@ int RunDownload(AppContext& app, const CliOptions& options, CommandStreams io);
 int RunBuffers(AppContext& app, const CliOptions& options, CommandStreams io);
 int RunErase(AppContext& app, const CliOptions& options, CommandStreams io);
 int RunStudy(AppContext& app, const CliOptions& options, CommandStreams io);
+int RunFirmwareCheck(AppContext& app, const CliOptions& options, CommandStreams io);
+int RunFirmwareUpload(AppContext& app, const CliOptions& options, CommandStreams io);
+int RunFirmwareUpdate(AppContext& app, const CliOptions& options, CommandStreams io);
 // config save FILE | config load FILE [--dry-run] | config show (cli_config.cpp)
 int RunConfig(AppContext& app, const CliOptions& options, CommandStreams io);
 

@@ -5,6 +5,7 @@
 #include <functional>
 #include <map>
 
+#include "firmware/hex_image.h"
 #include "link/sensor_link.h"
 #include "protocol/catalogue.h"
 
@@ -95,6 +96,12 @@ void SetMemoryOverwrite(CliOptions& o, const std::string& text) {
         throw Failure{"--memory-overwrite needs on or off, not '" + text + "'"};
     }
     o.memory_overwrite = text;
+void SetFirmwareFile(CliOptions& o, const std::string& path, bool fpga) {
+    if (!o.firmware_file.empty()) {
+        throw Failure{"give one image: --dsp FILE or --fpga FILE"};
+    }
+    o.firmware_file = path;
+    o.firmware_fpga = fpga;
 }
 
 void SetFormat(CliOptions& o, const std::string& text) {
@@ -147,6 +154,8 @@ const std::map<std::string, ValueSetter>& ValueOptions() {
              o.tools.watch_ms = static_cast<int>(NumberIn("--watch", v, 10, 3600000));
          }},
         {"--store", [](CliOptions& o, const std::string& v) { o.tools.store_path = v; }},
+        {"--dsp", [](CliOptions& o, const std::string& v) { SetFirmwareFile(o, v, false); }},
+        {"--fpga", [](CliOptions& o, const std::string& v) { SetFirmwareFile(o, v, true); }},
         {"--from", [](CliOptions& o, const std::string& v) { o.export_args.from = v; }},
         {"--to", [](CliOptions& o, const std::string& v) { o.export_args.to = v; }},
         {"--station", [](CliOptions& o, const std::string& v) { o.export_args.station = v; }},
@@ -185,6 +194,8 @@ std::vector<std::string> ApplyOptions(const std::vector<std::string>& args, CliO
             o.yes = true;
         } else if (arg == "--binary" || arg == "--event-list") {
             (arg == "--binary" ? o.tools.binary : o.tools.event_list) = true;
+        } else if (arg == "--no-reboot") {
+            o.no_reboot = true;
         } else if (arg == "--overwrite") {
             o.export_args.overwrite = true;
         } else if (arg == "--dry-run") {
@@ -275,9 +286,11 @@ void CheckStoredCombination(const CliOptions& o) {
     if (!o.download_mode.empty() && o.command != Command::Download) {
         throw Failure{"--mode belongs to 'download'"};
     }
-    if ((o.yes || (!o.download_path.empty() && o.command != Command::Download)) &&
-        o.command != Command::Erase) {
-        throw Failure{"--yes and --download-first belong to 'erase'"};
+    const bool confirms = o.command == Command::Erase || o.command == Command::FirmwareUpload ||
+                          o.command == Command::FirmwareUpdate;
+    if ((o.yes && !confirms) ||
+        (!o.download_path.empty() && o.command != Command::Download && o.command != Command::Erase)) {
+        throw Failure{"--yes belongs to 'erase' and 'firmware upload|update', --download-first to 'erase'"};
     }
     if (o.command == Command::Erase && !o.yes && o.download_path.empty()) {
         throw Failure{
@@ -289,6 +302,22 @@ void CheckStoredCombination(const CliOptions& o) {
     }
     if (o.command == Command::Study && o.study_interval == 0) {
         throw Failure{"study needs --interval SECONDS (5 or more)"};
+    }
+}
+
+void ParseFirmware(const std::vector<std::string>& words, CliOptions& o) {
+    constexpr const char* kUsage =
+        "firmware check | firmware upload --dsp FILE|--fpga FILE [--yes] | firmware update [--yes]";
+    ExpectWords(words, 2, 2, kUsage);
+    const std::string& action = words[1];
+    if (action == "check") {
+        o.command = Command::FirmwareCheck;
+    } else if (action == "upload") {
+        o.command = Command::FirmwareUpload;
+    } else if (action == "update") {
+        o.command = Command::FirmwareUpdate;
+    } else {
+        throw Failure{std::string("usage: qvx ") + kUsage};
     }
 }
 
@@ -324,6 +353,8 @@ void ParseCommand(const std::vector<std::string>& words, CliOptions& o) {
     } else if (name == "discover") {
         ExpectWords(words, 1, 1, "discover");
         o.command = Command::Discover;
+    } else if (name == "firmware") {
+        ParseFirmware(words, o);
     } else if (name == "config") {
         ParseConfig(words, o);
     } else if (name == "live") {
@@ -339,6 +370,32 @@ void ParseCommand(const std::vector<std::string>& words, CliOptions& o) {
         }
     } else if (!ParseStoredCommand(words, o)) {
         throw Failure{"unknown command '" + name + "'"};
+    }
+}
+
+// The image is read and recognised before anything is sent.
+void CheckFirmwareOptions(const CliOptions& o) {
+    const bool upload = o.command == Command::FirmwareUpload;
+    if (!upload && !o.firmware_file.empty()) {
+        throw Failure{"--dsp and --fpga belong to 'firmware upload'"};
+    }
+    if (o.no_reboot && !(upload && o.firmware_fpga)) {
+        throw Failure{"--no-reboot belongs to 'firmware upload --fpga'"};
+    }
+    if (!upload) {
+        return;
+    }
+    if (o.firmware_file.empty()) {
+        throw Failure{"firmware upload needs --dsp FILE or --fpga FILE"};
+    }
+    const auto bytes = ReadFileBytes(o.firmware_file);
+    if (!bytes) {
+        throw Failure{"cannot read " + o.firmware_file};
+    }
+    const Recognition recognition =
+        RecognizeHexFile(*bytes, o.firmware_fpga ? ImageKind::Fpga : ImageKind::Dsp);
+    if (!recognition.ok) {
+        throw Failure{o.firmware_file + ": " + recognition.text};
     }
 }
 
@@ -381,6 +438,7 @@ void CheckCombination(const CliOptions& o) {
     if (const std::string error = ToolOptionMisuse(o); !error.empty()) {
         throw Failure{error};
     }
+    CheckFirmwareOptions(o);
     if (o.dry_run && o.command != Command::ConfigLoad) {
         throw Failure{"--dry-run belongs to 'config load'"};
     }
@@ -416,7 +474,7 @@ ParseOutcome ParseCliOptions(const std::vector<std::string>& args, CliOptions& o
         if (words.empty()) {
             throw Failure{
                 "no command given (info, send, clock, discover, live, config, export, download, buffers, "
-                "erase, study, terminal, acquire, pll, memory); see qvx --help"};
+                "erase, study, terminal, acquire, pll, memory, firmware); see qvx --help"};
         }
         ParseCommand(words, options);
         CheckCombination(options);

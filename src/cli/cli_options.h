@@ -40,6 +40,9 @@ enum class Command {
     Acquire,
     Pll,
     Memory,
+    FirmwareCheck,
+    FirmwareUpload,
+    FirmwareUpdate,
     ConfigSave,
     ConfigLoad,
     ConfigShow,
@@ -84,6 +87,9 @@ struct CliOptions {
     std::string log_path;
     bool counts = false;      // live events: the per-lane counts when it stops
     ToolOptions tools;        // terminal, acquire, pll, memory
+    std::string firmware_file;  // firmware upload: --dsp FILE or --fpga FILE
+    bool firmware_fpga = false;
+    bool no_reboot = false;  // an FPGA upload answers the reboot question with Continue
     ExportArgs export_args;   // export 3card / export csv
     std::string config_path;  // config save / load
     bool dry_run = false;     // config load: check only

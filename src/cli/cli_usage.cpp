@@ -42,6 +42,11 @@ constexpr const char* kOverview =
     "  pll get [latch|r|n]          the synthesizer registers, field by field\n"
     "  pll set latch|r|n ...        write one register and read it back\n"
     "  memory LOWER UPPER           sensor memory words as a table (--watch MS, --store)\n"
+    "  firmware check [--format text|tsv|json]\n"
+    "                               the firmware compared with the built-in bundle, per image\n"
+    "  firmware upload --dsp FILE|--fpga FILE --yes [--no-reboot]\n"
+    "                               load one image from a hex file\n"
+    "  firmware update --yes        load the bundle images the check plans\n"
     "  export 3card LOG --from DATE --to DATE --station ID --state NAME|CODE --class CODE\n"
     "               [--restriction N] [--lane NAME=LANE:DIR ...] [--out DIR] [--overwrite]\n"
     "                               an interval log as a 3-card hourly volume file (no sensor)\n"
@@ -175,6 +180,19 @@ const std::map<std::string, std::string>& TopicTexts() {
          "or until Ctrl+C); --store appends every change to FILE (\".dat\" unless it ends in\n"
          "\".dat\" or \".txt\"), as a dump or, with --event-list, as the recent-event list\n"
          "(the range becomes LOWER..LOWER+49).\n"},
+        {"firmware",
+         "usage: qvx [connection options] firmware check [--format text|tsv|json]\n"
+         "       qvx [connection options] firmware upload --dsp FILE|--fpga FILE --yes [--no-reboot]\n"
+         "       qvx [connection options] firmware update --yes\n"
+         "check compares the sensor's firmware with the bundle built into the program and prints\n"
+         "one line per image: the image, the sensor's version, the bundle's version and the plan\n"
+         "(\"current\", \"upload\" or \"incompatible\"). upload loads one DSP or FPGA image from\n"
+         "a hex file; the file is recognised first, and nothing is sent without --yes. After an\n"
+         "FPGA image the sensor is restarted unless --no-reboot is given; a DSP image always\n"
+         "restarts it (15 seconds). update loads the images check plans (FPGA first, then DSP)\n"
+         "and checks again. A failed handshake is retried under --on-error retry. On a terminal\n"
+         "a progress bar shows the percentage, the rate and the time left; Ctrl+C cancels the\n"
+         "transfer. Exit code 4 when the sensor refused the image or the upload failed.\n"},
         {"export",
          "usage: qvx export 3card LOG --from DATE --to DATE --station ID --state NAME|CODE\n"
          "                  --class CODE [--restriction N] [--lane NAME=LANE:DIR ...] [--out DIR]\n"

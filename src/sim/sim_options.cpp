@@ -124,6 +124,17 @@ struct Parser {
 };
 
 bool ReadProfile(Parser& parser, const std::string& path);
+// "N" or "NxK": the Nth packet refused K times.
+bool ParseRefusePacket(Parser& p, const std::string& text) {
+    FirmwareFaults& f = p.sensor.firmware_faults;
+    const std::size_t x = text.find('x');
+    if (x == std::string::npos) {
+        f.refuse_times = 1;
+        return ParseNumber(text, f.refuse_packet) && f.refuse_packet > 0;
+    }
+    return ParseNumber(text.substr(0, x), f.refuse_packet) && f.refuse_packet > 0 &&
+           ParseNumber(text.substr(x + 1), f.refuse_times) && f.refuse_times > 0;
+}
 
 using ValueHandler = std::function<bool(Parser&, const std::string&)>;
 using FlagHandler = std::function<void(Parser&)>;
@@ -258,6 +269,16 @@ const std::map<std::string, ValueHandler>& ValueOptions() {
              return ParseNumber(v, p.options.server.faults.mute_after) &&
                     p.options.server.faults.mute_after > 0;
          }},
+        {"--restart-ms",
+         [](Parser& p, const std::string& v) {
+             return ParseNumber(v, p.sensor.restart_ms) && p.sensor.restart_ms >= 0;
+         }},
+        {"--refuse-packet", ParseRefusePacket},
+        {"--wrong-echo",
+         [](Parser& p, const std::string& v) {
+             return ParseNumber(v, p.sensor.firmware_faults.wrong_echo) &&
+                    p.sensor.firmware_faults.wrong_echo > 0;
+         }},
     };
     return handlers;
 }
@@ -276,6 +297,7 @@ const std::map<std::string, FlagHandler>& FlagOptions() {
         {"--overwrite", [](Parser& p) { p.sensor.overwrite = true; }},
         {"--noise", [](Parser& p) { p.options.server.faults.noise = true; }},
         {"--collisions", [](Parser& p) { p.options.server.faults.collisions = true; }},
+        {"--fail-upload", [](Parser& p) { p.sensor.firmware_faults.fail_result = true; }},
         {"--help", [](Parser& p) { p.options.help = true; }},
         {"-h", [](Parser& p) { p.options.help = true; }},
     };
@@ -455,6 +477,10 @@ Faults:
   --mute-after N        answer nothing after N requests
   --collisions          discovery replies in the same position of the poll window overlap
                         and reach the line garbled
+  --refuse-packet N[xK] refuse the Nth packet of every firmware upload, K times (default 1)
+  --fail-upload         answer every firmware upload result with "Failure"
+  --wrong-echo N        echo a wrong check value to the first N firmware announces
+  --restart-ms MS       silent this long after the restart command "D0" (default 8000)
 
 Other:
   --log FILE            append one line per request frame received (e.g. "Z00012S0")

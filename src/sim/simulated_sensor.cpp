@@ -23,7 +23,6 @@ const char* const kFailure = "Failure";
 const char* const kInvalid = "Invalid";
 const char* const kEmpty = "Empty";
 const char* const kNoLanes = "No lanes";
-const char* const kReady = "Ready";
 
 // Writes the firewall protects; every one of them may answer "Failure".
 const std::unordered_set<std::string>& GuardedWrites() {
@@ -105,7 +104,9 @@ std::string HexFiller(std::uint32_t seed, std::uint64_t salt, std::size_t length
 }  // namespace
 
 SimulatedSensor::SimulatedSensor(SensorSettings settings)
-    : settings_(std::move(settings)), traffic_(settings_.seed, settings_.units) {
+    : settings_(std::move(settings)),
+      traffic_(settings_.seed, settings_.units),
+      firmware_(settings_.firmware_faults, std::chrono::milliseconds(settings_.restart_ms)) {
     seed_.id = PadRight(settings_.id, kIdLength);
     seed_.seed = settings_.seed;
     seed_.lanes = std::clamp(settings_.lanes, 0, kMaxLanes);
@@ -211,6 +212,9 @@ SensorReply SimulatedSensor::HandleFrame(std::string_view frame) {
     std::lock_guard lock(mutex_);
     SensorReply reply;
     reply.line_rate = LineRateLocked();
+    if (firmware_.Restarting(SteadyNowLocked())) {
+        return reply;  // restarting after "D0": nothing answers
+    }
     std::string prefix;
     std::string_view request = frame;
     if (frame.size() >= 2 + kIdLength && frame.starts_with("Z0")) {
@@ -294,16 +298,27 @@ const std::unordered_map<std::string, SimulatedSensor::Handler>& SimulatedSensor
     };
     auto success = [](S&, P) { return Status(kSuccess); };
     auto reset = [](S& s, P) {
+        s.firmware_.Restart(s.SteadyNowLocked(), s.version_);
         s.RestoreSavedRecords();
         s.protected_ = true;
         s.push_mode_ = true;
         return Silent();
     };
-    auto echo_check_value = [](S&, P p) {
-        std::uint32_t value = 0;
-        return p.size() >= 8 && ParseHex(p.substr(0, 8), value) ? Data(std::string(p.substr(0, 8)))
-                                                                : Status(kFailure);
+    auto loader = [](FirmwareAnswer (FirmwareLoader::*step)(FirmwarePart, std::string_view),
+                     FirmwarePart part) {
+        return [step, part](S& s, P p) {
+            const FirmwareAnswer answer = (s.firmware_.*step)(part, p);
+            return answer.status ? Status(answer.text) : Data(answer.text);
+        };
     };
+    auto loader_step = [](FirmwareAnswer (FirmwareLoader::*step)(FirmwarePart), FirmwarePart part) {
+        return [step, part](S& s, P) {
+            const FirmwareAnswer answer = (s.firmware_.*step)(part);
+            return answer.status ? Status(answer.text) : Data(answer.text);
+        };
+    };
+    constexpr FirmwarePart kDsp = FirmwarePart::Dsp;
+    constexpr FirmwarePart kFpga = FirmwarePart::Fpga;
     auto filler = [](std::size_t length, std::uint64_t salt) {
         return [length, salt](S& s, P) { return Data(HexFiller(s.settings_.seed, salt, length)); };
     };
@@ -438,17 +453,17 @@ const std::unordered_map<std::string, SimulatedSensor::Handler>& SimulatedSensor
         {"X9", filler(256, 0x900)},
         {"D0", reset},
         {"F5", reset},
-        {"D1", success},
+        {"D1", loader(&FirmwareLoader::Packet, kDsp)},
         {"D2", filler(45, 0xD20)},
-        {"D3", [](S&, P) { return Status(kReady); }},
-        {"D5", echo_check_value},
-        {"D6", success},
+        {"D3", loader_step(&FirmwareLoader::Ready, kDsp)},
+        {"D5", loader(&FirmwareLoader::Announce, kDsp)},
+        {"D6", loader_step(&FirmwareLoader::Result, kDsp)},
         {"D7", filler(48, 0xD70)},
         {"D8", [](S&, P) { return Data(""); }},
-        {"F0", success},
-        {"F1", [](S&, P) { return Status(kReady); }},
-        {"F3", echo_check_value},
-        {"F4", success},
+        {"F0", loader(&FirmwareLoader::Packet, kFpga)},
+        {"F1", loader_step(&FirmwareLoader::Ready, kFpga)},
+        {"F3", loader(&FirmwareLoader::Announce, kFpga)},
+        {"F4", loader_step(&FirmwareLoader::Result, kFpga)},
         {"F6", [](S&, P p) { return Data(PadRight(std::string(p), 14)); }},
         {"F7P0", filler(4, 0xF70)},
         {"P0", pll_write(0)},
@@ -905,6 +920,16 @@ void SimulatedSensor::SetFirewall(bool enabled) {
 void SimulatedSensor::SetRecord(RecordKind kind, std::string record) {
     std::lock_guard lock(mutex_);
     StoreRecordLocked(kind, std::move(record));
+}
+
+std::string SimulatedSensor::VersionText() const {
+    std::lock_guard lock(mutex_);
+    return version_;
+}
+
+FirmwareLoader SimulatedSensor::Firmware() const {
+    std::lock_guard lock(mutex_);
+    return firmware_;
 }
 
 }  // namespace qvx::sim

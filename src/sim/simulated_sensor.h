@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "sensor_records.h"
+#include "sim_firmware.h"
 #include "traffic_model.h"
 
 namespace qvx::sim {
@@ -57,6 +58,8 @@ struct SensorSettings {
     // reset_clock_start (an unset clock) and reset_records more are stored from there.
     int reset_records = 0;
     std::uint32_t reset_clock_start = 61440;
+    FirmwareFaults firmware_faults;  // the firmware loader's scripted refusals
+    int restart_ms = 8000;           // silent this long after "D0"
 };
 
 // What the sensor sends for one request.
@@ -103,6 +106,8 @@ class SimulatedSensor {
     // the queue dropped because nobody fetched them in time.
     std::vector<std::uint64_t> EventsServed() const;
     std::uint64_t EventsDropped() const;
+    std::string VersionText() const;  // the "S5" text
+    FirmwareLoader Firmware() const;  // a copy of the firmware loader's state
 
     // --- test controls ---
     void AdvanceClock(std::chrono::milliseconds amount);  // moves sensor time without waiting
@@ -211,6 +216,7 @@ class SimulatedSensor {
     std::uint64_t events_dropped_ = 0;
     std::vector<std::string> push_frames_;  // sent on its own, waiting for the line
     std::uint32_t pushed_actuation_ = 0;
+    FirmwareLoader firmware_;
 };
 
 }  // namespace qvx::sim

@@ -6,6 +6,7 @@
 #include "app/view_factory.h"
 #include "export/export_wizard.h"
 #include "live/forward_fire_event_view.h"
+#include "firmware/firmware_upload_view.h"
 #include "live/interval_view.h"
 #include "live/skelda_view.h"
 #include "stored/download_view.h"
@@ -31,6 +32,8 @@ void RegisterViews(ViewFactory& factory) {
                 [](ViewContext& c, QWidget* p) { return new DownloadView(c.app, c.operations, p); });
     factory.add(ViewCode::StudySetup,
                 [](ViewContext& c, QWidget* p) { return new StudySetupView(c.app, c.operations, p); });
+    factory.add(ViewCode::FirmwareUpload,
+                [](ViewContext& c, QWidget* p) { return new FirmwareUploadView(c.app, c.operations, p); });
     factory.add(ViewCode::Export, [](ViewContext& c, QWidget* p) {
         return new ExportWizard(c.app, c.main_window.lastViewCode(), p);
     });
