@@ -4,8 +4,11 @@
 #include "app/version.h"
 #include "cli_commands.h"
 #include "cli_connection.h"
+#include "cli_live_events.h"
 #include "cli_options.h"
 #include "cli_prompts.h"
+#include "cli_stored_prompts.h"
+#include "cli_tools.h"
 #include "context/app_context.h"
 #include "live/interval_log.h"
 
@@ -19,7 +22,8 @@ bool LogFileUsable(const CliOptions& options, std::ostream& err) {
     if (options.log_path.empty() || AppendLogText(options.log_path, "") == LogWrite::Written) {
         return true;
     }
-    err << "qvx: cannot open the interval log " << options.log_path << "\n";
+    err << "qvx: cannot open the " << (options.command == Command::LiveEvents ? "event" : "interval")
+        << " log " << options.log_path << "\n";
     return false;
 }
 
@@ -40,6 +44,32 @@ int RunCommand(AppContext& app, const CliOptions& options, const ConnectResult& 
             return RunDiscover(connection, io);
         case Command::LiveIntervals:
             return RunLiveIntervals(app, options, io);
+        case Command::LiveEvents:
+            return RunLiveEvents(app, options, io);
+        case Command::LiveActuation:
+            return RunLiveActuation(app, options, io);
+        case Command::Download:
+            return RunDownload(app, options, io);
+        case Command::Buffers:
+            return RunBuffers(app, options, io);
+        case Command::Erase:
+            return RunErase(app, options, io);
+        case Command::Study:
+            return RunStudy(app, options, io);
+        case Command::Terminal:
+            return RunTerminal(app, options, io);
+        case Command::Acquire:
+            return RunAcquire(app, options, io);
+        case Command::Pll:
+            return RunPll(app, options, io);
+        case Command::Memory:
+            return RunMemory(app, options, io);
+        case Command::FirmwareCheck:
+            return RunFirmwareCheck(app, options, io);
+        case Command::FirmwareUpload:
+            return RunFirmwareUpload(app, options, io);
+        case Command::FirmwareUpdate:
+            return RunFirmwareUpdate(app, options, io);
         case Command::Export:
             break;
         case Command::ConfigSave:
@@ -73,13 +103,14 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
     if (IsOfflineCommand(options.command)) {
         return RunExport(options.export_args, out, err);
     }
-    if (!LogFileUsable(options, err)) {
+    if (!LogFileUsable(options, err) || !PrepareAcquireFile(options, err)) {
         return kExitOther;
     }
 
-    CliPrompts prompts(options.on_error, err);
+    CliPrompts policy_prompts(options.on_error, err);
+    StoredPrompts prompts(policy_prompts, err);
     AppContext app(prompts);
-    prompts.Attach(app.state);
+    policy_prompts.Attach(app.state);
     const ConnectResult connection = ConnectSensor(app, options, options.command == Command::Discover);
     if (!connection.connected) {
         err << "qvx: " << connection.failure << "\n";

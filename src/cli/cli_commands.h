@@ -28,6 +28,14 @@ int RunClockSet(AppContext& app, const CliOptions& options, CommandStreams io);
 int RunClockSync(AppContext& app, CommandStreams io);
 int RunDiscover(const ConnectResult& connection, CommandStreams io);
 int RunLiveIntervals(AppContext& app, const CliOptions& options, CommandStreams io);
+// Stored data (cli_stored.cpp).
+int RunDownload(AppContext& app, const CliOptions& options, CommandStreams io);
+int RunBuffers(AppContext& app, const CliOptions& options, CommandStreams io);
+int RunErase(AppContext& app, const CliOptions& options, CommandStreams io);
+int RunStudy(AppContext& app, const CliOptions& options, CommandStreams io);
+int RunFirmwareCheck(AppContext& app, const CliOptions& options, CommandStreams io);
+int RunFirmwareUpload(AppContext& app, const CliOptions& options, CommandStreams io);
+int RunFirmwareUpdate(AppContext& app, const CliOptions& options, CommandStreams io);
 // config save FILE | config load FILE [--dry-run] | config show (cli_config.cpp)
 int RunConfig(AppContext& app, const CliOptions& options, CommandStreams io);
 

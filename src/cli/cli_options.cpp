@@ -5,6 +5,7 @@
 #include <functional>
 #include <map>
 
+#include "firmware/hex_image.h"
 #include "link/sensor_link.h"
 #include "protocol/catalogue.h"
 
@@ -83,12 +84,38 @@ void SetOnError(CliOptions& o, const std::string& text) {
     o.on_error = it->second;
 }
 
+void SetDownloadMode(CliOptions& o, const std::string& text) {
+    if (text != "incremental" && text != "normal" && text != "recovery") {
+        throw Failure{"--mode needs incremental, normal or recovery, not '" + text + "'"};
+    }
+    o.download_mode = text;
+}
+
+void SetMemoryOverwrite(CliOptions& o, const std::string& text) {
+    if (text != "on" && text != "off") {
+        throw Failure{"--memory-overwrite needs on or off, not '" + text + "'"};
+    }
+    o.memory_overwrite = text;
+}
+
+void SetFirmwareFile(CliOptions& o, const std::string& path, bool fpga) {
+    if (!o.firmware_file.empty()) {
+        throw Failure{"give one image: --dsp FILE or --fpga FILE"};
+    }
+    o.firmware_file = path;
+    o.firmware_fpga = fpga;
+}
+
 void SetFormat(CliOptions& o, const std::string& text) {
     static const std::map<std::string, OutputFormat> formats = {
         {"text", OutputFormat::Text}, {"tsv", OutputFormat::Tsv}, {"json", OutputFormat::Json}};
     const auto it = formats.find(text);
+    if (text == "hex" || text == "dec" || text == "char") {
+        o.tools.format = text;  // the memory table's number formats
+        return;
+    }
     if (it == formats.end()) {
-        throw Failure{"--format needs text, tsv or json, not '" + text + "'"};
+        throw Failure{"--format needs text, tsv or json (memory: hex, dec or char), not '" + text + "'"};
     }
     o.format = it->second;
 }
@@ -113,6 +140,24 @@ const std::map<std::string, ValueSetter>& ValueOptions() {
              o.count = static_cast<int>(NumberIn("--count", v, 1, 1000000));
          }},
         {"--log", [](CliOptions& o, const std::string& v) { o.log_path = v; }},
+        {"--mode", SetDownloadMode},
+        {"--download-first", [](CliOptions& o, const std::string& v) { o.download_path = v; }},
+        {"--interval",
+         [](CliOptions& o, const std::string& v) {
+             o.study_interval = static_cast<std::uint32_t>(NumberIn("--interval", v, 5, 999999999));
+         }},
+        {"--memory-overwrite", SetMemoryOverwrite},
+        {"--seconds",
+         [](CliOptions& o, const std::string& v) {
+             o.tools.seconds = static_cast<int>(NumberIn("--seconds", v, 1, 900));
+         }},
+        {"--watch",
+         [](CliOptions& o, const std::string& v) {
+             o.tools.watch_ms = static_cast<int>(NumberIn("--watch", v, 10, 3600000));
+         }},
+        {"--store", [](CliOptions& o, const std::string& v) { o.tools.store_path = v; }},
+        {"--dsp", [](CliOptions& o, const std::string& v) { SetFirmwareFile(o, v, false); }},
+        {"--fpga", [](CliOptions& o, const std::string& v) { SetFirmwareFile(o, v, true); }},
         {"--from", [](CliOptions& o, const std::string& v) { o.export_args.from = v; }},
         {"--to", [](CliOptions& o, const std::string& v) { o.export_args.to = v; }},
         {"--station", [](CliOptions& o, const std::string& v) { o.export_args.station = v; }},
@@ -145,6 +190,14 @@ std::vector<std::string> ApplyOptions(const std::vector<std::string>& args, CliO
             o.help = true;
         } else if (arg == "--version") {
             o.version = true;
+        } else if (arg == "--counts") {
+            o.counts = true;
+        } else if (arg == "--yes") {
+            o.yes = true;
+        } else if (arg == "--binary" || arg == "--event-list") {
+            (arg == "--binary" ? o.tools.binary : o.tools.event_list) = true;
+        } else if (arg == "--no-reboot") {
+            o.no_reboot = true;
         } else if (arg == "--overwrite") {
             o.export_args.overwrite = true;
         } else if (arg == "--dry-run") {
@@ -198,6 +251,78 @@ void ParseClock(const std::vector<std::string>& words, CliOptions& o) {
     }
 }
 
+void ParseLive(const std::vector<std::string>& words, CliOptions& o) {
+    static const std::map<std::string, Command> kinds = {{"intervals", Command::LiveIntervals},
+                                                         {"events", Command::LiveEvents},
+                                                         {"actuation", Command::LiveActuation}};
+    const auto it = words.size() == 2 ? kinds.find(words[1]) : kinds.end();
+    if (it == kinds.end()) {
+        throw Failure{"usage: qvx live intervals|events|actuation [--count N] [--log FILE]"};
+    }
+    o.command = it->second;
+}
+
+// download FILE, buffers, erase, study. False for another command name.
+bool ParseStoredCommand(const std::vector<std::string>& words, CliOptions& o) {
+    const std::string& name = words.front();
+    if (name == "download") {
+        ExpectWords(words, 2, 2, "download FILE [--mode incremental|normal|recovery]");
+        o.command = Command::Download;
+        o.download_path = words[1];
+    } else if (name == "buffers") {
+        ExpectWords(words, 1, 1, "buffers [--format text|tsv|json]");
+        o.command = Command::Buffers;
+    } else if (name == "erase") {
+        ExpectWords(words, 1, 1, "erase [--yes] [--download-first FILE]");
+        o.command = Command::Erase;
+    } else if (name == "study") {
+        ExpectWords(words, 1, 1, "study --interval SECONDS [--memory-overwrite on|off]");
+        o.command = Command::Study;
+    } else {
+        return false;
+    }
+    return true;
+}
+
+void CheckStoredCombination(const CliOptions& o) {
+    if (!o.download_mode.empty() && o.command != Command::Download) {
+        throw Failure{"--mode belongs to 'download'"};
+    }
+    const bool confirms = o.command == Command::Erase || o.command == Command::FirmwareUpload ||
+                          o.command == Command::FirmwareUpdate;
+    if ((o.yes && !confirms) ||
+        (!o.download_path.empty() && o.command != Command::Download && o.command != Command::Erase)) {
+        throw Failure{"--yes belongs to 'erase' and 'firmware upload|update', --download-first to 'erase'"};
+    }
+    if (o.command == Command::Erase && !o.yes && o.download_path.empty()) {
+        throw Failure{
+            "erase deletes the sensor's stored data: confirm with --yes, or keep it with "
+            "--download-first FILE"};
+    }
+    if ((o.study_interval != 0 || !o.memory_overwrite.empty()) && o.command != Command::Study) {
+        throw Failure{"--interval and --memory-overwrite belong to 'study'"};
+    }
+    if (o.command == Command::Study && o.study_interval == 0) {
+        throw Failure{"study needs --interval SECONDS (5 or more)"};
+    }
+}
+
+void ParseFirmware(const std::vector<std::string>& words, CliOptions& o) {
+    constexpr const char* kUsage =
+        "firmware check | firmware upload --dsp FILE|--fpga FILE [--yes] | firmware update [--yes]";
+    ExpectWords(words, 2, 2, kUsage);
+    const std::string& action = words[1];
+    if (action == "check") {
+        o.command = Command::FirmwareCheck;
+    } else if (action == "upload") {
+        o.command = Command::FirmwareUpload;
+    } else if (action == "update") {
+        o.command = Command::FirmwareUpdate;
+    } else {
+        throw Failure{std::string("usage: qvx ") + kUsage};
+    }
+}
+
 void ParseConfig(const std::vector<std::string>& words, CliOptions& o) {
     const char* usage =
         "usage: qvx config save FILE | config load FILE [--dry-run] | config show [--format F]";
@@ -230,20 +355,49 @@ void ParseCommand(const std::vector<std::string>& words, CliOptions& o) {
     } else if (name == "discover") {
         ExpectWords(words, 1, 1, "discover");
         o.command = Command::Discover;
+    } else if (name == "firmware") {
+        ParseFirmware(words, o);
     } else if (name == "config") {
         ParseConfig(words, o);
     } else if (name == "live") {
-        if (words.size() != 2 || words[1] != "intervals") {
-            throw Failure{"usage: qvx live intervals [--count N] [--log FILE]"};
+        ParseLive(words, o);
+    } else if (IsToolCommand(name)) {
+        if (const std::string error = ParseToolCommand(words, o); !error.empty()) {
+            throw Failure{error};
         }
-        o.command = Command::LiveIntervals;
     } else if (name == "export") {
         o.command = Command::Export;
         if (auto problem = ParseExportCommand(words, o.export_args)) {
             throw Failure{*problem};
         }
-    } else {
+    } else if (!ParseStoredCommand(words, o)) {
         throw Failure{"unknown command '" + name + "'"};
+    }
+}
+
+// The image is read and recognised before anything is sent.
+void CheckFirmwareOptions(const CliOptions& o) {
+    const bool upload = o.command == Command::FirmwareUpload;
+    if (!upload && !o.firmware_file.empty()) {
+        throw Failure{"--dsp and --fpga belong to 'firmware upload'"};
+    }
+    if (o.no_reboot && !(upload && o.firmware_fpga)) {
+        throw Failure{"--no-reboot belongs to 'firmware upload --fpga'"};
+    }
+    if (!upload) {
+        return;
+    }
+    if (o.firmware_file.empty()) {
+        throw Failure{"firmware upload needs --dsp FILE or --fpga FILE"};
+    }
+    const auto bytes = ReadFileBytes(o.firmware_file);
+    if (!bytes) {
+        throw Failure{"cannot read " + o.firmware_file};
+    }
+    const Recognition recognition =
+        RecognizeHexFile(*bytes, o.firmware_fpga ? ImageKind::Fpga : ImageKind::Dsp);
+    if (!recognition.ok) {
+        throw Failure{o.firmware_file + ": " + recognition.text};
     }
 }
 
@@ -271,9 +425,22 @@ void CheckCombination(const CliOptions& o) {
     if (o.command == Command::Discover && o.id && !o.auto_id()) {
         throw Failure{"discover detects the IDs itself: leave out --id " + *o.id};
     }
-    if (o.command != Command::LiveIntervals && (o.count != 0 || !o.log_path.empty())) {
-        throw Failure{"--count and --log belong to 'live intervals'"};
+    const bool counted = o.command == Command::LiveIntervals || o.command == Command::LiveEvents ||
+                         o.command == Command::LiveActuation || o.command == Command::Memory;
+    const bool logs = o.command == Command::LiveIntervals || o.command == Command::LiveEvents;
+    if ((!counted && o.count != 0) || (!logs && !o.log_path.empty())) {
+        throw Failure{
+            "--count and --log belong to 'live intervals' and 'live events' (--count also to "
+            "'live actuation' and 'memory')"};
     }
+    if (o.command != Command::LiveEvents && o.counts) {
+        throw Failure{"--counts belongs to 'live events'"};
+    }
+    CheckStoredCombination(o);
+    if (const std::string error = ToolOptionMisuse(o); !error.empty()) {
+        throw Failure{error};
+    }
+    CheckFirmwareOptions(o);
     if (o.dry_run && o.command != Command::ConfigLoad) {
         throw Failure{"--dry-run belongs to 'config load'"};
     }
@@ -307,7 +474,9 @@ ParseOutcome ParseCliOptions(const std::vector<std::string>& args, CliOptions& o
             return outcome;
         }
         if (words.empty()) {
-            throw Failure{"no command given (info, send, clock, discover, live, config, export); see qvx --help"};
+            throw Failure{
+                "no command given (info, send, clock, discover, live, config, export, download, buffers, "
+                "erase, study, terminal, acquire, pll, memory, firmware); see qvx --help"};
         }
         ParseCommand(words, options);
         CheckCombination(options);

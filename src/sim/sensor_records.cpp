@@ -6,7 +6,6 @@
 #include <map>
 #include <vector>
 
-#include "base/hex_text.h"
 #include "traffic_model.h"
 
 namespace qvx::sim {
@@ -76,23 +75,6 @@ std::string HexFields(std::uint32_t seed, std::uint32_t salt, std::size_t length
 
 }  // namespace
 
-std::string Hex(std::uint32_t value, int digits) {
-    return hex::Format(value, digits);
-}
-
-bool ParseHex(std::string_view text, std::uint32_t& value) {
-    const auto parsed = hex::Parse(text);
-    if (parsed) {
-        value = *parsed;
-    }
-    return parsed.has_value();
-}
-
-std::string PadRight(std::string text, std::size_t width) {
-    text.resize(width, ' ');
-    return text;
-}
-
 std::uint32_t BaudOfCode(char code) {
     if (code < '0' || code > '7') {
         return 0;
@@ -107,6 +89,11 @@ char CodeOfBaud(std::uint32_t baud) {
         }
     }
     return '\0';
+}
+
+char PushPortLetter(SensorPort port) {
+    constexpr char kPortLetters[] = {'A', 'F', 'B', 'S'};  // in the order of SensorPort
+    return kPortLetters[static_cast<int>(port)];
 }
 
 std::string BuildConfigInfo(const RecordSeed& seed) {
@@ -142,11 +129,16 @@ std::string BuildExtendedConfigInfo(const RecordSeed& seed) {
         record += PadRight(lane <= lanes ? "Lane " + std::to_string(lane) : "", 8);
     }
     record += "03";  // gain
-    record +=
-        "XDFYN"
-        "XASNN"
-        "X1ANN"
-        "I0BNN";
+    // The four push set-ups: data type, port letter, 'Y' when enabled, 'N'.
+    const char own_port = PushPortLetter(seed.port);
+    const std::pair<const char*, char> setups[] = {{"XD", 'F'}, {"XA", 'S'}, {"X1", 'A'}, {"I0", 'B'}};
+    for (const auto& [type, default_port] : setups) {
+        const bool pushed =
+            std::find(seed.push_types.begin(), seed.push_types.end(), type) != seed.push_types.end();
+        record += type;
+        record += pushed ? own_port : default_port;
+        record += pushed ? "YN" : "NN";
+    }
     return record;
 }
 
@@ -235,7 +227,9 @@ std::string BuildFfAlgorithmInfo(const RecordSeed& seed, int part) {
 }
 
 std::string BuildVersionText(const VersionParts& parts) {
-    std::string dsp = "QVX_" + parts.primary + ".30." + parts.yy + "." + parts.amm + ".R" + parts.dd;
+    std::string dsp = parts.dsp_text.empty()
+                          ? "QVX_" + parts.primary + ".30." + parts.yy + "." + parts.amm + ".R" + parts.dd
+                          : parts.dsp_text;
     std::string fpga = parts.fpga;
     if (fpga.size() < 4) {
         fpga.insert(0, 4 - fpga.size(), '0');

@@ -4,6 +4,7 @@
 // wraps it.
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <fstream>
 #include <memory>
@@ -27,6 +28,7 @@ struct FaultSettings {
     int slow_ms = 0;                // delay before each reply
     int close_after = 0;            // TCP: close the connection after N exchanges on it
     int mute_after = 0;             // answer nothing after N exchanges
+    bool collisions = false;        // discovery replies in the same position overlap and garble
 };
 
 enum class Transport { Pty, Tcp };
@@ -61,6 +63,15 @@ class SimServer {
     std::vector<std::string> RequestLog() const;
     std::size_t exchanges() const { return exchanges_.load(); }
     std::size_t connections() const { return connections_.load(); }
+    // Frames the sensors sent on their own (push mode) and that reached the line.
+    std::size_t pushed_frames() const { return pushed_frames_.load(); }
+    // Discovery replies that overlapped another sensor's and reached the line garbled.
+    std::size_t collisions() const { return collisions_.load(); }
+    // Bytes read from and written to the line, for line-rate measurements.
+    std::size_t bytes_received() const { return bytes_received_.load(); }
+    std::size_t bytes_sent() const { return bytes_sent_.load(); }
+    // Bytes of raw stream ("X8") sent so far.
+    std::uint64_t raw_bytes_streamed() const { return raw_bytes_streamed_.load(); }
 
   private:
     bool OpenPty(std::string* error);
@@ -73,9 +84,15 @@ class SimServer {
     void HandleFrame(const std::string& frame);
     bool HandleModemText(const std::string& frame);
     void SendReply(std::string text, std::uint32_t line_rate);
+    void PushStreams();
+    void SendDiscoveryReplies(std::vector<SensorReply> replies);
+    bool AnySensorPushing() const;
+    void SendRawStream(std::uint32_t seed, std::uint64_t length);
+    void DiscardInput();
     bool DropThisReply();
-    void WriteAll(const std::string& bytes, std::uint32_t line_rate);
-    bool WriteChunk(const char* data, std::size_t size);
+    void WriteAll(const std::string& bytes, std::uint32_t line_rate, bool may_stall = true);
+    bool WriteChunk(const char* data, std::size_t size, bool may_stall);
+    static std::chrono::nanoseconds LineTime(std::size_t bytes, std::uint32_t line_rate);
     std::uint32_t PtyLineRate() const;
     void LogRequest(const std::string& frame);
 
@@ -95,6 +112,11 @@ class SimServer {
     FrameSplitter splitter_;
     std::atomic<std::size_t> exchanges_{0};
     std::atomic<std::size_t> connections_{0};
+    std::atomic<std::size_t> pushed_frames_{0};
+    std::atomic<std::size_t> collisions_{0};
+    std::atomic<std::size_t> bytes_received_{0};
+    std::atomic<std::size_t> bytes_sent_{0};
+    std::atomic<std::uint64_t> raw_bytes_streamed_{0};
     std::size_t exchanges_on_connection_ = 0;
     std::size_t replies_ = 0;
     bool modem_online_ = false;  // dialled: frames reach the sensors

@@ -248,7 +248,7 @@ class TstMainWindow : public QObject {
         QCOMPARE(window.currentView()->viewCode(), ViewCode::StudySetup);
         QVERIFY(!Enabled(window, MenuItem::Setup));
         QCOMPARE(window.lastViewCode(), first);
-        QVERIFY(window.currentView()->findChild<QLabel*>("placeholderText"));
+        QCOMPARE(window.currentView()->objectName(), QString("StudySetupView"));
         window.reopenLastView();
         QCOMPARE(window.currentView()->viewCode(), first);
         QVERIFY(Enabled(window, MenuItem::Setup));

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 #include <string>
 #include <vector>
@@ -185,6 +186,10 @@ class CompatibilityInSequenceTest : public ConnectSequenceTest {
         };
         hooks.sync_clock = [&](bool) { ++run.syncs; };
         hooks.sleep_ms = [](int) {};
+        hooks.run_upload = [this](UploadJob& job) {
+            job.SetSleep([this](int ms) { sensor().AdvanceClock(std::chrono::milliseconds(ms)); });
+            return job.Run();
+        };
         const auto& bundle = BuiltInBundle();
         run.next = RunConnectSequence(app_, operations_, progress_,
                                       bundle ? bundle->version : BundleVersion{}, hooks);
@@ -215,19 +220,21 @@ TEST_F(CompatibilityInSequenceTest, DifferingVersionShowsTheWindowWithAPlan) {
     EXPECT_EQ(exit.syncs, 0);
 }
 
-TEST_F(CompatibilityInSequenceTest, UploadChoiceSendsNothingAndSaysSo) {
+TEST_F(CompatibilityInSequenceTest, UploadChoiceLoadsThePlannedImageAndChecksAgain) {
     sim::SensorSettings settings;
     settings.version.dd = "01";
     Start(settings);
     app_.state.synchronize_clock = false;
     const SequenceRun run = Run(compatibility_outcome::kUpload);
     EXPECT_EQ(run.next, ConnectNext::ShowMenus);
+    EXPECT_EQ(run.chooser_calls, 1);  // the check after the upload finds the versions equal
     const auto requests = RawRequests();
-    // The compatibility read is the last thing sent: no upload command follows it.
+    // Only the side-fire DSP image was planned; the version is read again after the restart.
+    EXPECT_EQ(std::count(requests.begin(), requests.end(), "D6"), 1);
+    EXPECT_EQ(std::count(requests.begin(), requests.end(), "F4"), 0);
     ASSERT_FALSE(requests.empty());
     EXPECT_EQ(requests.back(), "S5");
-    ASSERT_FALSE(prompts_.messages.empty());
-    EXPECT_EQ(prompts_.messages.back().text, kUploadUnavailableText);
+    EXPECT_EQ(sensor().VersionText(), std::string(kExampleSensorVersion));
 }
 
 TEST_F(CompatibilityInSequenceTest, UnreadableVersionDropsTheLink) {

@@ -27,8 +27,9 @@ struct ChildResult {
 
 class ChildProcess {
   public:
+    // stdin_path: a file to read standard input from; empty keeps the test's own.
     ChildProcess(const std::string& program, const std::vector<std::string>& args,
-                 const std::map<std::string, std::string>& env) {
+                 const std::map<std::string, std::string>& env, const std::string& stdin_path = "") {
         int out_pipe[2];
         int err_pipe[2];
         if (::pipe2(out_pipe, O_CLOEXEC) != 0 || ::pipe2(err_pipe, O_CLOEXEC) != 0) {
@@ -38,6 +39,9 @@ class ChildProcess {
         posix_spawn_file_actions_init(&actions);
         posix_spawn_file_actions_adddup2(&actions, out_pipe[1], 1);
         posix_spawn_file_actions_adddup2(&actions, err_pipe[1], 2);
+        if (!stdin_path.empty()) {
+            posix_spawn_file_actions_addopen(&actions, 0, stdin_path.c_str(), O_RDONLY, 0);
+        }
 
         std::vector<std::string> argv_text{program};
         argv_text.insert(argv_text.end(), args.begin(), args.end());

@@ -84,6 +84,14 @@ class CliRunner {
         ChildProcess child(QvxProgram(), args, Environment());
         return child.Finish(limit_ms);
     }
+    // qvx with the link options, reading standard input from a file that holds input.
+    ChildResult RunWithInput(const std::vector<std::string>& args, const std::string& input,
+                             int limit_ms = 60000) {
+        std::vector<std::string> all = LinkArgs();
+        all.insert(all.end(), args.begin(), args.end());
+        ChildProcess child(QvxProgram(), all, Environment(), dir_.Write("stdin.txt", input));
+        return child.Finish(limit_ms);
+    }
     std::unique_ptr<ChildProcess> Spawn(const std::vector<std::string>& args) {
         std::vector<std::string> all = LinkArgs();
         all.insert(all.end(), args.begin(), args.end());

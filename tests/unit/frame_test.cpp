@@ -162,6 +162,15 @@ INSTANTIATE_TEST_SUITE_P(
         // the unprotect request echoed by the line
         ValidateCase{"S87C3A9E1B5D2F486", kUnprotectEcho, TransactionResult::Ok, "Echo"},
         ValidateCase{"S8", kUnprotectEcho, TransactionResult::Ok, "Echo"},
+        // the firewall commands acknowledged by the bare response code, or with the access code
+        ValidateCase{"S87C3A9E1B5D2F486", "S8\r", TransactionResult::Ok, ""},
+        ValidateCase{"S8468013579246801", "S8\r", TransactionResult::Ok, ""},
+        ValidateCase{"S8468013579246801", "S8468013579246801" + std::string("0310") + "\r",
+                     TransactionResult::Ok, "468013579246801"},
+        ValidateCase{"S8468013579246801", "S8468013579246801" + std::string("04B3") + "\r",
+                     TransactionResult::ChecksumError, ""},
+        ValidateCase{"S8", "S8\r", TransactionResult::ChecksumError, ""},
+        ValidateCase{"S8B00FF", "S8\r", TransactionResult::ChecksumError, ""},
         // content checks
         ValidateCase{"S6", "S61\r", TransactionResult::Ok, "1"},
         ValidateCase{"S6", "S63\r", TransactionResult::PayloadError, ""},

@@ -23,25 +23,34 @@ ConnectNext RunConnectSequence(AppContext& context, SensorOperations& operations
     if (DetectOperatingMode(context.protocol, progress))
         EnforceMinimums(context.protocol, operations, hooks.sleep_ms);
 
-    progress.ShowProgress("Firmware...", "Checking firmware compatibility...");
-    const CompatibilityState check =
-        CheckCompatibility(context.protocol, bundle, std::nullopt, hooks.choose_compatibility);
-    progress.CloseProgress();
+    for (int uploads = 0;;) {
+        progress.ShowProgress("Firmware...", "Checking firmware compatibility...");
+        const CompatibilityState check =
+            CheckCompatibility(context.protocol, bundle, std::nullopt, hooks.choose_compatibility);
+        progress.CloseProgress();
 
-    switch (check.outcome) {
-        case compatibility_outcome::kVersionUnreadable:
-            Tell(context, "Error...", "An error was encountered determining\nversion compatibility ...",
-                 IconKind::Error);
-            context.state.link_kind = LinkKind::None;
-            return ConnectNext::Disconnected;
-        case compatibility_outcome::kExit:
-            return ConnectNext::ExitProgram;
-        case compatibility_outcome::kUpload:
-            // Nothing is sent: the sensor keeps running the firmware it has.
-            Tell(context, "Firmware Upload", kUploadUnavailableText, IconKind::Information);
-            break;
-        default:
-            break;
+        switch (check.outcome) {
+            case compatibility_outcome::kVersionUnreadable:
+                Tell(context, "Error...", "An error was encountered determining\nversion compatibility ...",
+                     IconKind::Error);
+                context.state.link_kind = LinkKind::None;
+                return ConnectNext::Disconnected;
+            case compatibility_outcome::kExit:
+                return ConnectNext::ExitProgram;
+            case compatibility_outcome::kUpload:
+                if (uploads++ == kUploadsPerConnect)
+                    break;
+                if (!RunCompatibilityUpload(context, operations, check.plan(), hooks.run_upload)) {
+                    ResetLineAfterFailedUpload(context);
+                    return ConnectNext::Reconnect;
+                }
+                // The sensor runs new firmware: check the connection again.
+                DetectOperatingMode(context.protocol, progress);
+                continue;
+            default:
+                break;
+        }
+        break;
     }
     if (context.state.synchronize_clock && hooks.sync_clock)
         hooks.sync_clock(false);

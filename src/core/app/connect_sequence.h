@@ -5,6 +5,7 @@
 
 #include <functional>
 
+#include "app/compatibility_upload.h"
 #include "firmware/compatibility.h"
 
 namespace qvx {
@@ -17,10 +18,11 @@ enum class ConnectNext {
     ShowMenus,     // connected: rebuild the menus and open the default view
     Disconnected,  // the version could not be read; link_kind is 0 now
     ExitProgram,   // the user chose to leave: end at once, without the closing sequence
+    Reconnect,     // the compatibility upload failed: the line was reset, run the sequence again
 };
 
-inline constexpr const char* kUploadUnavailableText =
-    "Uploading firmware is not available in this build.\nThe sensor keeps its current firmware.";
+// A connect sequence loads the bundle at most this often; then UPLOAD counts as continuing.
+inline constexpr int kUploadsPerConnect = 2;
 
 struct ConnectSequenceHooks {
     // The compatibility window when the versions differ: kUpload, kContinue or kExit.
@@ -29,6 +31,8 @@ struct ConnectSequenceHooks {
     std::function<void(bool force)> sync_clock;
     // Pauses before the flash save; tests pass a no-op.
     std::function<void(int ms)> sleep_ms;
+    // Runs the compatibility upload's job (the GUI in its progress window); empty: on this thread.
+    UploadRunner run_upload;
 };
 
 ConnectNext RunConnectSequence(AppContext& context, SensorOperations& operations, ProgressReporter& progress,

@@ -236,6 +236,12 @@ bool IsUnprotectEcho(std::string_view letters, std::string_view data) {
            data == std::string_view(kUnprotectCode).substr(0, kEchoLength);
 }
 
+// Some sensors acknowledge the firewall commands with the bare response code "S8", others echo
+// the access code behind it; both mean the command was taken.
+bool IsBareFirewallAcknowledgement(const CommandDescriptor& command, std::string_view data) {
+    return data.empty() && (command.request_code == cmd::kUnprotect || command.request_code == cmd::kProtect);
+}
+
 // Every sensor on the bus answers "B1" + ID + checksum; the receiver joins the replies, so the
 // items are 10 characters apart. Only IDs whose checksum verifies are kept.
 TransactionResult CheckDiscovery(std::string& data) {
@@ -326,7 +332,9 @@ TransactionResult ValidateResponse(const FrameContext& context, std::string& res
     std::string data = text.substr(command.response_code.size());
 
     TransactionResult result;
-    if (HasAcceptedStatusWord(command, data)) {
+    if (IsBareFirewallAcknowledgement(command, data)) {
+        result = TransactionResult::Ok;
+    } else if (HasAcceptedStatusWord(command, data)) {
         result = CheckPacketStatus(letters, data);
     } else {
         result = command.checksummed ? CheckChecksummed(command, data) : CheckUnchecksummed(command, data);

@@ -31,6 +31,7 @@
 #include "export/log_chart_window.h"
 #include "firmware/compatibility_dialog.h"
 #include "firmware/firmware_bundle.h"
+#include "firmware/upload_progress_dialog.h"
 #include "live/log_file_dialogs.h"
 #include "protocol/sensor_operations.h"
 
@@ -193,6 +194,7 @@ void MainWindow::runConnectSequence() {
     };
     hooks.sync_clock = [this](bool force) { operations_.SyncSensorClock(force); };
     hooks.sleep_ms = [](int ms) { QThread::msleep(static_cast<unsigned long>(ms)); };
+    hooks.run_upload = [this](UploadJob& job) { return runUploadWindow(job); };
 
     ConnectNext next = ConnectNext::ShowMenus;
     const BundleVersion bundle = BuiltInBundleVersion();
@@ -206,6 +208,9 @@ void MainWindow::runConnectSequence() {
             break;
         case ConnectNext::Disconnected:
             startup_timer_.start(kNoLinkDelayMs);
+            break;
+        case ConnectNext::Reconnect:
+            startup_timer_.start(kConnectDelayMs);
             break;
         case ConnectNext::ExitProgram:
             exitAtOnce();
@@ -556,13 +561,28 @@ void MainWindow::switchOperatingMode(bool side_fire) {
         return;
     }
     if (check.outcome == compatibility_outcome::kUpload) {
-        MessageRequest request;
-        request.caption = "Firmware Upload";
-        request.text = kUploadUnavailableText;
-        request.icon = IconKind::Information;
-        app_.prompts().Message(request);
+        bool loaded = false;
+        const UploadRunner run = [this](UploadJob& job) { return runUploadWindow(job); };
+        RunLinkWork([&] { loaded = RunCompatibilityUpload(app_, operations_, check.plan(), run); });
+        if (!loaded) {
+            RunLinkWork([this] { ResetLineAfterFailedUpload(app_); });
+            startup_timer_.start(kConnectDelayMs);
+            return;
+        }
     }
     rebuildMenus(true);
+}
+
+// The "Uploading Firmware..." window over a job; called from the link-work thread, shown on
+// the user-interface thread.
+UploadOutcome MainWindow::runUploadWindow(UploadJob& job) {
+    UploadOutcome outcome = UploadOutcome::Cancelled;
+    auto show = [&] { outcome = UploadProgressDialog::Run(job, app_.prompts(), this); };
+    if (QThread::currentThread() == thread())
+        show();
+    else
+        QMetaObject::invokeMethod(this, show, Qt::BlockingQueuedConnection);
+    return outcome;
 }
 
 // ---- windows ----

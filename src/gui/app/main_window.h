@@ -20,6 +20,8 @@ class QGridLayout;
 namespace qvx {
 class AppContext;
 class SensorOperations;
+class UploadJob;
+enum class UploadOutcome;
 }  // namespace qvx
 
 namespace qvx::gui {
@@ -89,6 +91,7 @@ class MainWindow : public QMainWindow {
 
   private:
     void registerHotKeys();
+    UploadOutcome runUploadWindow(UploadJob& job);
     void onStartupTimer();
     void onClockTimer();
     void runConnectSequence();

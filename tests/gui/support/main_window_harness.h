@@ -19,9 +19,10 @@ namespace qvx::test {
 
 class MainWindowHarness {
   public:
-    explicit MainWindowHarness(sim::SensorSettings sensor = DefaultSensor()) {
+    explicit MainWindowHarness(sim::SensorSettings sensor = DefaultSensor(), sim::FaultSettings faults = {}) {
         sim::ServerSettings settings;
         settings.transport = sim::Transport::Tcp;
+        settings.faults = faults;
         server_ =
             std::make_unique<sim::SimServer>(std::vector<sim::SensorSettings>{std::move(sensor)}, settings);
         std::string error;
