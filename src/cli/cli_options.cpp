@@ -96,6 +96,8 @@ void SetMemoryOverwrite(CliOptions& o, const std::string& text) {
         throw Failure{"--memory-overwrite needs on or off, not '" + text + "'"};
     }
     o.memory_overwrite = text;
+}
+
 void SetFirmwareFile(CliOptions& o, const std::string& path, bool fpga) {
     if (!o.firmware_file.empty()) {
         throw Failure{"give one image: --dsp FILE or --fpga FILE"};

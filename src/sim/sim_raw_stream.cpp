@@ -28,7 +28,7 @@ void SimServer::SendRawStream(std::uint32_t seed, std::uint64_t length) {
             std::min<std::uint64_t>(length, static_cast<std::uint64_t>(elapsed) * kRawStreamRate / 1000000);
         if (due > sent) {
             const std::string bytes = RawStreamBytes(seed, sent, static_cast<std::size_t>(due - sent));
-            if (!WriteChunk(bytes.data(), bytes.size())) {
+            if (!WriteChunk(bytes.data(), bytes.size(), true)) {
                 break;
             }
             sent = due;
