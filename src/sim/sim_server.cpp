@@ -308,6 +308,9 @@ void SimServer::HandleFrame(const std::string& frame) {
                 continue;  // at another rate the sensor hears only garbage
             }
             SensorReply reply = sensor->HandleFrame(frame);
+            if (reply.stream_bytes > 0) {
+                SendRawStream(reply.stream_seed, reply.stream_bytes);  // "X8": no reply, the stream
+            }
             if (reply.silent) {
                 continue;
             }
@@ -315,9 +318,6 @@ void SimServer::HandleFrame(const std::string& frame) {
                 discovery.push_back(std::move(reply));
             } else {
                 SendReply(std::move(reply.text), reply.line_rate);
-            }
-            if (reply.stream_bytes > 0) {
-                SendRawStream(reply.stream_seed, reply.stream_bytes);
             }
         }
         SendDiscoveryReplies(std::move(discovery));
@@ -441,7 +441,8 @@ void SimServer::WriteAll(const std::string& bytes, std::uint32_t line_rate, bool
 }
 
 std::chrono::nanoseconds SimServer::LineTime(std::size_t bytes, std::uint32_t line_rate) {
-    return std::chrono::nanoseconds(static_cast<std::int64_t>(bytes) * kBitsPerByte * 1000000000ll / line_rate);
+    return std::chrono::nanoseconds(static_cast<std::int64_t>(bytes) * kBitsPerByte * 1000000000ll /
+                                    line_rate);
 }
 
 bool SimServer::WriteChunk(const char* data, std::size_t size, bool may_stall) {

@@ -27,8 +27,9 @@ class SerialSim {
         sim::SensorSettings sensor;
         sensor.port = port;
         sensor.firewall = false;
-        server_ = std::make_unique<sim::SimServer>(std::vector<sim::SensorSettings>{sensor},
-                                                   sim::ServerSettings{sim::Transport::Pty});
+        sim::ServerSettings line;
+        line.transport = sim::Transport::Pty;
+        server_ = std::make_unique<sim::SimServer>(std::vector<sim::SensorSettings>{sensor}, line);
         started_ = server_->Start();
         app_.state.port_name = server_->pty_path();
         started_ = started_ && app_.link.OpenSerialPort(9600, kReadIntervalNoWait, 0, 0) == 1;

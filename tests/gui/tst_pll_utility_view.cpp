@@ -32,7 +32,7 @@ class TstPllUtilityView : public QObject {
         harness_->window().openView(ViewCode::PllUtility);
         auto* view = qobject_cast<PllUtilityView*>(harness_->window().currentView());
         if (view)
-            QTest::qWaitFor(
+            (void)QTest::qWaitFor(
                 [&] { return !view->busy() && view->tab(PllRegister::NCounter).hex->text() == "002581"; },
                 5000);
         return view;
