@@ -6,6 +6,7 @@
 #include <thread>
 
 #include "app/app_context.h"
+#include "app/close_connection.h"
 #include "connect/calibration.h"
 #include "connect/internet_connect.h"
 #include "link/sensor_link.h"
@@ -226,9 +227,12 @@ std::vector<std::string> ModemPortsToSearch() {
     return EnumerateSerialPorts();
 }
 
-bool FindModemPort(AppContext& app, const CancelCheck& cancelled) {
+bool FindModemPort(AppContext& app, const CancelCheck& cancelled, std::vector<std::string> ports) {
     const std::string search_command = app.state.modem_auto_cmd;
-    for (const std::string& port : ModemPortsToSearch()) {
+    if (ports.empty()) {
+        ports = ModemPortsToSearch();
+    }
+    for (const std::string& port : ports) {
         if (cancelled && cancelled()) {
             break;
         }
@@ -263,6 +267,31 @@ std::string ReadModemResult(AppContext& app) {
     std::string reply;
     app.link.ReadUntil(reply, kResultReadChars, kResultReadMs, 0, 0);
     return reply;
+}
+
+std::string AwaitModemResult(AppContext& app, int poll_ms, int limit_ms, const CancelCheck& cancelled) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(limit_ms);
+    std::string reply;
+    while (reply.empty() && std::chrono::steady_clock::now() < deadline) {
+        if (cancelled && cancelled()) {
+            return {};
+        }
+        reply = ReadModemResult(app);
+        if (reply.empty()) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(poll_ms));
+        }
+    }
+    for (std::string more = reply; !more.empty() && reply.size() < kResultReadChars;) {
+        more = ReadModemResult(app);
+        reply += more;
+    }
+    return reply;
+}
+
+void DropModemLine(AppContext& app, const SleepFunction& sleep) {
+    EscapeModemToCommandMode(app, sleep);
+    HangUpModem(app, sleep);
+    app.link.PurgeInput();
 }
 
 void AbandonModemDial(AppContext& app) {

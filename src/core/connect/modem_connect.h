@@ -94,20 +94,27 @@ void TakeModemBookEntry(ConnectionState& state, const std::string& sensor_id);
 // The ports the search walks: the machine's serial ports in order (or QVX_SERIAL_PORTS).
 std::vector<std::string> ModemPortsToSearch();
 using CancelCheck = std::function<bool()>;
-// Tries each port in turn at 9600 bps; true with the first port holding a modem left open.
-bool FindModemPort(AppContext& app, const CancelCheck& cancelled = {});
+using SleepFunction = std::function<void(int ms)>;
+// Tries each port in turn (all of ModemPortsToSearch when ports is empty) at 9600 bps; true with
+// the first port holding a modem left open and named in port_name.
+bool FindModemPort(AppContext& app, const CancelCheck& cancelled = {}, std::vector<std::string> ports = {});
 // The initialisation string and "\r"; the modem's answer (up to 200 characters, 500 ms) dropped.
 void InitialiseModem(AppContext& app);
 // "ATX3DT\r" by hand, else "ATDT" + the number (at most 29 characters) + "\r".
 bool DialModem(AppContext& app, bool manual_dial, const std::string& number);
 // One look for the modem's result: up to 22 characters within 100 ms (empty: not yet).
 std::string ReadModemResult(AppContext& app);
+// The result without a window: looks every poll_ms until the modem says something, then reads
+// on until it stops. Empty when limit_ms passed or cancelled said so.
+std::string AwaitModemResult(AppContext& app, int poll_ms, int limit_ms, const CancelCheck& cancelled = {});
+// A line the modems connected but the program will not use: back to command mode and on hook;
+// the port stays open for the next attempt.
+void DropModemLine(AppContext& app, const SleepFunction& sleep = {});
 // A dial abandoned before the modems connected: any character stops the modem dialling, "ATH0"
 // puts it on hook, and the port is released so that the next attempt can open it again.
 void AbandonModemDial(AppContext& app);
 
 // --- after "CONNECT" ---
-using SleepFunction = std::function<void(int ms)>;
 // The modems are connected at line_speed (9600 bps or more): the link becomes the modem link,
 // the sensor is proven (with the multi-drop selection when detecting), the response wait is
 // calibrated. Failed and Cancelled keep the port open: the closing sequence hangs up.
