@@ -53,6 +53,8 @@ ModemConnectionDialog::ModemConnectionDialog(AppContext& app, QWidget* parent) :
     status_->setObjectName("statusLabel");
     status_->setMinimumWidth(420);
     status_->setWordWrap(true);
+    status_->setMinimumHeight(status_->fontMetrics().lineSpacing() * 2 +
+                              4);  // the longest texts take two lines
     properties_ = new QLabel;
     properties_->setObjectName("propertiesLabel");
     dial_animation_ = Animation("dialAnimation");
