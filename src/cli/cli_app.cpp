@@ -5,6 +5,7 @@
 #include "app/version.h"
 #include "cli_commands.h"
 #include "cli_connection.h"
+#include "cli_live_events.h"
 #include "cli_options.h"
 #include "cli_prompts.h"
 #include "live/interval_log.h"
@@ -19,7 +20,8 @@ bool LogFileUsable(const CliOptions& options, std::ostream& err) {
     if (options.log_path.empty() || AppendLogText(options.log_path, "") == LogWrite::Written) {
         return true;
     }
-    err << "qvx: cannot open the interval log " << options.log_path << "\n";
+    err << "qvx: cannot open the " << (options.command == Command::LiveEvents ? "event" : "interval")
+        << " log " << options.log_path << "\n";
     return false;
 }
 
@@ -40,7 +42,16 @@ int RunCommand(AppContext& app, const CliOptions& options, const ConnectResult& 
             return RunDiscover(connection, io);
         case Command::LiveIntervals:
             return RunLiveIntervals(app, options, io);
+        case Command::LiveEvents:
+            return RunLiveEvents(app, options, io);
+        case Command::LiveActuation:
+            return RunLiveActuation(app, options, io);
         case Command::Export:
+            break;
+        case Command::ConfigSave:
+        case Command::ConfigLoad:
+        case Command::ConfigShow:
+            return RunConfig(app, options, io);
         case Command::None:
             break;
     }

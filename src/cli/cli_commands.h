@@ -28,5 +28,7 @@ int RunClockSet(AppContext& app, const CliOptions& options, CommandStreams io);
 int RunClockSync(AppContext& app, CommandStreams io);
 int RunDiscover(const ConnectResult& connection, CommandStreams io);
 int RunLiveIntervals(AppContext& app, const CliOptions& options, CommandStreams io);
+// config save FILE | config load FILE [--dry-run] | config show (cli_config.cpp)
+int RunConfig(AppContext& app, const CliOptions& options, CommandStreams io);
 
 }  // namespace qvx::cli

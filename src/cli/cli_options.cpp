@@ -84,6 +84,16 @@ void SetOnError(CliOptions& o, const std::string& text) {
     o.on_error = it->second;
 }
 
+void SetFormat(CliOptions& o, const std::string& text) {
+    static const std::map<std::string, OutputFormat> formats = {
+        {"text", OutputFormat::Text}, {"tsv", OutputFormat::Tsv}, {"json", OutputFormat::Json}};
+    const auto it = formats.find(text);
+    if (it == formats.end()) {
+        throw Failure{"--format needs text, tsv or json, not '" + text + "'"};
+    }
+    o.format = it->second;
+}
+
 using ValueSetter = std::function<void(CliOptions&, const std::string&)>;
 
 const std::map<std::string, ValueSetter>& ValueOptions() {
@@ -117,6 +127,7 @@ const std::map<std::string, ValueSetter>& ValueOptions() {
          }},
         {"--lane", [](CliOptions& o, const std::string& v) { o.export_args.lanes.push_back(v); }},
         {"--out", [](CliOptions& o, const std::string& v) { o.export_args.out = v; }},
+        {"--format", SetFormat},
     };
     return options;
 }
@@ -139,8 +150,12 @@ std::vector<std::string> ApplyOptions(const std::vector<std::string>& args, CliO
             o.version = true;
         } else if (arg == "--dial-manually") {
             o.dial_manually = true;
+        } else if (arg == "--counts") {
+            o.counts = true;
         } else if (arg == "--overwrite") {
             o.export_args.overwrite = true;
+        } else if (arg == "--dry-run") {
+            o.dry_run = true;
         } else {
             std::string name = arg;
             std::optional<std::string> value;
@@ -190,6 +205,31 @@ void ParseClock(const std::vector<std::string>& words, CliOptions& o) {
     }
 }
 
+void ParseLive(const std::vector<std::string>& words, CliOptions& o) {
+    static const std::map<std::string, Command> kinds = {{"intervals", Command::LiveIntervals},
+                                                         {"events", Command::LiveEvents},
+                                                         {"actuation", Command::LiveActuation}};
+    const auto it = words.size() == 2 ? kinds.find(words[1]) : kinds.end();
+    if (it == kinds.end()) {
+        throw Failure{"usage: qvx live intervals|events|actuation [--count N] [--log FILE]"};
+    }
+    o.command = it->second;
+}
+
+void ParseConfig(const std::vector<std::string>& words, CliOptions& o) {
+    const char* usage =
+        "usage: qvx config save FILE | config load FILE [--dry-run] | config show [--format F]";
+    const std::string action = words.size() >= 2 ? words[1] : "";
+    if ((action == "save" || action == "load") && words.size() == 3) {
+        o.command = action == "save" ? Command::ConfigSave : Command::ConfigLoad;
+        o.config_path = words[2];
+    } else if (action == "show" && words.size() == 2) {
+        o.command = Command::ConfigShow;
+    } else {
+        throw Failure{usage};
+    }
+}
+
 void ParseCommand(const std::vector<std::string>& words, CliOptions& o) {
     const std::string& name = words.front();
     if (name == "info") {
@@ -208,11 +248,10 @@ void ParseCommand(const std::vector<std::string>& words, CliOptions& o) {
     } else if (name == "discover") {
         ExpectWords(words, 1, 1, "discover");
         o.command = Command::Discover;
+    } else if (name == "config") {
+        ParseConfig(words, o);
     } else if (name == "live") {
-        if (words.size() != 2 || words[1] != "intervals") {
-            throw Failure{"usage: qvx live intervals [--count N] [--log FILE]"};
-        }
-        o.command = Command::LiveIntervals;
+        ParseLive(words, o);
     } else if (name == "export") {
         o.command = Command::Export;
         if (auto problem = ParseExportCommand(words, o.export_args)) {
@@ -267,8 +306,19 @@ void CheckCombination(const CliOptions& o) {
     if (o.command == Command::Discover && o.id && !o.auto_id()) {
         throw Failure{"discover detects the IDs itself: leave out --id " + *o.id};
     }
-    if (o.command != Command::LiveIntervals && (o.count != 0 || !o.log_path.empty())) {
-        throw Failure{"--count and --log belong to 'live intervals'"};
+    const bool live = o.command == Command::LiveIntervals || o.command == Command::LiveEvents ||
+                      o.command == Command::LiveActuation;
+    const bool logs = o.command == Command::LiveIntervals || o.command == Command::LiveEvents;
+    if ((!live && o.count != 0) || (!logs && !o.log_path.empty())) {
+        throw Failure{
+            "--count and --log belong to 'live intervals' and 'live events' (--count also to "
+            "'live actuation')"};
+    }
+    if (o.command != Command::LiveEvents && o.counts) {
+        throw Failure{"--counts belongs to 'live events'"};
+    }
+    if (o.dry_run && o.command != Command::ConfigLoad) {
+        throw Failure{"--dry-run belongs to 'config load'"};
     }
 }
 
@@ -300,7 +350,7 @@ ParseOutcome ParseCliOptions(const std::vector<std::string>& args, CliOptions& o
             return outcome;
         }
         if (words.empty()) {
-            throw Failure{"no command given (info, send, clock, discover, live, export); see qvx --help"};
+            throw Failure{"no command given (info, send, clock, discover, live, config, export); see qvx --help"};
         }
         ParseCommand(words, options);
         CheckCombination(options);

@@ -20,12 +20,30 @@ enum ExitCode : int {
     kExitSensorFailed = 4,  // the sensor refused the command or an exchange failed
 };
 
-enum class Command { None, Info, Send, ClockGet, ClockSet, ClockSync, Discover, LiveIntervals, Export };
+enum class Command {
+    None,
+    Info,
+    Send,
+    ClockGet,
+    ClockSet,
+    ClockSync,
+    Discover,
+    LiveIntervals,
+    LiveEvents,
+    LiveActuation,
+    ConfigSave,
+    ConfigLoad,
+    ConfigShow,
+    Export,
+};
 
 // Commands that work on files alone: no link is opened for them.
 inline bool IsOfflineCommand(Command command) {
     return command == Command::Export;
 }
+
+// How data is printed: aligned text, tab-separated lines, or JSON.
+enum class OutputFormat { Text, Tsv, Json };
 
 // What the communication-error dialog would be answered with.
 enum class ErrorPolicy { Cancel, Retry, Ignore };
@@ -58,7 +76,11 @@ struct CliOptions {
     std::string clock_text;  // clock set: "YYYY-MM-DD HH:MM:SS"
     int count = 0;           // live intervals: 0 runs until interrupted
     std::string log_path;
-    ExportArgs export_args;  // export 3card / export csv
+    bool counts = false;      // live events: the per-lane counts when it stops
+    ExportArgs export_args;   // export 3card / export csv
+    std::string config_path;  // config save / load
+    bool dry_run = false;     // config load: check only
+    std::optional<OutputFormat> format;
 
     bool auto_id() const { return id && *id == "auto"; }
 };

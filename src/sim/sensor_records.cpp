@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <array>
 #include <cstdio>
+#include <map>
 #include <vector>
 
-#include "protocol/hex_text.h"
 #include "traffic_model.h"
 
 namespace qvx::sim {
@@ -75,23 +75,6 @@ std::string HexFields(std::uint32_t seed, std::uint32_t salt, std::size_t length
 
 }  // namespace
 
-std::string Hex(std::uint32_t value, int digits) {
-    return hex::Format(value, digits);
-}
-
-bool ParseHex(std::string_view text, std::uint32_t& value) {
-    const auto parsed = hex::Parse(text);
-    if (parsed) {
-        value = *parsed;
-    }
-    return parsed.has_value();
-}
-
-std::string PadRight(std::string text, std::size_t width) {
-    text.resize(width, ' ');
-    return text;
-}
-
 std::uint32_t BaudOfCode(char code) {
     if (code < '0' || code > '7') {
         return 0;
@@ -106,6 +89,11 @@ char CodeOfBaud(std::uint32_t baud) {
         }
     }
     return '\0';
+}
+
+char PushPortLetter(SensorPort port) {
+    constexpr char kPortLetters[] = {'A', 'F', 'B', 'S'};  // in the order of SensorPort
+    return kPortLetters[static_cast<int>(port)];
 }
 
 std::string BuildConfigInfo(const RecordSeed& seed) {
@@ -141,19 +129,53 @@ std::string BuildExtendedConfigInfo(const RecordSeed& seed) {
         record += PadRight(lane <= lanes ? "Lane " + std::to_string(lane) : "", 8);
     }
     record += "03";  // gain
-    record +=
-        "XDFYN"
-        "XASNN"
-        "X1ANN"
-        "I0BNN";
+    // The four push set-ups: data type, port letter, 'Y' when enabled, 'N'.
+    const char own_port = PushPortLetter(seed.port);
+    const std::pair<const char*, char> setups[] = {{"XD", 'F'}, {"XA", 'S'}, {"X1", 'A'}, {"I0", 'B'}};
+    for (const auto& [type, default_port] : setups) {
+        const bool pushed =
+            std::find(seed.push_types.begin(), seed.push_types.end(), type) != seed.push_types.end();
+        record += type;
+        record += pushed ? own_port : default_port;
+        record += pushed ? "YN" : "NN";
+    }
     return record;
 }
 
+// The collection fields a sensor keeps in the units of its extended record: the three length
+// classes (feet or decimetres) and the loops (inches or centimetres). Fields not listed here are
+// seeded filler.
+std::map<int, std::uint32_t> CollectionFieldValues(const RecordSeed& seed) {
+    const bool english = seed.units == 'E';
+    std::map<int, std::uint32_t> fields = {{163, 0},
+                                           {164, english ? 21u : 64u},
+                                           {167, english ? 22u : 65u},
+                                           {168, english ? 35u : 107u},
+                                           {171, english ? 36u : 108u},
+                                           {172, english ? 328u : 1000u},
+                                           {212, 3600},  // flash interval
+                                           {213, english ? 240u : 610u},
+                                           {214, english ? 72u : 183u},
+                                           {216, 2},  // RS-485 delay
+                                           {217, 0},
+                                           {218, 0},
+                                           {219, 0},
+                                           {221, 4}};
+    for (int lane = 0; lane < kMaxLanes; ++lane) {
+        fields[195 + lane] = english ? 240 : 610;  // loop spacing
+        fields[203 + lane] = english ? 72 : 183;   // loop size
+    }
+    return fields;
+}
+
 std::string BuildCollectionConfigInfo(const RecordSeed& seed) {
+    const std::map<int, std::uint32_t> values = CollectionFieldValues(seed);
     std::string record;
     for (int id = 163; id <= 222; ++id) {
         std::string field = "0000";
-        if (id == 211) {
+        if (values.count(id)) {
+            field = Hex(values.at(id), 4);
+        } else if (id == 211) {
             field = "0001";  // RF channel
         } else if (id == 215) {
             field = seed.multi_drop_network ? "0003" : "0001";
@@ -205,7 +227,9 @@ std::string BuildFfAlgorithmInfo(const RecordSeed& seed, int part) {
 }
 
 std::string BuildVersionText(const VersionParts& parts) {
-    std::string dsp = "QVX_" + parts.primary + ".30." + parts.yy + "." + parts.amm + ".R" + parts.dd;
+    std::string dsp = parts.dsp_text.empty()
+                          ? "QVX_" + parts.primary + ".30." + parts.yy + "." + parts.amm + ".R" + parts.dd
+                          : parts.dsp_text;
     std::string fpga = parts.fpga;
     if (fpga.size() < 4) {
         fpga.insert(0, 4 - fpga.size(), '0');

@@ -5,6 +5,9 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
+
+#include "sensor_text.h"
 
 namespace qvx::sim {
 
@@ -50,7 +53,11 @@ struct RecordSeed {
     bool multi_drop_network = false;  // collection field 215: multi-drop instead of simple protocol
     SensorPort port = SensorPort::Rs232;
     std::uint32_t baud = 9600;
+    std::vector<std::string> push_types;  // "XD", "XA", "X1": pushed on the port above in push mode
 };
+
+// The letter a push set-up uses for a port: 'F' RS-232, 'S' RS-485, 'A' and 'B' the expansion ports.
+char PushPortLetter(SensorPort port);
 
 std::string BuildConfigInfo(const RecordSeed& seed);
 std::string BuildExtendedConfigInfo(const RecordSeed& seed);
@@ -68,6 +75,7 @@ struct VersionParts {
     std::string amm = "S03";  // 'S' side-fire or 'F' forward-fire, then the month
     std::string dd = "05";
     std::string fpga = "0030";
+    std::string dsp_text;  // the whole DSP version instead of the parts above, when set
 };
 std::string BuildVersionText(const VersionParts& parts);
 
@@ -77,10 +85,5 @@ int LaneCountOfSfAlgorithm(const std::string& record);
 // Baud code digit '0'..'7' <-> bits per second; 0 / '\0' when not one of the eight rates.
 std::uint32_t BaudOfCode(char code);
 char CodeOfBaud(std::uint32_t baud);
-
-// Fixed-width text helpers shared by the sensor.
-std::string Hex(std::uint32_t value, int digits);
-bool ParseHex(std::string_view text, std::uint32_t& value);
-std::string PadRight(std::string text, std::size_t width);
 
 }  // namespace qvx::sim

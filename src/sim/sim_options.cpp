@@ -1,6 +1,8 @@
 #include "sim_options.h"
 
+#include <algorithm>
 #include <charconv>
+#include <fstream>
 #include <functional>
 #include <map>
 #include <sstream>
@@ -41,12 +43,87 @@ bool ParsePort(const std::string& text, SensorPort& port) {
     return true;
 }
 
+bool ParseList(const std::string& text, std::vector<std::string>& items) {
+    std::stringstream stream(text);
+    std::string item;
+    while (std::getline(stream, item, ',')) {
+        items.push_back(item);
+    }
+    return !items.empty();
+}
+
+bool ParsePushTypes(const std::string& text, std::vector<std::string>& types) {
+    types.clear();
+    return ParseList(text, types) && std::all_of(types.begin(), types.end(), [](const std::string& type) {
+               return type == "XD" || type == "XA" || type == "X1";
+           });
+}
+
+bool ParseRough(const std::string& text, RoughTraffic& rough) {
+    static const std::map<std::string, bool RoughTraffic::*> kinds = {
+        {"lane-order", &RoughTraffic::lanes_out_of_order},
+        {"departing", &RoughTraffic::departing},
+        {"big-shares", &RoughTraffic::big_shares},
+        {"class-digits", &RoughTraffic::class_digits},
+        {"lane-nine", &RoughTraffic::lane_nine}};
+    std::vector<std::string> names;
+    if (!ParseList(text, names)) {
+        return false;
+    }
+    for (const std::string& name : names) {
+        if (name == "all") {
+            for (const auto& [unused, member] : kinds) {
+                rough.*member = true;
+            }
+            continue;
+        }
+        const auto it = kinds.find(name);
+        if (it == kinds.end()) {
+            return false;
+        }
+        rough.*(it->second) = true;
+    }
+    return true;
+}
+
+// "CODE=TEXT": a record to start with, named by the command that reads it. A text shorter than the
+// record is padded with blanks (editors drop trailing blanks); a longer one is refused.
+bool ParseRecord(const std::string& text, std::map<RecordKind, std::string>& records) {
+    struct Slot {
+        RecordKind kind;
+        std::size_t length;
+    };
+    static const std::map<std::string, Slot> slots = {
+        {"S0", {RecordKind::Config, kConfigInfoLength}},
+        {"S01", {RecordKind::Extended, kExtendedConfigLength}},
+        {"S02", {RecordKind::Collection, kCollectionConfigLength}},
+        {"S3", {RecordKind::SfAlgorithm, kSfAlgorithmLength}},
+        {"S3N", {RecordKind::SfNoise, kSfNoiseLength}},
+        {"S30", {RecordKind::SfOccupancy, kSfOccupancyLength}},
+        {"SG0", {RecordKind::Ff0, kFfPart0Length}},
+        {"SG1", {RecordKind::Ff1, kFfPartLength}},
+        {"SG2", {RecordKind::Ff2, kFfPartLength}},
+        {"SG3", {RecordKind::Ff3, kFfPartLength}}};
+    const std::size_t equals = text.find('=');
+    const auto slot = slots.find(text.substr(0, equals));
+    if (equals == std::string::npos || slot == slots.end() ||
+        text.size() - equals - 1 > slot->second.length) {
+        return false;
+    }
+    records[slot->second.kind] = PadRight(text.substr(equals + 1), slot->second.length);
+    return true;
+}
+
 struct Parser {
     SimOptions& options;
     SensorSettings sensor;
     std::vector<std::string> ids;
     bool transport_chosen = false;
+    std::string error;
+    int profile_depth = 0;
 };
+
+bool ReadProfile(Parser& parser, const std::string& path);
 
 using ValueHandler = std::function<bool(Parser&, const std::string&)>;
 using FlagHandler = std::function<void(Parser&)>;
@@ -89,6 +166,51 @@ const std::map<std::string, ValueHandler>& ValueOptions() {
              return ParseNumber(v, p.sensor.baud) && CodeOfBaud(p.sensor.baud) != '\0';
          }},
         {"--port", [](Parser& p, const std::string& v) { return ParsePort(v, p.sensor.port); }},
+        {"--push", [](Parser& p, const std::string& v) { return ParsePushTypes(v, p.sensor.push_types); }},
+        {"--firewall-reply",
+         [](Parser& p, const std::string& v) {
+             p.sensor.bare_firewall_reply = v == "bare";
+             return v == "bare" || v == "echo";
+         }},
+        {"--flash-records",
+         [](Parser& p, const std::string& v) {
+             p.sensor.flash_records.emplace();
+             return ParseNumber(v, *p.sensor.flash_records) && *p.sensor.flash_records >= 0 &&
+                    *p.sensor.flash_records <= static_cast<int>(kFlashCapacity);
+         }},
+        {"--sram-records",
+         [](Parser& p, const std::string& v) {
+             p.sensor.sram_records.emplace();
+             return ParseNumber(v, *p.sensor.sram_records) && *p.sensor.sram_records >= 0 &&
+                    *p.sensor.sram_records <= static_cast<int>(kSramCapacity);
+         }},
+        {"--record", [](Parser& p, const std::string& v) { return ParseRecord(v, p.sensor.records); }},
+        {"--clock-reset-after",
+         [](Parser& p, const std::string& v) {
+             return ParseNumber(v, p.sensor.clock_reset_after_seconds) &&
+                    p.sensor.clock_reset_after_seconds > 0;
+         }},
+        {"--auto-config-seconds",
+         [](Parser& p, const std::string& v) {
+             return ParseNumber(v, p.sensor.auto_config_seconds) && p.sensor.auto_config_seconds >= 0;
+         }},
+        {"--dsp-version",
+         [](Parser& p, const std::string& v) {
+             p.sensor.version.dsp_text = v;
+             return !v.empty() && v.size() <= 20;
+         }},
+        {"--fpga-version",
+         [](Parser& p, const std::string& v) {
+             p.sensor.version.fpga = v;
+             return !v.empty() && v.size() <= 4 && v.find_first_not_of("0123456789") == std::string::npos;
+         }},
+        {"--profile", [](Parser& p, const std::string& v) { return ReadProfile(p, v); }},
+        {"--traffic",
+         [](Parser& p, const std::string& v) {
+             return ParseNumber(v, p.sensor.vehicles_per_hour) && p.sensor.vehicles_per_hour >= 1 &&
+                    p.sensor.vehicles_per_hour <= 3600;
+         }},
+        {"--rough", [](Parser& p, const std::string& v) { return ParseRough(v, p.sensor.rough); }},
         {"--clock-offset",
          [](Parser& p, const std::string& v) { return ParseNumber(v, p.sensor.clock_offset_seconds); }},
         {"--history",
@@ -168,6 +290,7 @@ const std::map<std::string, FlagHandler>& FlagOptions() {
         {"--forward-fire", [](Parser& p) { p.sensor.forward_fire = true; }},
         {"--no-firewall", [](Parser& p) { p.sensor.firewall = false; }},
         {"--noise", [](Parser& p) { p.options.server.faults.noise = true; }},
+        {"--collisions", [](Parser& p) { p.options.server.faults.collisions = true; }},
         {"--help", [](Parser& p) { p.options.help = true; }},
         {"-h", [](Parser& p) { p.options.help = true; }},
     };
@@ -189,10 +312,7 @@ void BuildSensors(Parser& parser) {
     }
 }
 
-}  // namespace
-
-bool ParseSimOptions(const std::vector<std::string>& args, SimOptions& options, std::string& error) {
-    Parser parser{options, {}, {}, false};
+bool ApplyArguments(Parser& parser, const std::vector<std::string>& args) {
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
         if (const auto flag = FlagOptions().find(arg); flag != FlagOptions().end()) {
@@ -201,17 +321,71 @@ bool ParseSimOptions(const std::vector<std::string>& args, SimOptions& options, 
         }
         const auto value = ValueOptions().find(arg);
         if (value == ValueOptions().end()) {
-            error = "unknown option " + arg;
+            parser.error = "unknown option " + arg;
             return false;
         }
         if (i + 1 >= args.size()) {
-            error = arg + " needs a value";
+            parser.error = arg + " needs a value";
             return false;
         }
+        parser.error.clear();
         if (!value->second(parser, args[++i])) {
-            error = "bad value for " + arg + ": " + args[i];
+            if (parser.error.empty()) {
+                parser.error = "bad value for " + arg + ": " + args[i];
+            }
             return false;
         }
+    }
+    return true;
+}
+
+// A profile holds one option a line, without its leading "--": "lanes 6", "forward-fire",
+// "record S01=M...". Blank lines and lines starting with '#' are skipped. The options take effect
+// where --profile stands among the arguments, so later arguments override the profile.
+bool ReadProfile(Parser& parser, const std::string& path) {
+    constexpr int kMaxNesting = 4;
+    std::ifstream file(path);
+    if (!file) {
+        parser.error = "cannot read the profile " + path;
+        return false;
+    }
+    if (++parser.profile_depth > kMaxNesting) {
+        parser.error = "profiles nested too deeply at " + path;
+        return false;
+    }
+    std::string line;
+    for (int number = 1; std::getline(file, line); ++number) {
+        if (!line.empty() && line.back() == '\r') {
+            line.pop_back();
+        }
+        const std::size_t start = line.find_first_not_of(" \t");
+        if (start == std::string::npos || line[start] == '#') {
+            continue;
+        }
+        const std::size_t name_end = line.find_first_of(" \t", start);
+        std::vector<std::string> args{"--" + line.substr(start, name_end - start)};
+        if (name_end != std::string::npos) {
+            const std::size_t value_start = line.find_first_not_of(" \t", name_end);
+            if (value_start != std::string::npos) {
+                args.push_back(line.substr(value_start));
+            }
+        }
+        if (!ApplyArguments(parser, args)) {
+            parser.error = path + " line " + std::to_string(number) + ": " + parser.error;
+            return false;
+        }
+    }
+    --parser.profile_depth;
+    return true;
+}
+
+}  // namespace
+
+bool ParseSimOptions(const std::vector<std::string>& args, SimOptions& options, std::string& error) {
+    Parser parser{options, {}, {}, false, {}, 0};
+    if (!ApplyArguments(parser, args)) {
+        error = parser.error;
+        return false;
     }
     if (options.help) {
         return true;
@@ -259,7 +433,31 @@ Sensors:
   --baud N              the connection port's rate: 9600 (default) .. 921600
   --port rs232|rs485|expa|expb   the port the program is connected through (default rs232)
   --clock-offset S      sensor clock minus the PC's UTC clock, in seconds (default 0)
+  --clock-reset-after S the sensor clock falls back to 0 once, S seconds after start
   --no-firewall         accept writes without the unprotect command
+  --firewall-reply echo|bare   unprotect and protect answered with the echoed access code
+                        (default) or with "S8" alone
+  --auto-config-seconds S      how long an automatic lane configuration (mode 0) takes
+                        before the sensor reports mode 1 (default 10)
+  --dsp-version TEXT    the DSP part of the "S5" text, up to 20 characters
+  --fpga-version NNNN   the FPGA part of the "S5" text (default 0030)
+  --flash-records N     intervals stored in flash at start (0..2975; default: --history
+                        when the configuration stores to flash)
+  --sram-records N      intervals stored in SRAM at start (0..246; default: --history)
+  --record CODE=TEXT    start with this record instead of the built one; CODE is the read
+                        command: S0 S01 S02 S3 S3N S30 SG0 SG1 SG2 SG3 (blanks pad a short text)
+  --profile FILE        options from a file, one a line without the leading "--"
+                        ("lanes 6", "forward-fire"); '#' starts a comment line
+
+Traffic:
+  --traffic VPH         vehicles per hour in every lane, 1..3600 (default: 300..1200 per lane)
+  --push TYPES          push set-ups enabled on the connection port: XD (interval records),
+                        XA (events), X1 (actuation), comma-separated; in push mode the sensor
+                        streams them until "Stop push"
+  --rough KINDS         awkward data, comma-separated: lane-order (lane blocks in reverse),
+                        departing (negative speeds in lanes 2, 4, ...), big-shares (shares
+                        above 1024), class-digits (event classes above 2), lane-nine (event
+                        lane digit 9), or all
 
 Faults:
   --drop-reply N|P      drop every Nth reply, or each reply with probability P (e.g. 0.1)
@@ -269,6 +467,8 @@ Faults:
   --slow MS             delay every reply by MS milliseconds
   --close-after N       TCP: close the connection after N requests on it
   --mute-after N        answer nothing after N requests
+  --collisions          discovery replies in the same position of the poll window overlap
+                        and reach the line garbled
 
 Other:
   --log FILE            append one line per request frame received (e.g. "Z00012S0")

@@ -20,6 +20,7 @@ namespace {
 constexpr int kBitsPerByte = 10;  // start, 8 data, stop
 constexpr int kPacingStepMs = 10;
 constexpr int kWriteStallMs = 500;  // a line nobody reads: give up on the reply after this
+constexpr int kPushTickMs = 20;     // how often a pushing sensor gets the line
 
 struct RateEntry {
     speed_t speed;
@@ -198,12 +199,14 @@ bool SimServer::ServeOnce() {
     pollfd fds[2] = {{wake_pipe_[0], POLLIN, 0}, {-1, POLLIN, 0}};
     const bool tcp = settings_.transport == Transport::Tcp;
     fds[1].fd = tcp ? (client_fd_ >= 0 ? client_fd_ : listen_fd_) : master_fd_;
-    if (::poll(fds, 2, -1) < 0) {
+    if (::poll(fds, 2, AnySensorPushing() ? kPushTickMs : -1) < 0) {
         return errno == EINTR;
     }
     if (fds[0].revents != 0) {
         return false;
     }
+    // What the sensors pushed up to now is on the line before any reply to what just arrived.
+    PushStreams();
     if (fds[1].revents == 0) {
         return true;
     }
@@ -291,20 +294,85 @@ void SimServer::HandleFrame(const std::string& frame) {
     const FaultSettings& faults = settings_.faults;
     if (faults.mute_after <= 0 || exchange <= static_cast<std::size_t>(faults.mute_after)) {
         const std::uint32_t line_rate = settings_.transport == Transport::Pty ? PtyLineRate() : 0;
-        // Every sensor on the line sees the frame; they answer one after another, never interleaved.
+        // Every sensor on the line sees the frame; they answer one after another, never interleaved,
+        // except that discovery replies share one window.
+        std::vector<SensorReply> discovery;
         for (auto& sensor : sensors_) {
             if (line_rate != 0 && sensor->LineRate() != line_rate) {
                 continue;  // at another rate the sensor hears only garbage
             }
             SensorReply reply = sensor->HandleFrame(frame);
-            if (!reply.silent) {
+            if (reply.silent) {
+                continue;
+            }
+            if (reply.discovery_position >= 0) {
+                discovery.push_back(std::move(reply));
+            } else {
                 SendReply(std::move(reply.text), reply.line_rate);
             }
         }
+        SendDiscoveryReplies(std::move(discovery));
     }
     if (settings_.transport == Transport::Tcp && faults.close_after > 0 &&
         exchanges_on_connection_ >= static_cast<std::size_t>(faults.close_after)) {
         CloseClient();
+    }
+}
+
+// Discovery replies go out in the order of their positions in the poll's window. With collisions
+// on, replies in the same position overlap on the line: each byte is what both drove at once.
+void SimServer::SendDiscoveryReplies(std::vector<SensorReply> replies) {
+    std::stable_sort(replies.begin(), replies.end(), [](const SensorReply& a, const SensorReply& b) {
+        return a.discovery_position < b.discovery_position;
+    });
+    for (std::size_t i = 0; i < replies.size(); ++i) {
+        std::string text = replies[i].text;
+        std::size_t overlapping = 1;
+        while (settings_.faults.collisions && i + 1 < replies.size() &&
+               replies[i + 1].discovery_position == replies[i].discovery_position) {
+            const std::string& other = replies[++i].text;
+            text.resize(std::max(text.size(), other.size()), '\0');
+            for (std::size_t at = 0; at < other.size(); ++at) {
+                text[at] = static_cast<char>(text[at] | other[at]);
+            }
+            ++overlapping;
+        }
+        if (overlapping > 1) {
+            collisions_ += overlapping;
+        }
+        SendReply(std::move(text), replies[i].line_rate);
+    }
+}
+
+bool SimServer::AnySensorPushing() const {
+    for (const auto& sensor : sensors_) {
+        if (sensor->Pushing()) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// Pushed data goes out only when someone is on the line; a sensor at another rate than the line
+// reaches it as garbage. Nobody waits for pushed data, so a full line drops it.
+void SimServer::PushStreams() {
+    const bool tcp = settings_.transport == Transport::Tcp;
+    const bool line_open = (tcp ? client_fd_ >= 0 : true) && (!settings_.modem || modem_online_);
+    const std::uint32_t line_rate = tcp ? 0 : PtyLineRate();
+    for (auto& sensor : sensors_) {
+        for (std::string frame : sensor->TakePushFrames()) {
+            if (!line_open) {
+                continue;
+            }
+            const std::uint32_t sensor_rate = sensor->LineRate();
+            if (line_rate != 0 && sensor_rate != line_rate) {
+                for (char& byte : frame) {
+                    byte = static_cast<char>(static_cast<unsigned char>(byte) | 0x80);
+                }
+            }
+            WriteAll(frame, sensor_rate, false);
+            ++pushed_frames_;
+        }
     }
 }
 
@@ -345,12 +413,12 @@ void SimServer::SendReply(std::string text, std::uint32_t line_rate) {
     WriteAll(text, line_rate);
 }
 
-void SimServer::WriteAll(const std::string& bytes, std::uint32_t line_rate) {
+void SimServer::WriteAll(const std::string& bytes, std::uint32_t line_rate, bool may_stall) {
     const bool paced = settings_.transport == Transport::Pty && settings_.pacing && line_rate > 0;
     const std::size_t step =
         paced ? std::max<std::size_t>(1, line_rate / kBitsPerByte * kPacingStepMs / 1000) : bytes.size();
     for (std::size_t offset = 0; offset < bytes.size(); offset += step) {
-        if (!WriteChunk(bytes.data() + offset, std::min(step, bytes.size() - offset))) {
+        if (!WriteChunk(bytes.data() + offset, std::min(step, bytes.size() - offset), may_stall)) {
             return;
         }
         if (paced && offset + step < bytes.size()) {
@@ -359,7 +427,7 @@ void SimServer::WriteAll(const std::string& bytes, std::uint32_t line_rate) {
     }
 }
 
-bool SimServer::WriteChunk(const char* data, std::size_t size) {
+bool SimServer::WriteChunk(const char* data, std::size_t size, bool may_stall) {
     const int fd = settings_.transport == Transport::Tcp ? client_fd_ : master_fd_;
     while (size > 0 && fd >= 0) {
         const ssize_t written = settings_.transport == Transport::Tcp ? ::send(fd, data, size, MSG_NOSIGNAL)
@@ -369,7 +437,7 @@ bool SimServer::WriteChunk(const char* data, std::size_t size) {
             size -= static_cast<std::size_t>(written);
             continue;
         }
-        if (written < 0 && (errno == EAGAIN || errno == EINTR)) {
+        if (written < 0 && may_stall && (errno == EAGAIN || errno == EINTR)) {
             pollfd out{fd, POLLOUT, 0};
             if (::poll(&out, 1, kWriteStallMs) > 0) {
                 continue;

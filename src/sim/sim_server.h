@@ -28,6 +28,7 @@ struct FaultSettings {
     int slow_ms = 0;                // delay before each reply
     int close_after = 0;            // TCP: close the connection after N exchanges on it
     int mute_after = 0;             // answer nothing after N exchanges
+    bool collisions = false;        // discovery replies in the same position overlap and garble
 };
 
 enum class Transport { Pty, Tcp };
@@ -63,6 +64,10 @@ class SimServer {
     std::vector<std::string> RequestLog() const;
     std::size_t exchanges() const { return exchanges_.load(); }
     std::size_t connections() const { return connections_.load(); }
+    // Frames the sensors sent on their own (push mode) and that reached the line.
+    std::size_t pushed_frames() const { return pushed_frames_.load(); }
+    // Discovery replies that overlapped another sensor's and reached the line garbled.
+    std::size_t collisions() const { return collisions_.load(); }
 
   private:
     bool OpenPty(std::string* error);
@@ -76,9 +81,12 @@ class SimServer {
     bool HandleModemText(const std::string& frame);
     bool InputWithin(int ms);
     void SendReply(std::string text, std::uint32_t line_rate);
+    void PushStreams();
+    void SendDiscoveryReplies(std::vector<SensorReply> replies);
+    bool AnySensorPushing() const;
     bool DropThisReply();
-    void WriteAll(const std::string& bytes, std::uint32_t line_rate);
-    bool WriteChunk(const char* data, std::size_t size);
+    void WriteAll(const std::string& bytes, std::uint32_t line_rate, bool may_stall = true);
+    bool WriteChunk(const char* data, std::size_t size, bool may_stall);
     std::uint32_t PtyLineRate() const;
     void LogRequest(const std::string& frame);
 
@@ -98,6 +106,8 @@ class SimServer {
     FrameSplitter splitter_;
     std::atomic<std::size_t> exchanges_{0};
     std::atomic<std::size_t> connections_{0};
+    std::atomic<std::size_t> pushed_frames_{0};
+    std::atomic<std::size_t> collisions_{0};
     std::size_t exchanges_on_connection_ = 0;
     std::size_t replies_ = 0;
     std::unique_ptr<HayesModem> modem_;  // with settings_.modem

@@ -2,9 +2,9 @@
 
 #include <algorithm>
 #include <unordered_set>
+#include <utility>
 
-#include "protocol/catalogue.h"
-#include "protocol/frame.h"
+#include "sensor_command_table.h"
 
 namespace qvx::sim {
 
@@ -47,18 +47,17 @@ std::size_t WritePayloadLength(std::string_view code) {
 }
 
 struct ParsedRequest {
-    CommandId id = -1;
+    const SensorCommand* command = nullptr;
     std::string code;
     std::string_view payload;
 };
 
-// The longest catalogue code the text starts with; record writes must also have their length.
+// The longest known code the text starts with; record writes must also have their length.
 ParsedRequest ParseRequest(std::string_view text) {
-    const CommandCatalogue& catalogue = BuildCommandCatalogue();
     for (bool check_length : {true, false}) {
         ParsedRequest best;
-        for (CommandId id = 0; id < static_cast<CommandId>(catalogue.size()); ++id) {
-            const std::string& code = catalogue.DescribeCommand(id).request_code;
+        for (const SensorCommand& command : SensorCommands()) {
+            const std::string_view code = command.request;
             if (!text.starts_with(code) || code.size() <= best.code.size()) {
                 continue;
             }
@@ -66,9 +65,9 @@ ParsedRequest ParseRequest(std::string_view text) {
             if (check_length && expected != 0 && text.size() - code.size() != expected) {
                 continue;
             }
-            best = {id, code, text.substr(code.size())};
+            best = {&command, std::string(code), text.substr(code.size())};
         }
-        if (best.id >= 0) {
+        if (best.command != nullptr) {
             return best;
         }
     }
@@ -115,6 +114,9 @@ SimulatedSensor::SimulatedSensor(SensorSettings settings)
     seed_.multi_drop_network = settings_.multi_drop_network;
     seed_.port = settings_.port;
     seed_.baud = settings_.baud;
+    seed_.push_types = settings_.push_types;
+    traffic_.set_rough(settings_.rough);
+    traffic_.set_vehicles_per_hour(settings_.vehicles_per_hour);
     ResetToDefaults();
     if (!settings_.version_text.empty()) {
         version_ = PadRight(settings_.version_text, kVersionLength);
@@ -126,8 +128,13 @@ SimulatedSensor::SimulatedSensor(SensorSettings settings)
         version_ = BuildVersionText(parts);
     }
     config_mode_ = settings_.config_mode;
-    saved_records_ = {config_,       extended_, collection_, sf_algorithm_, sf_noise_,
-                      sf_occupancy_, ff_[0],    ff_[1],      ff_[2],        ff_[3]};
+    if (config_mode_ == '0') {
+        auto_config_since_ = SteadyNowLocked();  // a sensor started unconfigured is configuring
+    }
+    for (const auto& [kind, record] : settings_.records) {
+        StoreRecordLocked(kind, record);
+    }
+    SaveRecords();
 
     std::int64_t start = settings_.clock_start ? static_cast<std::int64_t>(*settings_.clock_start)
                                                : std::chrono::duration_cast<std::chrono::seconds>(
@@ -135,11 +142,29 @@ SimulatedSensor::SimulatedSensor(SensorSettings settings)
                                                          .count() -
                                                      kUnixSecondsAt2000 + settings_.clock_offset_seconds;
     SetSensorSecondsLocked(static_cast<std::uint32_t>(std::clamp<std::int64_t>(start, 0, 0xFFFFFFFFll)));
+    FillStoredHistoryLocked();
+    started_ = SteadyNowLocked();
+}
+
+// The intervals completed before the sensor was switched on: the newest ones in each buffer.
+void SimulatedSensor::FillStoredHistoryLocked() {
+    const bool flash_storage =
+        static_cast<unsigned char>(config_[config_pos::kFlags]) & flag_bit::kFlashStorage;
+    const int flash_count = settings_.flash_records.value_or(flash_storage ? settings_.history_records : 0);
+    const int sram_count = settings_.sram_records.value_or(settings_.history_records);
     const std::uint64_t last_end = next_interval_end_ - interval_seconds_;
-    for (int back = settings_.history_records - 1; back >= 0; --back) {
+    for (int back = std::max(flash_count, sram_count) - 1; back >= 0; --back) {
         const std::uint64_t span = static_cast<std::uint64_t>(back) * interval_seconds_;
-        if (span < last_end) {
-            CompleteIntervalLocked(last_end - span);
+        if (span >= last_end || lanes_ == 0) {
+            continue;
+        }
+        latest_ =
+            traffic_.IntervalRecord(static_cast<std::uint32_t>(last_end - span), interval_seconds_, lanes_);
+        if (back < flash_count && flash_.size() < kFlashCapacity) {
+            flash_.push_back(latest_);
+        }
+        if (back < sram_count && sram_.size() < kSramCapacity) {
+            sram_.push_back(latest_);
         }
     }
 }
@@ -197,7 +222,7 @@ SensorReply SimulatedSensor::HandleFrame(std::string_view frame) {
         return reply;  // on a multi-drop network only addressed frames are answered
     }
     const ParsedRequest parsed = ParseRequest(request);
-    if (parsed.id < 0) {
+    if (parsed.command == nullptr) {
         return reply;
     }
     CatchUpLocked();
@@ -205,17 +230,31 @@ SensorReply SimulatedSensor::HandleFrame(std::string_view frame) {
     if (answer.kind == Answer::Kind::Silent) {
         return reply;
     }
-    const CommandDescriptor& row = BuildCommandCatalogue().DescribeCommand(parsed.id);
+    const SensorCommand& row = *parsed.command;
     if (parsed.code.starts_with("B")) {
         prefix.clear();  // discovery replies never carry the prefix
     }
     reply.silent = false;
-    reply.text = prefix + row.response_code + answer.text;
+    if (parsed.code == "B0") {
+        reply.discovery_position = DiscoveryPosition(parsed.payload);
+    }
+    reply.text = prefix + std::string(row.reply) + answer.text;
     if (answer.kind == Answer::Kind::Data && row.checksummed) {
-        reply.text += ComputeFrameChecksum(answer.text);
+        reply.text += SensorChecksum(answer.text);
     }
     reply.text += '\r';
     return reply;
+}
+
+// Where in a poll's reply window the sensor answers: a draw from its ID and the slot, so two
+// sensors that collide in one slot rarely collide again in the next.
+int SimulatedSensor::DiscoveryPosition(std::string_view slot) const {
+    std::uint64_t id_value = 0;
+    for (char c : id_) {
+        id_value = id_value << 8 | static_cast<unsigned char>(c);
+    }
+    return static_cast<int>(Mix(static_cast<std::uint32_t>(id_value), 0xB0000u + slot.back()) %
+                            kDiscoveryPositions);
 }
 
 bool SimulatedSensor::AnswersBareFrames() const {
@@ -322,29 +361,40 @@ const std::unordered_map<std::string, SimulatedSensor::Handler>& SimulatedSensor
          [](S&, P p) {
              return p.empty() || p.size() > kMaxPingLength ? Status(kFailure) : Data(std::string(p));
          }},
-        {cmd::kUnprotect,
+        {"S87C3A9E1B5D2F486",
          [](S& s, P) {
              s.protected_ = false;
-             return Data(kUnprotectCode);
+             return s.FirewallAnswer(kUnprotectAccess);
          }},
-        {cmd::kProtect,
+        {"S8468013579246801",
          [](S& s, P) {
              s.protected_ = true;
-             return Data(kProtectCode);
+             return s.FirewallAnswer(kProtectAccess);
          }},
-        {cmd::kMuteMultiDrop,
+        {"S8B00FF",
          [](S& s, P) {
              s.muted_ = true;
              return Data("B00FF");
          }},
         // Multi-drop discovery
-        {"B0", [](S& s, P) { return s.muted_ ? Silent() : Data(s.id_ + ComputeFrameChecksum(s.id_)); }},
+        // Discovery polls slots "00".."03"; a sensor not yet muted answers every one of them.
+        {"B0",
+         [](S& s, P p) {
+             const bool slot = p.size() == 2 && p[0] == '0' && p[1] >= '0' && p[1] <= '3';
+             return s.muted_ || !slot ? Silent() : Data(s.id_ + SensorChecksum(s.id_));
+         }},
         {"B2",
          [](S& s, P) {
              s.muted_ = false;
              return Silent();
          }},
-        {"B3", start_push},
+        // "Broadcast Start Push": every sensor on the line resumes pushing and answers discovery again.
+        {"B3",
+         [](S& s, P) {
+             s.muted_ = false;
+             s.push_mode_ = true;
+             return Silent();
+         }},
         // Push mode
         {"S9", start_push},
         {"SA", start_push},
@@ -360,6 +410,7 @@ const std::unordered_map<std::string, SimulatedSensor::Handler>& SimulatedSensor
         {"X5",
          [](S& s, P) {
              s.push_mode_ = false;
+             s.push_frames_.clear();
              return Status(kSuccess);
          }},
         // Traffic data and buffers
@@ -416,6 +467,11 @@ const std::unordered_map<std::string, SimulatedSensor::Handler>& SimulatedSensor
 // ---------------------------------------------------------------------------------------------
 // Configuration
 
+// The firewall commands are answered with the access code echoed behind "S8", or with "S8" alone.
+SimulatedSensor::Answer SimulatedSensor::FirewallAnswer(std::string_view access) const {
+    return settings_.bare_firewall_reply ? Status("") : Data(std::string(access));
+}
+
 std::string& SimulatedSensor::RecordRef(RecordKind kind) {
     return const_cast<std::string&>(static_cast<const SimulatedSensor*>(this)->RecordRef(kind));
 }
@@ -467,7 +523,7 @@ void SimulatedSensor::StoreRecordLocked(RecordKind kind, std::string record) {
 SimulatedSensor::Answer SimulatedSensor::WriteRecord(RecordKind kind, std::string_view payload) {
     const std::size_t length = RecordRef(kind).size();
     if (payload.size() != length + kChecksumLength ||
-        !VerifyFrameChecksum(payload.substr(0, length), payload.substr(length, kChecksumLength))) {
+        !SensorChecksumMatches(payload.substr(0, length), payload.substr(length, kChecksumLength))) {
         return Status(kFailure);
     }
     StoreRecordLocked(kind, std::string(payload.substr(0, length)));
@@ -562,16 +618,22 @@ void SimulatedSensor::SetSensorSecondsLocked(std::uint32_t seconds) {
     ResetScheduleLocked();
 }
 
+// Events start from now: the traffic before a new clock or a new lane layout is not reported.
 void SimulatedSensor::ResetScheduleLocked() {
-    const std::uint64_t now = SensorMillisLocked();
-    next_vehicle_.clear();
-    vehicle_number_.assign(static_cast<std::size_t>(lanes_), 0);
-    for (int lane = 0; lane < lanes_; ++lane) {
-        next_vehicle_.push_back(traffic_.NextVehicle(lane, 0, now));
-    }
+    events_until_ms_ = SensorMillisLocked();
+}
+
+// A forward-fire sensor looks along the road and reports its vehicles as lane 1.
+int SimulatedSensor::EventLanesLocked() const {
+    return settings_.forward_fire ? std::min(lanes_, 1) : lanes_;
 }
 
 void SimulatedSensor::CatchUpLocked() {
+    if (settings_.clock_reset_after_seconds > 0 && !clock_was_reset_ &&
+        SteadyNowLocked() - started_ >= std::chrono::seconds(settings_.clock_reset_after_seconds)) {
+        clock_was_reset_ = true;
+        SetSensorSecondsLocked(0);  // as after a power failure that lost the clock
+    }
     const std::uint64_t now_ms = SensorMillisLocked();
     const std::uint64_t now = now_ms / 1000;
     const std::uint64_t backlog = static_cast<std::uint64_t>(kFlashCapacity) * interval_seconds_;
@@ -582,28 +644,28 @@ void SimulatedSensor::CatchUpLocked() {
     while (next_interval_end_ <= now) {
         CompleteIntervalLocked(next_interval_end_);
         next_interval_end_ += interval_seconds_;
+        if (PushesLocked("XD") && !latest_.empty()) {
+            PushLocked("XD", latest_);
+        }
     }
 
-    if (!next_vehicle_.empty() &&
-        next_vehicle_.front().start_ms + std::chrono::milliseconds(kEventCatchUpLimit).count() < now_ms) {
-        ResetScheduleLocked();  // after a long silence only the current traffic matters
+    const std::uint64_t catch_up_ms = std::chrono::milliseconds(kEventCatchUpLimit).count();
+    if (now_ms > events_until_ms_ + catch_up_ms) {
+        events_until_ms_ = now_ms - catch_up_ms;  // the queue holds far fewer events anyway
     }
-    std::vector<Vehicle> passed;
-    for (std::size_t lane = 0; lane < next_vehicle_.size(); ++lane) {
-        while (next_vehicle_[lane].end_ms() <= now_ms) {
-            passed.push_back(next_vehicle_[lane]);
-            next_vehicle_[lane] = traffic_.NextVehicle(static_cast<int>(lane), ++vehicle_number_[lane],
-                                                       next_vehicle_[lane].end_ms());
+    const bool push_events = PushesLocked("XA");
+    for (const Vehicle& vehicle : traffic_.VehiclesLeaving(EventLanesLocked(), events_until_ms_, now_ms)) {
+        if (push_events) {
+            PushLocked("XA", traffic_.EventRecord(vehicle, settings_.forward_fire));
+            continue;  // a pushed event is not kept for "XA"
         }
-    }
-    std::sort(passed.begin(), passed.end(),
-              [](const Vehicle& a, const Vehicle& b) { return a.end_ms() < b.end_ms(); });
-    for (const Vehicle& vehicle : passed) {
-        events_.push_back(TrafficModel::EventRecord(vehicle, settings_.forward_fire));
+        events_.push_back(traffic_.EventRecord(vehicle, settings_.forward_fire));
         if (events_.size() > kEventQueueCapacity) {
             events_.pop_front();
+            ++events_dropped_;
         }
     }
+    events_until_ms_ = std::max(events_until_ms_, now_ms);
 }
 
 void SimulatedSensor::CompleteIntervalLocked(std::uint64_t end_time) {
@@ -665,18 +727,75 @@ SimulatedSensor::Answer SimulatedSensor::NextEvent() {
     }
     std::string event = std::move(events_.front());
     events_.pop_front();
+    const int lane = event.size() > 8 ? event[8] - '1' : -1;
+    if (lane >= 0 && lane < kMaxLanes) {
+        ++events_served_[static_cast<std::size_t>(lane)];
+    }
     return Data(std::move(event));
 }
 
+std::vector<std::uint64_t> SimulatedSensor::EventsServed() const {
+    std::lock_guard lock(mutex_);
+    return events_served_;
+}
+
+std::uint64_t SimulatedSensor::EventsDropped() const {
+    std::lock_guard lock(mutex_);
+    return events_dropped_;
+}
+
 std::uint32_t SimulatedSensor::ActuationMaskLocked() const {
-    const std::uint64_t now = SensorMillisLocked();
-    std::uint32_t mask = 0;
-    for (const Vehicle& vehicle : next_vehicle_) {
-        if (vehicle.start_ms <= now && now < vehicle.end_ms()) {
-            mask |= 1u << vehicle.lane;
+    return traffic_.ActuationMask(EventLanesLocked(), SensorMillisLocked());
+}
+
+// The push set-ups of the extended record: 5 characters each from position 67, data type (2),
+// port ('F' RS-232, 'S' RS-485, 'A' expansion A, 'B' expansion B), 'Y' when enabled.
+bool SimulatedSensor::PushesLocked(std::string_view data_type) const {
+    constexpr std::size_t kFirstSetup = 67;
+    constexpr std::size_t kSetupLength = 5;
+    if (!push_mode_) {
+        return false;
+    }
+    const char own_port = PushPortLetter(settings_.port);
+    for (std::size_t at = kFirstSetup; at + kSetupLength <= extended_.size(); at += kSetupLength) {
+        const std::string_view setup = std::string_view(extended_).substr(at, kSetupLength);
+        if (setup.substr(0, 2) == data_type && setup[2] == own_port && setup[3] == 'Y') {
+            return true;
         }
     }
-    return mask;
+    return false;
+}
+
+void SimulatedSensor::PushLocked(std::string_view data_type, const std::string& data) {
+    const SensorCommand* command = FindSensorCommand(data_type);
+    std::string frame = AnswersBareFrames() ? "" : "Z0" + id_;
+    frame += std::string(command->reply) + data;
+    if (command->checksummed) {
+        frame += SensorChecksum(data);
+    }
+    push_frames_.push_back(frame + '\r');
+}
+
+std::vector<std::string> SimulatedSensor::TakePushFrames() {
+    std::lock_guard lock(mutex_);
+    if (!push_mode_) {
+        push_frames_.clear();
+        return {};
+    }
+    CatchUpLocked();
+    if (PushesLocked("X1")) {
+        const std::uint32_t mask = ActuationMaskLocked() & 0xFFFF;
+        if (mask != pushed_actuation_) {
+            pushed_actuation_ = mask;
+            PushLocked("X1", Hex(mask, 4));
+        }
+    }
+    return std::exchange(push_frames_, {});
+}
+
+bool SimulatedSensor::Pushing() const {
+    std::lock_guard lock(mutex_);
+    return PushesLocked("XD") || PushesLocked("XA") || PushesLocked("X1");
 }
 
 std::uint32_t SimulatedSensor::LineRateLocked() const {

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <deque>
 #include <functional>
+#include <map>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -23,6 +24,8 @@ inline constexpr std::size_t kFlashCapacity = 2975;
 inline constexpr std::size_t kSramCapacity = 246;
 inline constexpr std::size_t kEventQueueCapacity = 256;
 
+enum class RecordKind { Config, Extended, Collection, SfAlgorithm, SfNoise, SfOccupancy, Ff0, Ff1, Ff2, Ff3 };
+
 struct SensorSettings {
     std::string id = "0001";          // multi-drop ID, 4 characters
     bool multi_drop_network = false;  // answers only frames addressed to its ID
@@ -34,13 +37,21 @@ struct SensorSettings {
     std::string version_text;  // the whole "S5" text; empty: built from version
     VersionParts version;
     char config_mode = '2';
-    std::int64_t clock_offset_seconds = 0;     // sensor clock minus the PC's UTC clock
-    std::optional<std::uint32_t> clock_start;  // sensor seconds at start; overrides PC time + offset
-    int history_records = 60;                  // completed intervals already stored at start
-    bool firewall = true;                      // writes refused while protected
-    SensorPort port = SensorPort::Rs232;       // the port the program is connected through
-    std::uint32_t baud = 9600;                 // that port's rate
-    int auto_config_seconds = 10;              // automatic lane configuration: mode '0' -> '1'
+    std::int64_t clock_offset_seconds = 0;      // sensor clock minus the PC's UTC clock
+    std::optional<std::uint32_t> clock_start;   // sensor seconds at start; overrides PC time + offset
+    int history_records = 60;                   // completed intervals already stored at start
+    std::optional<int> flash_records;           // ... in flash, when not history_records
+    std::optional<int> sram_records;            // ... in SRAM, when not history_records
+    std::map<RecordKind, std::string> records;  // records to start with instead of the built ones
+    int clock_reset_after_seconds = 0;          // the clock falls back to 0 once, this long after start
+    bool firewall = true;                       // writes refused while protected
+    SensorPort port = SensorPort::Rs232;        // the port the program is connected through
+    std::uint32_t baud = 9600;                  // that port's rate
+    int auto_config_seconds = 10;               // automatic lane configuration: mode '0' -> '1'
+    std::vector<std::string> push_types;        // "XD", "XA", "X1" set up to be pushed on the port
+    RoughTraffic rough;
+    bool bare_firewall_reply = false;  // unprotect and protect answered "S8" alone, not the echo
+    int vehicles_per_hour = 0;         // per lane, 1..3600; 0: each lane its own 300..1200
 };
 
 // What the sensor sends for one request.
@@ -48,9 +59,11 @@ struct SensorReply {
     bool silent = true;
     std::string text;             // the whole reply frame including its CR
     std::uint32_t line_rate = 0;  // the rate the reply goes out at (the rate before the request)
+    int discovery_position = -1;  // discovery replies: when in the poll's window the sensor answers
 };
 
-enum class RecordKind { Config, Extended, Collection, SfAlgorithm, SfNoise, SfOccupancy, Ff0, Ff1, Ff2, Ff3 };
+inline constexpr int kDiscoveryPositions = 4;
+
 enum class IntervalBuffer { Flash, Sram };
 
 class SimulatedSensor {
@@ -61,6 +74,11 @@ class SimulatedSensor {
 
     // One request frame without its CR, possibly "Z0" + ID prefixed.
     SensorReply HandleFrame(std::string_view frame);
+    // In push mode: the frames (with their CR) the sensor has sent on its own since the last call,
+    // as its extended record's push set-ups name them for the port it is connected through.
+    std::vector<std::string> TakePushFrames();
+    // True while the sensor is in push mode and something is set up to be pushed on its port.
+    bool Pushing() const;
 
     // --- state, for transports and assertions ---
     std::string id() const;
@@ -74,6 +92,10 @@ class SimulatedSensor {
     std::size_t StoredIntervals(IntervalBuffer buffer) const;
     std::string StoredInterval(IntervalBuffer buffer, std::size_t index) const;  // 1 = newest
     int lanes() const;
+    // Events answered to "XA" since start, per lane digit '1'..'8' (index 0 = lane 1), and events
+    // the queue dropped because nobody fetched them in time.
+    std::vector<std::uint64_t> EventsServed() const;
+    std::uint64_t EventsDropped() const;
 
     // --- test controls ---
     void AdvanceClock(std::chrono::milliseconds amount);  // moves sensor time without waiting
@@ -94,6 +116,7 @@ class SimulatedSensor {
 
     Answer Dispatch(const std::string& code, std::string_view payload);
     Answer WriteRecord(RecordKind kind, std::string_view payload);
+    Answer FirewallAnswer(std::string_view access) const;
     Answer SetBaudCodes(std::string_view payload);
     Answer SetTime(std::string_view payload);
     Answer SetConfigMode(std::string_view payload);
@@ -110,6 +133,7 @@ class SimulatedSensor {
     void ApplyConfigInfo();
     void ResetToDefaults();
     bool AnswersBareFrames() const;
+    int DiscoveryPosition(std::string_view slot) const;
     char CurrentConfigModeLocked();
 
     Clock::time_point SteadyNowLocked() const { return Clock::now() + skipped_; }
@@ -118,8 +142,12 @@ class SimulatedSensor {
     void CatchUpLocked();
     void CompleteIntervalLocked(std::uint64_t end_time);
     void ResetScheduleLocked();
+    void FillStoredHistoryLocked();
     const std::deque<std::string>& SelectedBufferLocked() const;
     std::uint32_t ActuationMaskLocked() const;
+    int EventLanesLocked() const;
+    bool PushesLocked(std::string_view data_type) const;
+    void PushLocked(std::string_view data_type, const std::string& data);
     std::uint32_t LineRateLocked() const;
 
     mutable std::mutex mutex_;
@@ -152,14 +180,19 @@ class SimulatedSensor {
     Clock::time_point base_time_;
     std::chrono::milliseconds advanced_{0};  // AdvanceClock since the clock was last set
     std::chrono::milliseconds skipped_{0};   // AdvanceClock in all; moves the sensor's own timers
+    Clock::time_point started_;
+    bool clock_was_reset_ = false;
 
     std::uint64_t next_interval_end_ = 0;  // 64-bit: a clock set near FFFFFFFF must not wrap here
     std::deque<std::string> flash_;
     std::deque<std::string> sram_;
     std::string latest_;                 // the last completed interval, what "X0" reports
-    std::vector<Vehicle> next_vehicle_;  // per lane
-    std::vector<std::uint64_t> vehicle_number_;
+    std::uint64_t events_until_ms_ = 0;  // vehicles that left the beam up to here are events
     std::deque<std::string> events_;
+    std::vector<std::uint64_t> events_served_ = std::vector<std::uint64_t>(kMaxLanes, 0);
+    std::uint64_t events_dropped_ = 0;
+    std::vector<std::string> push_frames_;  // sent on its own, waiting for the line
+    std::uint32_t pushed_actuation_ = 0;
 };
 
 }  // namespace qvx::sim

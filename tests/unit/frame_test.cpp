@@ -155,6 +155,12 @@ INSTANTIATE_TEST_SUITE_P(
         // the unprotect request echoed by the line
         ValidateCase{"S87C3A9E1B5D2F486", kUnprotectEcho, kOk, "Echo"},
         ValidateCase{"S8", kUnprotectEcho, kOk, "Echo"},
+        // the firewall commands acknowledged by the bare response code, or with the access code
+        ValidateCase{"S87C3A9E1B5D2F486", "S8\r", kOk, ""}, ValidateCase{"S8468013579246801", "S8\r", kOk, ""},
+        ValidateCase{"S8468013579246801", "S8468013579246801" + std::string("0310") + "\r", kOk,
+                     "468013579246801"},
+        ValidateCase{"S8468013579246801", "S8468013579246801" + std::string("04B3") + "\r", kChecksumError, ""},
+        ValidateCase{"S8", "S8\r", kChecksumError, ""}, ValidateCase{"S8B00FF", "S8\r", kChecksumError, ""},
         // content checks
         ValidateCase{"S6", "S61\r", kOk, "1"}, ValidateCase{"S6", "S63\r", kPayloadError, ""},
         ValidateCase{"S6", "S610\r", kPayloadError, ""}, ValidateCase{"SH", "SHRS-485\r", kOk, "RS-485"},

@@ -236,6 +236,10 @@ bool IntervalFetcher::RequestFetchIfDue(std::int64_t unix_now) {
     return true;
 }
 
+bool IntervalFetcher::fetch_requested() {
+    return GoFetchEvent().IsSet();
+}
+
 void IntervalFetcher::FetchCompleted() {
     GoFetchEvent().Reset();
     fetches_done_.fetch_add(1);

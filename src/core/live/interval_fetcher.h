@@ -78,6 +78,8 @@ class IntervalFetcher {
     bool RequestFetchIfDue(std::int64_t unix_now);
     // The data thread's part after a fetch that stored a record.
     void FetchCompleted();
+    // The timer asked for a fetch that has not stored a record yet.
+    bool fetch_requested();
 
     // Copies the table into snapshot when "SyncDataMutex" can be had within mutex_wait_ms (the
     // rows and history only when a new record arrived since the snapshot's). False: skipped.

@@ -181,7 +181,7 @@ std::string EventLaneLabel(char lane_digit, const std::string (&lane_names)[8]) 
     return name;
 }
 
-std::string EventLogLine(const EventRecord& event, const std::string (&lane_names)[8], std::time_t now) {
+std::string EventTimeOfDay(const EventRecord& event, std::time_t now) {
     std::tm local_now{};
     localtime_r(&now, &local_now);
     std::time_t base = now - now % kSecondsPerDay;
@@ -193,9 +193,12 @@ std::string EventLogLine(const EventRecord& event, const std::string (&lane_name
     localtime_r(&event_time, &local);
     char millis[8];
     std::snprintf(millis, sizeof millis, "%03u", (event.ticks % kEventTicksPerSecond) * 5 / 2);
+    return TwoDigits(local.tm_hour) + ":" + TwoDigits(local.tm_min) + ":" + TwoDigits(local.tm_sec) + ":" +
+           millis;
+}
 
-    std::string line = "  " + TwoDigits(local.tm_hour) + ":" + TwoDigits(local.tm_min) + ":" +
-                       TwoDigits(local.tm_sec) + ":" + millis;
+std::string EventLogLine(const EventRecord& event, const std::string (&lane_names)[8], std::time_t now) {
+    std::string line = "  " + EventTimeOfDay(event, now);
     line += "\t" + EventLaneLabel(event.lane_digit, lane_names);
     line += "\t" + std::to_string(event.duration);
     line += "\t" + std::to_string(event.speed);

@@ -45,6 +45,8 @@ std::string DownloadLogLines(const IntervalRecord& record, const std::string (&l
 // The event's 2.5 ms count placed on the PC's current UTC day (an hour later while the PC's
 // local time keeps daylight saving), shown as local time of day.
 std::string EventLogLine(const EventRecord& event, const std::string (&lane_names)[8], std::time_t now);
+// That time of day alone: "HH:MM:SS:mmm".
+std::string EventTimeOfDay(const EventRecord& event, std::time_t now);
 // The lane name left-aligned in 8 characters; "   --   " when the lane has no name.
 std::string EventLaneLabel(char lane_digit, const std::string (&lane_names)[8]);
 

@@ -8,6 +8,8 @@
 #include <mutex>
 #include <string>
 
+#include "live/lane_statistics.h"
+
 namespace qvx {
 
 inline constexpr std::size_t kIntervalTableRows = 8;
@@ -70,6 +72,7 @@ class LogPaths {
 struct LiveState {
     LatestIntervalTable latest_interval;
     LogPaths log_paths;
+    LaneStatistics lane_statistics;  // the event counter
 };
 
 }  // namespace qvx

@@ -226,6 +226,12 @@ bool IsUnprotectEcho(std::string_view letters, std::string_view data) {
            data == std::string_view(kUnprotectCode).substr(0, kEchoLength);
 }
 
+// Some sensors acknowledge the firewall commands with the bare response code "S8", others echo
+// the access code behind it; both mean the command was taken.
+bool IsBareFirewallAcknowledgement(const CommandDescriptor& command, std::string_view data) {
+    return data.empty() && (command.request_code == cmd::kUnprotect || command.request_code == cmd::kProtect);
+}
+
 // Every sensor on the bus answers "B1" + ID + checksum; the receiver joins the replies, so the
 // items are 10 characters apart. Only IDs whose checksum verifies are kept.
 int CheckDiscovery(std::string& data) {
@@ -316,7 +322,9 @@ int ValidateResponse(const FrameContext& context, std::string& response_inout) {
     std::string data = text.substr(command.response_code.size());
 
     int result;
-    if (HasAcceptedStatusWord(command, data)) {
+    if (IsBareFirewallAcknowledgement(command, data)) {
+        result = kOk;
+    } else if (HasAcceptedStatusWord(command, data)) {
         result = CheckPacketStatus(letters, data);
     } else {
         result = command.checksummed ? CheckChecksummed(command, data) : CheckUnchecksummed(command, data);

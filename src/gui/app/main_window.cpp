@@ -23,6 +23,7 @@
 #include "app/splash_window.h"
 #include "app/startup.h"
 #include "app/version.h"
+#include "config/settings_window.h"
 #include "connect/address_book_dialog.h"
 #include "connect/connection_properties_dialog.h"
 #include "connect/dialog_prompts.h"
@@ -327,6 +328,8 @@ void MainWindow::onMenuItem(MenuItem item) {
             return showHelp();
         case About:
             return showAbout();
+        case SensorSettings:
+            return openSettingsWindow();
         default:
             break;
     }
@@ -339,6 +342,26 @@ void MainWindow::openAddressBook(bool internet) {
                              AddressBookDialog::Mode::Browse, app_.registry, WidgetDialogPrompts::instance(),
                              this);
     dialog.run();
+}
+
+// The settings window is modal: it takes the place of the current view while it is open, and
+// the view comes back when it closes (or could not load).
+void MainWindow::openSettingsWindow() {
+    if (!closeCurrentView())
+        return;
+    bool exit = false;
+    {
+        SettingsWindow window(app_, operations_, this);
+        if (window.load()) {
+            window.exec();
+            exit = window.exitRequested();
+        }
+    }
+    if (exit) {
+        close();
+        return;
+    }
+    reopenLastView();
 }
 
 // ---- views ----

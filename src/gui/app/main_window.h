@@ -101,6 +101,7 @@ class MainWindow : public QMainWindow {
     void placeView(WorkingView* view);
     void setItemEnabledForView(ViewCode code, bool enabled);
     void openAddressBook(bool internet);
+    void openSettingsWindow();
     template <typename Function>
     void onUiThread(Function&& function);
 

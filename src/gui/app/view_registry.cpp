@@ -5,13 +5,19 @@
 #include "app/main_window.h"
 #include "app/view_factory.h"
 #include "export/export_wizard.h"
+#include "live/forward_fire_event_view.h"
 #include "live/interval_view.h"
+#include "live/skelda_view.h"
 
 namespace qvx::gui {
 
 void RegisterViews(ViewFactory& factory) {
     factory.add(ViewCode::IntervalData,
                 [](ViewContext& c, QWidget* p) { return new IntervalView(c.app, c.operations, p); });
+    factory.add(ViewCode::ForwardFireTraffic,
+                [](ViewContext& c, QWidget* p) { return new ForwardFireEventView(c.app, c.operations, p); });
+    factory.add(ViewCode::SideFireTraffic,
+                [](ViewContext& c, QWidget* p) { return new SkeldaView(c.app, p); });
     factory.add(ViewCode::SensorDateTime, [](ViewContext& c, QWidget* p) {
         return new ClockView(c.app, c.operations, &c.main_window, p);
     });

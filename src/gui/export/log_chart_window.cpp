@@ -50,6 +50,7 @@ LogChartWindow::LogChartWindow(QWidget* parent) : QDialog(parent) {
     setWindowTitle("Chart of a Log");
     summary_ = new QLabel;
     summary_->setObjectName("summary");
+    summary_->setWordWrap(true);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(summary_);
     for (QChartView*& plot : plots_) {

@@ -1,0 +1,154 @@
+// qvx config save | load | show: the settings window's commands without the window.
+
+#include <cstdio>
+
+#include "app/app_context.h"
+#include "app/operating_mode.h"
+#include "app/progress_reporter.h"
+#include "app/sensor_operations.h"
+#include "cli_commands.h"
+#include "config/settings_editor.h"
+#include "config/settings_listing.h"
+
+namespace qvx::cli {
+
+namespace {
+
+std::string JsonText(const std::string& text) {
+    std::string out = "\"";
+    for (char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += c;
+        } else if (byte < 0x20 || byte >= 0x7F) {
+            char escaped[8];
+            std::snprintf(escaped, sizeof escaped, "\\u%04x", byte);
+            out += escaped;
+        } else {
+            out += c;
+        }
+    }
+    return out + "\"";
+}
+
+// Tabs and line breaks would split a tsv field.
+std::string TsvText(std::string text) {
+    for (char& c : text) {
+        if (c == '\t' || c == '\n' || c == '\r') {
+            c = ' ';
+        }
+    }
+    return text;
+}
+
+void PrintSettings(const std::vector<SettingsLine>& lines, OutputFormat format, std::ostream& out) {
+    if (format == OutputFormat::Json) {
+        out << "[\n";
+        for (std::size_t k = 0; k < lines.size(); ++k) {
+            out << "  {\"page\": " << JsonText(lines[k].page) << ", \"label\": " << JsonText(lines[k].label)
+                << ", \"value\": " << JsonText(lines[k].value) << "}" << (k + 1 < lines.size() ? "," : "")
+                << "\n";
+        }
+        out << "]\n";
+        return;
+    }
+    std::string page;
+    for (const SettingsLine& line : lines) {
+        if (format == OutputFormat::Tsv) {
+            out << TsvText(line.page) << '\t' << TsvText(line.label) << '\t' << TsvText(line.value) << '\n';
+            continue;
+        }
+        if (line.page != page) {
+            out << (page.empty() ? "" : "\n") << "[" << line.page << "]\n";
+            page = line.page;
+        }
+        out << line.label << ": " << line.value << '\n';
+    }
+}
+
+bool SideFireMounting(AppContext& app) {
+    SilentProgress progress;
+    return DetectOperatingMode(app, progress);
+}
+
+int ConfigSave(AppContext& app, const CliOptions& options, CommandStreams io) {
+    SettingsEditor editor(app, SideFireMounting(app));
+    if (!editor.ReadFromSensor(true)) {
+        io.err << "qvx: the sensor's configuration records could not be read\n";
+        return kExitSensorFailed;
+    }
+    // The records as the sensor sent them, unaltered by any page.
+    const std::string path = WithSettingsFileExtension(options.config_path);
+    const SettingsFileOutcome outcome = SaveSettingsFile(path, editor.working_copy(), editor.side_fire());
+    if (!outcome.ok()) {
+        io.err << "qvx: " << path << ": " << outcome.problem << "\n";
+        return kExitOther;
+    }
+    io.out << "Saved " << (editor.side_fire() ? "side-fire" : "forward-fire") << " settings to " << path
+           << "\n";
+    return kExitSuccess;
+}
+
+int ConfigLoad(AppContext& app, const CliOptions& options, CommandStreams io) {
+    SettingsEditor editor(app, SideFireMounting(app));
+    const std::string path = WithSettingsFileExtension(options.config_path);
+    const SettingsFileOutcome opened = editor.OpenFile(path);
+    if (!opened.ok()) {
+        io.err << "qvx: " << path << ": " << opened.problem << " (" << kNoFileText << ")\n";
+        return kExitOther;
+    }
+    if (editor.ValidateForFile() > 0) {
+        for (const MarkedField& field : editor.MarkedFields()) {
+            io.err << "qvx: " << field.page << ": " << field.label << ": " << field.reason << "\n";
+        }
+        return kExitOther;
+    }
+    if (options.dry_run) {
+        io.out << path << ": valid " << (editor.side_fire() ? "side-fire" : "forward-fire")
+               << " settings; nothing written (--dry-run)\n";
+        return kExitSuccess;
+    }
+    SensorOperations operations(app);
+    switch (editor.SaveToSensor(operations)) {
+        case SaveToSensorResult::Saved:
+            io.out << "Wrote " << path << " to the sensor\n";
+            return kExitSuccess;
+        case SaveToSensorResult::Cancelled:
+            io.err
+                << "qvx: nothing written: the file switches the sensor off the simple protocol (declined)\n";
+            return kExitOther;
+        case SaveToSensorResult::InputErrors:
+            return kExitOther;
+        case SaveToSensorResult::BaudRateUnknown:
+        case SaveToSensorResult::NotSaved:
+            break;
+    }
+    io.err << "qvx: the sensor configuration settings were NOT saved\n";
+    return kExitSensorFailed;
+}
+
+int ConfigShow(AppContext& app, const CliOptions& options, CommandStreams io) {
+    SettingsEditor editor(app, SideFireMounting(app));
+    if (!editor.ReadFromSensor(true)) {
+        io.err << "qvx: the sensor's configuration records could not be read\n";
+        return kExitSensorFailed;
+    }
+    PrintSettings(DescribeSettings(editor), options.format.value_or(OutputFormat::Text), io.out);
+    return kExitSuccess;
+}
+
+}  // namespace
+
+int RunConfig(AppContext& app, const CliOptions& options, CommandStreams io) {
+    switch (options.command) {
+        case Command::ConfigSave:
+            return ConfigSave(app, options, io);
+        case Command::ConfigLoad:
+            return ConfigLoad(app, options, io);
+        default:
+            return ConfigShow(app, options, io);
+    }
+}
+
+}  // namespace qvx::cli

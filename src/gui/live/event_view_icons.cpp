@@ -1,0 +1,55 @@
+#include "live/event_view_icons.h"
+
+#include <QPainter>
+#include <QPixmap>
+
+namespace qvx::gui {
+
+namespace {
+QPixmap blank() {
+    QPixmap pixmap(20, 20);
+    pixmap.fill(Qt::transparent);
+    return pixmap;
+}
+}  // namespace
+
+QIcon loggingStateIcon(bool on) {
+    QPixmap pixmap = blank();
+    QPainter painter(&pixmap);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(QPen(on ? QColor(170, 20, 20) : QColor(110, 110, 110), 2));
+    painter.setBrush(on ? QColor(220, 40, 40) : Qt::transparent);
+    painter.drawEllipse(QRectF(3, 3, 14, 14));
+    return QIcon(pixmap);
+}
+
+QIcon counterIcon() {
+    QPixmap pixmap = blank();
+    QPainter painter(&pixmap);
+    painter.setPen(QPen(QColor(40, 40, 40), 2));
+    for (int k = 0; k < 4; ++k) {
+        painter.drawLine(4 + 3 * k, 4, 4 + 3 * k, 16);
+    }
+    painter.drawLine(2, 14, 17, 6);
+    return QIcon(pixmap);
+}
+
+QIcon pauseCounterIcon() {
+    QPixmap pixmap = blank();
+    QPainter painter(&pixmap);
+    painter.fillRect(QRect(5, 3, 4, 14), QColor(60, 60, 60));
+    painter.fillRect(QRect(11, 3, 4, 14), QColor(60, 60, 60));
+    return QIcon(pixmap);
+}
+
+QIcon resumeCounterIcon() {
+    QPixmap pixmap = blank();
+    QPainter painter(&pixmap);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(QColor(30, 130, 50));
+    painter.drawPolygon(QPolygonF({QPointF(5, 3), QPointF(16, 10), QPointF(5, 17)}));
+    return QIcon(pixmap);
+}
+
+}  // namespace qvx::gui
