@@ -357,7 +357,7 @@ bool SimServer::AnySensorPushing() const {
 // reaches it as garbage. Nobody waits for pushed data, so a full line drops it.
 void SimServer::PushStreams() {
     const bool tcp = settings_.transport == Transport::Tcp;
-    const bool line_open = (tcp ? client_fd_ >= 0 : true) && (!settings_.modem || modem_online_);
+    const bool line_open = (tcp ? client_fd_ >= 0 : true) && (!modem_ || modem_->online());
     const std::uint32_t line_rate = tcp ? 0 : PtyLineRate();
     for (auto& sensor : sensors_) {
         for (std::string frame : sensor->TakePushFrames()) {
