@@ -31,6 +31,31 @@ void Call(const std::function<void()>& hook) {
     }
 }
 
+void SleepMs(const std::function<void(int ms)>& sleep, int ms) {
+    if (ms <= 0) {
+        return;
+    }
+    if (sleep) {
+        sleep(ms);
+    } else {
+        std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+    }
+}
+
+std::string WriteAndRead(AppContext& app, const std::function<void(int ms)>& sleep, const char* text,
+                         int pause_ms, int wait_ms, int read_ms) {
+    app.link.SerialWrite(text, 0, false);
+    SleepMs(sleep, pause_ms);
+    SleepMs(sleep, wait_ms);
+    std::string reply;
+    app.link.ReadUntil(reply, kModemReplyChars, read_ms, 0, 0);
+    return reply;
+}
+
+bool SaysOk(const std::string& reply) {
+    return reply.find(kModemOk) != std::string::npos;
+}
+
 class ClosingSequence {
   public:
     ClosingSequence(AppContext& app, const CloseConnectionHooks& hooks) : app_(app), hooks_(hooks) {}
@@ -48,9 +73,9 @@ class ClosingSequence {
         }
         outcome_.push_restored = RestoreUntilDeclined(cmd::kStartPush, kPushRetryText);
         if (on_modem_) {
-            outcome_.modem_offline = EscapeModem();
+            outcome_.modem_offline = EscapeModemToCommandMode(app_, hooks_.sleep_ms);
             CloseProgress();
-            HangUp();
+            HangUpModem(app_, hooks_.sleep_ms);
         }
         ReleaseLink();
         CloseProgress();
@@ -62,17 +87,6 @@ class ClosingSequence {
     }
 
   private:
-    void Sleep(int ms) {
-        if (ms <= 0) {
-            return;
-        }
-        if (hooks_.sleep_ms) {
-            hooks_.sleep_ms(ms);
-        } else {
-            std::this_thread::sleep_for(std::chrono::milliseconds(ms));
-        }
-    }
-
     void ShowProgress() {
         if (hooks_.show_progress) {
             hooks_.show_progress(kClosingTitle, kClosingText);
@@ -110,47 +124,6 @@ class ClosingSequence {
         for (int i = 0; i < kBroadcastStartPushRepeats; ++i) {
             Send(cmd::kBroadcastStartPush, 0);
         }
-    }
-
-    std::string WriteAndRead(const char* text, int pause_ms, int wait_ms, int read_ms) {
-        app_.link.SerialWrite(text, 0, false);
-        Sleep(pause_ms);
-        Sleep(wait_ms);
-        std::string reply;
-        app_.link.ReadUntil(reply, kModemReplyChars, read_ms, 0, 0);
-        return reply;
-    }
-
-    static bool SaysOk(const std::string& reply) { return reply.find(kModemOk) != std::string::npos; }
-
-    // The modem takes "+++" as the escape only after a silent guard time; it answers "OK" once it
-    // is back in command mode. It never blocks: three more tries, then "ATL0" as a last probe.
-    bool EscapeModem() {
-        Sleep(kModemGuardMs);
-        Sleep(kModemGuardExtraMs);
-        std::string reply = WriteAndRead("+++", kModemWritePauseMs, 0, kFirstEscapeReadMs);
-        for (int attempt = 0;; ++attempt) {
-            if (SaysOk(reply)) {
-                return true;
-            }
-            reply = WriteAndRead("+++", 0, kEscapeRetryWaitMs, kEscapeReadMs);
-            if (attempt >= kEscapeRetries) {
-                return SaysOk(WriteAndRead("ATL0", kModemWritePauseMs, kAtl0WaitMs, kEscapeReadMs));
-            }
-        }
-    }
-
-    void HangUp() {
-        if (!app_.state.manual_dial) {
-            app_.link.SerialWrite("ATH0\r", 0, false);
-            Sleep(kHangUpPauseMs);
-            return;
-        }
-        MessageRequest request;
-        request.caption = kHangUpCaption;
-        request.text = kHangUpText;
-        request.icon = IconKind::Information;
-        app_.prompts().Message(request);
     }
 
     // Whatever failed before, the socket and the port are released.
@@ -192,6 +165,36 @@ class ClosingSequence {
 };
 
 }  // namespace
+
+// The modem takes "+++" as the escape only after a silent guard time; it answers "OK" once it is
+// back in command mode. It never blocks: three more tries, then "ATL0" as a last probe.
+bool EscapeModemToCommandMode(AppContext& app, const std::function<void(int ms)>& sleep) {
+    SleepMs(sleep, kModemGuardMs);
+    SleepMs(sleep, kModemGuardExtraMs);
+    std::string reply = WriteAndRead(app, sleep, "+++", kModemWritePauseMs, 0, kFirstEscapeReadMs);
+    for (int attempt = 0;; ++attempt) {
+        if (SaysOk(reply)) {
+            return true;
+        }
+        reply = WriteAndRead(app, sleep, "+++", 0, kEscapeRetryWaitMs, kEscapeReadMs);
+        if (attempt >= kEscapeRetries) {
+            return SaysOk(WriteAndRead(app, sleep, "ATL0", kModemWritePauseMs, kAtl0WaitMs, kEscapeReadMs));
+        }
+    }
+}
+
+void HangUpModem(AppContext& app, const std::function<void(int ms)>& sleep) {
+    if (!app.state.manual_dial) {
+        app.link.SerialWrite("ATH0\r", 0, false);
+        SleepMs(sleep, kHangUpPauseMs);
+        return;
+    }
+    MessageRequest request;
+    request.caption = kHangUpCaption;
+    request.text = kHangUpText;
+    request.icon = IconKind::Information;
+    app.prompts().Message(request);
+}
 
 CloseOutcome CloseConnection(AppContext& app, const CloseConnectionHooks& hooks) {
     if (app.state.link_kind == LinkKind::None) {

@@ -53,4 +53,11 @@ struct CloseOutcome {
 
 CloseOutcome CloseConnection(AppContext& app, const CloseConnectionHooks& hooks = {});
 
+// The modem steps of the sequence, also used when a modem line must be dropped before it became
+// the connection (a line too slow to use). sleep replaces the guard-time waits when given.
+// The escape to command mode: true when the modem confirmed it with "OK".
+bool EscapeModemToCommandMode(AppContext& app, const std::function<void(int ms)>& sleep = {});
+// "ATH0" when the program dialled; the user is asked to hang up a call dialled by hand.
+void HangUpModem(AppContext& app, const std::function<void(int ms)>& sleep = {});
+
 }  // namespace qvx

@@ -28,6 +28,7 @@
 #include "connect/connection_properties_dialog.h"
 #include "connect/dialog_prompts.h"
 #include "connect/internet_connection_dialog.h"
+#include "connect/modem_connection_dialog.h"
 #include "connect/serial_connection_dialog.h"
 #include "export/log_chart_window.h"
 #include "firmware/compatibility_dialog.h"
@@ -450,8 +451,7 @@ void MainWindow::newConnection(LinkKind kind) {
             break;
         }
         case LinkKind::Modem:
-            QMessageBox::information(this, "Modem connection...",
-                                     "Modem connections are not available in this build.");
+            RunModemConnection(app_, this);
             break;
         case LinkKind::None:
             break;
