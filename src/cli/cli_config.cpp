@@ -2,8 +2,8 @@
 
 #include <cstdio>
 
-#include "app/operating_mode.h"
-#include "app/progress_reporter.h"
+#include "connect/operating_mode.h"
+#include "base/progress_reporter.h"
 #include "cli_commands.h"
 #include "config/settings_editor.h"
 #include "config/settings_listing.h"

@@ -35,27 +35,6 @@ void ApplyOptions(ConnectionState& state, const CliOptions& options, bool force_
     }
 }
 
-// The detection, then the --pick'th ID (the first without it). Remembers what was found.
-SensorSelector PickingSelector(int pick, std::vector<std::string>& found, std::string& failure) {
-    return [pick, &found, &failure](AppContext& app) {
-        MultiDropDetection detection;
-        GatherMultiDropIds(app.protocol, detection);
-        found = detection.ids;
-        SensorSelection selection;
-        selection.count = detection.count;
-        const std::size_t index = pick > 0 ? static_cast<std::size_t>(pick - 1) : 0;
-        if (detection.count == 0) {
-            selection.continued = true;  // the caller sees no ID and fails
-        } else if (index >= detection.ids.size()) {
-            failure = "--pick " + std::to_string(pick) + " but only " + std::to_string(detection.count) +
-                      " multi-drop ID(s) answered";
-        } else {
-            selection.continued = TakeChosenSensorId(app.state, detection.ids[index]);
-        }
-        return selection;
-    };
-}
-
 std::string RateText(std::uint32_t baud) {
     return std::to_string(baud) + " bps";
 }
@@ -165,8 +144,31 @@ ConnectResult ConnectTcp(AppContext& app, const CliOptions& options) {
 
 }  // namespace
 
+SensorSelector PickingSelector(int pick, std::vector<std::string>& found, std::string& failure) {
+    return [pick, &found, &failure](AppContext& app) {
+        MultiDropDetection detection;
+        GatherMultiDropIds(app.protocol, detection);
+        found = detection.ids;
+        SensorSelection selection;
+        selection.count = detection.count;
+        const std::size_t index = pick > 0 ? static_cast<std::size_t>(pick - 1) : 0;
+        if (detection.count == 0) {
+            selection.continued = true;  // the caller sees no ID and fails
+        } else if (index >= detection.ids.size()) {
+            failure = "--pick " + std::to_string(pick) + " but only " + std::to_string(detection.count) +
+                      " multi-drop ID(s) answered";
+        } else {
+            selection.continued = TakeChosenSensorId(app.state, detection.ids[index]);
+        }
+        return selection;
+    };
+}
+
 ConnectResult ConnectSensor(AppContext& app, const CliOptions& options, bool force_detect) {
     ApplyOptions(app.state, options, force_detect);
+    if (options.modem) {
+        return ConnectModem(app, options);
+    }
     return options.serial ? ConnectSerial(app, options) : ConnectTcp(app, options);
 }
 

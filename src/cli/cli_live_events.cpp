@@ -5,8 +5,8 @@
 #include <ctime>
 #include <thread>
 
-#include "app/operating_mode.h"
-#include "app/progress_reporter.h"
+#include "connect/operating_mode.h"
+#include "base/progress_reporter.h"
 #include "context/app_context.h"
 #include "live/event_fetcher.h"
 #include "live/event_polling_thread.h"

@@ -6,6 +6,7 @@
 #include <map>
 
 #include "firmware/hex_image.h"
+#include "connect/modem_connect.h"
 #include "link/sensor_link.h"
 #include "protocol/catalogue.h"
 
@@ -127,6 +128,8 @@ const std::map<std::string, ValueSetter>& ValueOptions() {
         {"--serial", [](CliOptions& o, const std::string& v) { o.serial = v; }},
         {"--baud", SetBaud},
         {"--tcp", SetTcp},
+        {"--modem", [](CliOptions& o, const std::string& v) { o.modem = v; }},
+        {"--dial", [](CliOptions& o, const std::string& v) { o.dial = v; }},
         {"--id", SetId},
         {"--pick", [](CliOptions& o,
                       const std::string& v) { o.pick = static_cast<int>(NumberIn("--pick", v, 1, 99)); }},
@@ -190,6 +193,8 @@ std::vector<std::string> ApplyOptions(const std::vector<std::string>& args, CliO
             o.help = true;
         } else if (arg == "--version") {
             o.version = true;
+        } else if (arg == "--dial-manually") {
+            o.dial_manually = true;
         } else if (arg == "--counts") {
             o.counts = true;
         } else if (arg == "--yes") {
@@ -401,6 +406,24 @@ void CheckFirmwareOptions(const CliOptions& o) {
     }
 }
 
+void CheckModemOptions(const CliOptions& o) {
+    if (!o.modem) {
+        if (o.dial || o.dial_manually) {
+            throw Failure{"--dial and --dial-manually belong to --modem"};
+        }
+        return;
+    }
+    if (o.dial && o.dial_manually) {
+        throw Failure{"choose one: --dial NUMBER or --dial-manually"};
+    }
+    if (!o.dial && !o.dial_manually) {
+        throw Failure{"--modem needs --dial NUMBER or --dial-manually"};
+    }
+    if (o.dial && (o.dial->empty() || o.dial->size() > kPhoneNumberMaxChars)) {
+        throw Failure{"--dial needs a telephone number of 1 to 29 characters"};
+    }
+}
+
 void CheckCombination(const CliOptions& o) {
     if (IsOfflineCommand(o.command)) {
         return;
@@ -410,12 +433,14 @@ void CheckCombination(const CliOptions& o) {
             "--from, --to, --station, --state, --class, --restriction, --lane, --out and --overwrite "
             "belong to 'export'"};
     }
-    if (o.serial && o.tcp_host) {
-        throw Failure{"choose one link: --serial or --tcp, not both"};
+    const int links = (o.serial ? 1 : 0) + (o.tcp_host ? 1 : 0) + (o.modem ? 1 : 0);
+    if (links > 1) {
+        throw Failure{"choose one link: --serial, --tcp or --modem, not more"};
     }
-    if (!o.serial && !o.tcp_host) {
-        throw Failure{"no link given: use --serial PATH|auto or --tcp HOST:PORT"};
+    if (links == 0) {
+        throw Failure{"no link given: use --serial PATH|auto, --tcp HOST:PORT or --modem PATH|auto"};
     }
+    CheckModemOptions(o);
     if (o.baud != 0 && !o.serial) {
         throw Failure{"--baud belongs to --serial"};
     }

@@ -74,8 +74,11 @@ struct CliOptions {
     std::uint32_t baud = 0;             // 0: detect
     std::optional<std::string> tcp_host;
     std::uint16_t tcp_port = 0;
-    std::optional<std::string> id;  // 4 characters, or "auto"
-    int pick = 0;                   // 1-based; 0: the first ID found
+    std::optional<std::string> modem;  // the modem's port (a device path) or "auto"
+    std::optional<std::string> dial;   // the sensor's telephone number
+    bool dial_manually = false;        // the technician dials on the telephone
+    std::optional<std::string> id;     // 4 characters, or "auto"
+    int pick = 0;                      // 1-based; 0: the first ID found
     int wait_ms = 0;
     ErrorPolicy on_error = ErrorPolicy::Cancel;
 

@@ -7,11 +7,14 @@ namespace qvx::cli {
 namespace {
 
 constexpr const char* kConnectionHelp =
-    "Connection (one of --serial or --tcp is required):\n"
+    "Connection (one of --serial, --tcp or --modem is required):\n"
     "  --serial PATH|auto   the serial port (a device path), or 'auto' to search every port\n"
     "                       (or the colon-separated list in QVX_SERIAL_PORTS)\n"
     "  --baud N             a fixed rate; without it the rate is detected (9600 ... 921600 bps)\n"
     "  --tcp HOST:PORT      a TCP connection to the sensor's network port\n"
+    "  --modem PATH|auto    a dial-up modem on that serial port, or 'auto' to find it\n"
+    "  --dial NUMBER        with --modem: the sensor's telephone number (ATDT)\n"
+    "  --dial-manually      with --modem: you dial on the telephone once qvx says so\n"
     "  --id XXXX            address one sensor of a multi-drop line by its 4-character ID\n"
     "  --id auto            detect the IDs on the line and talk to the first (or to --pick N)\n"
     "  --pick N             with --id auto: the Nth ID found (1 = the first)\n"
@@ -19,7 +22,7 @@ constexpr const char* kConnectionHelp =
     "  --on-error POLICY    after a failed exchange: cancel (default: report and fail),\n"
     "                       retry (up to 3 more tries, then cancel) or ignore\n"
     "Every connection measures the link's response time first, and ends by protecting the\n"
-    "sensor's command firewall and restoring push mode.\n";
+    "sensor's command firewall and restoring push mode; a modem line is then hung up.\n";
 
 constexpr const char* kOverview =
     "usage: qvx [connection options] COMMAND [ARGS]\n"

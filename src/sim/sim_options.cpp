@@ -264,6 +264,23 @@ const std::map<std::string, ValueHandler>& ValueOptions() {
              return ParseNumber(v, p.options.server.faults.close_after) &&
                     p.options.server.faults.close_after > 0;
          }},
+        {"--modem-rate",
+         [](Parser& p, const std::string& v) {
+             p.options.server.modem = true;
+             return ParseNumber(v, p.options.server.modem_front.connect_rate) &&
+                    p.options.server.modem_front.connect_rate > 0;
+         }},
+        {"--modem-result",
+         [](Parser& p, const std::string& v) {
+             p.options.server.modem = true;
+             return ParseDialOutcome(v, p.options.server.modem_front.outcome);
+         }},
+        {"--modem-dial-ms",
+         [](Parser& p, const std::string& v) {
+             p.options.server.modem = true;
+             return ParseNumber(v, p.options.server.modem_front.dial_ms) &&
+                    p.options.server.modem_front.dial_ms >= 0;
+         }},
         {"--mute-after",
          [](Parser& p, const std::string& v) {
              return ParseNumber(v, p.options.server.faults.mute_after) &&
@@ -292,6 +309,11 @@ const std::map<std::string, FlagHandler>& FlagOptions() {
          }},
         {"--no-pacing", [](Parser& p) { p.options.server.pacing = false; }},
         {"--modem", [](Parser& p) { p.options.server.modem = true; }},
+        {"--modem-numeric",
+         [](Parser& p) {
+             p.options.server.modem = true;
+             p.options.server.modem_front.numeric = true;
+         }},
         {"--forward-fire", [](Parser& p) { p.sensor.forward_fire = true; }},
         {"--no-firewall", [](Parser& p) { p.sensor.firewall = false; }},
         {"--overwrite", [](Parser& p) { p.sensor.overwrite = true; }},
@@ -418,7 +440,12 @@ Transport:
   --no-pacing           pty: write replies at once instead of at the line rate
   --modem               a Hayes modem in front of the sensors: it answers "AT" commands with
                         OK, "ATDT<number>" with CONNECT <rate> and then passes frames to
-                        the sensors until "+++" returns it to command mode
+                        the sensors until "+++" returns it to command mode; it echoes
+                        commands until "E0", "+++" needs 1 s of silence before it
+  --modem-rate N        the rate the modem reports with CONNECT (default: the line rate)
+  --modem-result R      what dialling brings: connect, no-carrier, no-dialtone or busy
+  --modem-dial-ms N     dialling takes N ms; any character from the PC stops it
+  --modem-numeric       results in numbers ("0" for OK) until "V1"
 
 Sensors:
   --ids ID,ID,...       sensors on a multi-drop line, 4-character IDs; each answers only

@@ -70,6 +70,10 @@ SimServer::SimServer(std::vector<SensorSettings> sensors, ServerSettings setting
     for (SensorSettings& sensor : sensors) {
         sensors_.push_back(std::make_unique<SimulatedSensor>(std::move(sensor)));
     }
+    if (settings_.modem) {
+        const std::uint32_t rate = sensors_.empty() ? 9600 : sensors_.front()->LineRate();
+        modem_ = std::make_unique<HayesModem>(settings_.modem_front, rate);
+    }
 }
 
 SimServer::~SimServer() {
@@ -243,9 +247,11 @@ void SimServer::ReadRequests() {
         return;
     }
     bytes_received_ += static_cast<std::size_t>(count);
-    for (const std::string& frame :
-         splitter_.Feed(std::string_view(buffer, static_cast<std::size_t>(count)))) {
-        HandleFrame(frame);
+    const std::vector<std::string> frames =
+        splitter_.Feed(std::string_view(buffer, static_cast<std::size_t>(count)));
+    for (std::size_t i = 0; i < frames.size(); ++i) {
+        bytes_follow_ = i + 1 < frames.size() || !splitter_.pending().empty();
+        HandleFrame(frames[i]);
         if (client_fd_ < 0 && settings_.transport == Transport::Tcp) {
             return;  // the connection was closed on purpose; the rest of its bytes go with it
         }
@@ -258,32 +264,25 @@ void SimServer::ReadRequests() {
 // The modem answers AT commands while it is offline; dialling connects it to the sensors and the
 // escape takes it back to command mode. True when the text was the modem's.
 bool SimServer::HandleModemText(const std::string& frame) {
-    if (frame == kModemEscape) {
-        if (modem_online_) {
-            modem_online_ = false;
-            WriteAll("\r\nOK\r\n", 0);
-        }
-        return true;
+    const HayesModem::Reaction reaction = modem_->Handle(frame, [this](int ms) { return InputWithin(ms); });
+    if (!reaction.reply.empty()) {
+        WriteAll(reaction.reply, 0);
     }
-    if (modem_online_) {
-        return false;
+    return !reaction.to_sensors;
+}
+
+// Whether the PC sends anything within ms; the bytes stay for the next read.
+bool SimServer::InputWithin(int ms) {
+    if (bytes_follow_) {
+        return true;  // already read with the frame being handled
     }
-    if (frame.rfind("AT", 0) != 0) {
-        return true;  // offline, nothing reaches the sensors
-    }
-    const bool dial = frame.find("DT") != std::string::npos || frame.find("DP") != std::string::npos;
-    if (dial) {
-        modem_online_ = true;
-        const std::uint32_t rate = sensors_.empty() ? 9600 : sensors_.front()->LineRate();
-        WriteAll("\r\nCONNECT " + std::to_string(rate) + "\r\n", 0);
-    } else {
-        WriteAll("\r\nOK\r\n", 0);
-    }
-    return true;
+    const int fd = settings_.transport == Transport::Tcp ? client_fd_ : master_fd_;
+    pollfd fds[2] = {{fd, POLLIN, 0}, {wake_pipe_[0], POLLIN, 0}};
+    return ::poll(fds, 2, ms) > 0 && fds[0].revents != 0;
 }
 
 void SimServer::HandleFrame(const std::string& frame) {
-    if (settings_.modem && HandleModemText(frame)) {
+    if (modem_ && HandleModemText(frame)) {
         LogRequest(frame);
         return;
     }
@@ -366,7 +365,7 @@ bool SimServer::AnySensorPushing() const {
 // reaches it as garbage. Nobody waits for pushed data, so a full line drops it.
 void SimServer::PushStreams() {
     const bool tcp = settings_.transport == Transport::Tcp;
-    const bool line_open = (tcp ? client_fd_ >= 0 : true) && (!settings_.modem || modem_online_);
+    const bool line_open = (tcp ? client_fd_ >= 0 : true) && (!modem_ || modem_->online());
     const std::uint32_t line_rate = tcp ? 0 : PtyLineRate();
     for (auto& sensor : sensors_) {
         for (std::string frame : sensor->TakePushFrames()) {

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "frame_splitter.h"
+#include "sim_modem.h"
 #include "simulated_sensor.h"
 
 namespace qvx::sim {
@@ -38,6 +39,7 @@ struct ServerSettings {
     std::uint16_t tcp_port = 0;  // 0: an ephemeral port
     bool pacing = true;          // pty: replies take the time the line rate needs
     bool modem = false;          // a Hayes modem in front: AT commands until dialled, "+++" escapes
+    ModemSettings modem_front;   // how that modem behaves
     FaultSettings faults;
     std::string log_path;  // one line per request frame; empty: no file
 };
@@ -83,6 +85,7 @@ class SimServer {
     void CloseClient();
     void HandleFrame(const std::string& frame);
     bool HandleModemText(const std::string& frame);
+    bool InputWithin(int ms);
     void SendReply(std::string text, std::uint32_t line_rate);
     void PushStreams();
     void SendDiscoveryReplies(std::vector<SensorReply> replies);
@@ -119,7 +122,8 @@ class SimServer {
     std::atomic<std::uint64_t> raw_bytes_streamed_{0};
     std::size_t exchanges_on_connection_ = 0;
     std::size_t replies_ = 0;
-    bool modem_online_ = false;  // dialled: frames reach the sensors
+    std::unique_ptr<HayesModem> modem_;  // with settings_.modem
+    bool bytes_follow_ = false;          // more input came with the frame being handled
     std::mt19937 fault_random_;
 
     mutable std::mutex log_mutex_;

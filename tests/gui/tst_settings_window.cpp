@@ -48,6 +48,9 @@ class TstSettingsWindow : public QObject {
         if (!harness_->waitConnected())
             return nullptr;
         MainWindow& main = harness_->window();
+        // As the menu item does: the current view's polling thread gives up the link first.
+        if (!main.closeCurrentView())
+            return nullptr;
         window_ = std::make_unique<SettingsWindow>(main.app(), main.operations(), &main);
         if (!window_->load())
             return nullptr;

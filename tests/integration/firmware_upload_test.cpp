@@ -14,7 +14,7 @@
 
 #include "../support/scratch_folder.h"
 #include "app/connect_sequence.h"
-#include "app/progress_reporter.h"
+#include "base/progress_reporter.h"
 #include "context/app_context.h"
 #include "firmware/firmware_bundle.h"
 #include "firmware/upload_job.h"

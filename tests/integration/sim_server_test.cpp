@@ -175,12 +175,15 @@ TEST(SimServerModem, AnswersAtCommandsUntilDialledAndEscapesBackToCommandMode) {
     ASSERT_TRUE(server.Start());
     SimTestClient client = SimTestClient::Tcp(server.tcp_port());
     client.Send("ATL0\r");
-    EXPECT_EQ(client.ReadFor(300), "\r\nOK\r\n");
+    EXPECT_EQ(client.ReadFor(300), "ATL0\r\r\nOK\r\n") << "a factory-set modem echoes";
+    client.Send("ATE0\r");
+    EXPECT_EQ(client.ReadFor(300), "ATE0\r\r\nOK\r\n");
     client.Send("S6\r");
     EXPECT_EQ(client.ReadFor(300), "") << "the sensor is not reached before dialling";
     client.Send("ATDT5551234\r");
     EXPECT_EQ(client.ReadFor(300), "\r\nCONNECT 9600\r\n");
     EXPECT_EQ(client.Exchange("S6"), "S62\r");
+    std::this_thread::sleep_for(std::chrono::milliseconds(1100));  // the guard time
     client.Send("+++");
     EXPECT_EQ(client.ReadFor(300), "\r\nOK\r\n");
     client.Send("ATH0\r");

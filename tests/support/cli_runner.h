@@ -57,9 +57,25 @@ class CliRunner {
         transport_ = transport;
     }
 
+    // The sensors behind a Hayes modem on a pty; LinkArgs then name the modem's port.
+    void StartModemSim(std::vector<sim::SensorSettings> sensors, sim::ModemSettings modem = {}) {
+        sim::ServerSettings settings;
+        settings.transport = sim::Transport::Pty;
+        settings.modem = true;
+        settings.modem_front = modem;
+        sim_ = std::make_unique<sim::SimServer>(std::move(sensors), settings);
+        std::string error;
+        ASSERT_TRUE(sim_->Start(&error)) << error;
+        transport_ = sim::Transport::Pty;
+        modem_ = true;
+    }
+
     sim::SimServer& sim() { return *sim_; }
 
     std::vector<std::string> LinkArgs() const {
+        if (modem_) {
+            return {"--modem", sim_->pty_path()};
+        }
         if (transport_ == sim::Transport::Pty) {
             return {"--serial", sim_->pty_path()};
         }
@@ -112,6 +128,7 @@ class CliRunner {
     ScratchFolder dir_;
     std::unique_ptr<sim::SimServer> sim_;
     sim::Transport transport_ = sim::Transport::Tcp;
+    bool modem_ = false;
     std::map<std::string, std::string> extra_env_;
 };
 

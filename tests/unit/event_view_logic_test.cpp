@@ -18,7 +18,7 @@
 #include "live/event_fetcher.h"
 #include "live/forward_fire_config.h"
 #include "live/interval_log.h"
-#include "live/lane_statistics.h"
+#include "context/lane_statistics.h"
 #include "live/vehicle_track.h"
 
 namespace qvx {

@@ -53,7 +53,7 @@ class TerminalLineTest : public ::testing::Test {
         return packets;
     }
     bool WaitFor(const std::function<bool()>& condition) {
-        for (int k = 0; k < 300 && !condition(); ++k) {
+        for (int k = 0; k < 1000 && !condition(); ++k) {
             std::this_thread::sleep_for(10ms);
         }
         return condition();

@@ -13,17 +13,6 @@ namespace {
 
 constexpr const char* kPlainPayload = "\r";
 constexpr int kRestoreRetries = 1;
-constexpr int kModemGuardMs = 2000;
-constexpr int kModemGuardExtraMs = 1000;
-constexpr int kModemWritePauseMs = 200;
-constexpr int kFirstEscapeReadMs = 100;
-constexpr int kEscapeRetryWaitMs = 1000;
-constexpr int kEscapeReadMs = 500;
-constexpr int kEscapeRetries = 2;
-constexpr int kAtl0WaitMs = 500;
-constexpr int kHangUpPauseMs = 2000;
-constexpr std::size_t kModemReplyChars = 22;
-constexpr const char* kModemOk = "OK";
 
 void Call(const std::function<void()>& hook) {
     if (hook) {
@@ -48,9 +37,9 @@ class ClosingSequence {
         }
         outcome_.push_restored = RestoreUntilDeclined(cmd::kStartPush, kPushRetryText);
         if (on_modem_) {
-            outcome_.modem_offline = EscapeModem();
+            outcome_.modem_offline = EscapeModemToCommandMode(app_, hooks_.sleep_ms);
             CloseProgress();
-            HangUp();
+            HangUpModem(app_, hooks_.sleep_ms);
         }
         ReleaseLink();
         CloseProgress();
@@ -62,17 +51,6 @@ class ClosingSequence {
     }
 
   private:
-    void Sleep(int ms) {
-        if (ms <= 0) {
-            return;
-        }
-        if (hooks_.sleep_ms) {
-            hooks_.sleep_ms(ms);
-        } else {
-            std::this_thread::sleep_for(std::chrono::milliseconds(ms));
-        }
-    }
-
     void ShowProgress() {
         if (hooks_.show_progress) {
             hooks_.show_progress(kClosingTitle, kClosingText);
@@ -111,47 +89,6 @@ class ClosingSequence {
         for (int i = 0; i < kBroadcastStartPushRepeats; ++i) {
             Send(cmd::kBroadcastStartPush, 0);
         }
-    }
-
-    std::string WriteAndRead(const char* text, int pause_ms, int wait_ms, int read_ms) {
-        app_.link.Write(text);
-        Sleep(pause_ms);
-        Sleep(wait_ms);
-        std::string reply;
-        app_.link.ReadUntil(reply, kModemReplyChars, read_ms, 0, 0);
-        return reply;
-    }
-
-    static bool SaysOk(const std::string& reply) { return reply.find(kModemOk) != std::string::npos; }
-
-    // The modem takes "+++" as the escape only after a silent guard time; it answers "OK" once it
-    // is back in command mode. It never blocks: three more tries, then "ATL0" as a last probe.
-    bool EscapeModem() {
-        Sleep(kModemGuardMs);
-        Sleep(kModemGuardExtraMs);
-        std::string reply = WriteAndRead("+++", kModemWritePauseMs, 0, kFirstEscapeReadMs);
-        for (int attempt = 0;; ++attempt) {
-            if (SaysOk(reply)) {
-                return true;
-            }
-            reply = WriteAndRead("+++", 0, kEscapeRetryWaitMs, kEscapeReadMs);
-            if (attempt >= kEscapeRetries) {
-                return SaysOk(WriteAndRead("ATL0", kModemWritePauseMs, kAtl0WaitMs, kEscapeReadMs));
-            }
-        }
-    }
-
-    void HangUp() {
-        if (!app_.state.manual_dial) {
-            app_.link.Write("ATH0\r");
-            Sleep(kHangUpPauseMs);
-            return;
-        }
-        MessageRequest request;
-        request.caption = kHangUpCaption;
-        request.text = kHangUpText;
-        request.icon = IconKind::Information;
-        app_.prompts().Message(request);
     }
 
     // Whatever failed before, the socket and the port are released.

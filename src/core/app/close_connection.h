@@ -8,6 +8,8 @@
 #include <functional>
 #include <string>
 
+#include "connect/modem_line.h"
+
 namespace qvx {
 
 class AppContext;
@@ -23,8 +25,6 @@ inline constexpr const char* kShutdownWarningCaption = "Shutdown Warning!";
 inline constexpr const char* kPushNotRestoredText = "Shutdown Warning!  Push mode may not be restored.";
 inline constexpr const char* kNotProtectedText = "Shutdown Warning!  Command mode may not be protected.";
 inline constexpr const char* kModemOnlineText = "Shutdown Warning!\nLocal modem may still be online.";
-inline constexpr const char* kHangUpCaption = "Message";
-inline constexpr const char* kHangUpText = "Hang up telephone and then press OK.";
 inline constexpr int kShutdownWarningCloseMs = 2500;
 inline constexpr int kBroadcastStartPushRepeats = 5;
 

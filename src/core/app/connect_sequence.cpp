@@ -1,8 +1,8 @@
 #include "app/connect_sequence.h"
 
 #include "app/config_minimums.h"
-#include "app/operating_mode.h"
-#include "app/progress_reporter.h"
+#include "connect/operating_mode.h"
+#include "base/progress_reporter.h"
 #include "context/app_context.h"
 #include "protocol/sensor_operations.h"
 

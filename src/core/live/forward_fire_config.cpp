@@ -1,7 +1,6 @@
 #include "live/forward_fire_config.h"
 
-#include "app/menus.h"
-#include "app/operating_mode.h"
+#include "connect/operating_mode.h"
 #include "context/app_context.h"
 #include "protocol/catalogue.h"
 #include "protocol/sensor_operations.h"

@@ -15,7 +15,7 @@
 #include "app/connect_sequence.h"
 #include "app/help_window.h"
 #include "app/link_work.h"
-#include "app/operating_mode.h"
+#include "connect/operating_mode.h"
 #include "app/progress_window.h"
 #include "app/sensor_info_dialog.h"
 #include "app/splash_window.h"
@@ -26,6 +26,7 @@
 #include "connect/connection_properties_dialog.h"
 #include "connect/dialog_prompts.h"
 #include "connect/internet_connection_dialog.h"
+#include "connect/modem_connection_dialog.h"
 #include "connect/serial_connection_dialog.h"
 #include "context/app_context.h"
 #include "export/log_chart_window.h"
@@ -450,8 +451,7 @@ void MainWindow::newConnection(LinkKind kind) {
             break;
         }
         case LinkKind::Modem:
-            QMessageBox::information(this, "Modem connection...",
-                                     "Modem connections are not available in this build.");
+            RunModemConnection(app_, this);
             break;
         case LinkKind::None:
             break;

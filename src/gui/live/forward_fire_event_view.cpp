@@ -14,7 +14,7 @@
 #include <ctime>
 
 #include "app/menus.h"
-#include "app/progress_reporter.h"
+#include "base/progress_reporter.h"
 #include "app/progress_window.h"
 #include "context/app_context.h"
 #include "live/direction_picture.h"

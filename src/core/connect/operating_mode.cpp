@@ -1,9 +1,8 @@
-#include "app/operating_mode.h"
+#include "connect/operating_mode.h"
 
 #include <string>
 
-#include "app/menus.h"
-#include "app/progress_reporter.h"
+#include "base/progress_reporter.h"
 #include "firmware/firmware_version.h"
 #include "protocol/transaction.h"
 

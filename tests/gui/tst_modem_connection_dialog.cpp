@@ -1,0 +1,186 @@
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <algorithm>
+#include <memory>
+
+#include "../support/pty_line.h"
+#include "context/app_context.h"
+#include "connect/modem_connection_dialog.h"
+#include "modal_driver.h"
+#include "protocol/user_prompts.h"
+#include "sim_server.h"
+
+using namespace qvx;
+using namespace qvx::gui;
+
+// The dial, the sensor check and the hang-up take several seconds of a busy machine.
+constexpr int kPatientMs = 30000;
+
+namespace {
+
+std::unique_ptr<sim::SimServer> ModemSim(sim::ModemSettings modem = {}) {
+    sim::ServerSettings settings;
+    settings.transport = sim::Transport::Pty;
+    settings.modem = true;
+    settings.modem_front = modem;
+    auto server =
+        std::make_unique<sim::SimServer>(std::vector<sim::SensorSettings>{sim::SensorSettings{}}, settings);
+    return server->Start() ? std::move(server) : nullptr;
+}
+
+bool Logged(const sim::SimServer& server, const std::string& line) {
+    const std::vector<std::string> log = server.RequestLog();
+    return std::find(log.begin(), log.end(), line) != log.end();
+}
+
+}  // namespace
+
+class TstModemConnectionDialog : public QObject {
+    Q_OBJECT
+  private:
+    QTemporaryDir dir_;
+    int registry_number_ = 0;
+    ScriptedPrompts prompts_;
+    std::unique_ptr<AppContext> app_;
+
+    std::unique_ptr<ModemConnectionDialog> openDialog(const std::string& port) {
+        qputenv("QVX_SERIAL_PORTS", QByteArray::fromStdString(port));
+        auto dialog = std::make_unique<ModemConnectionDialog>(*app_);
+        dialog->setTimerIntervals(100, 200);
+        dialog->show();
+        return dialog;
+    }
+
+  private slots:
+    void init() {
+        prompts_ = ScriptedPrompts();
+        app_ = std::make_unique<AppContext>(
+            prompts_,
+            RegistryStore(dir_.filePath(QString("registry-%1").arg(++registry_number_)).toStdString()));
+    }
+    void cleanup() { app_.reset(); }
+
+    void idleNumberRulesAndTheLastPhone() {
+        test::PtyLine silent;
+        auto dialog = openDialog(silent.path());
+        QCOMPARE(dialog->windowTitle(), QString("Modem connection..."));
+        QCOMPARE(dialog->promptLabel()->text(),
+                 QString("Enter sensor's telephone number or \nopen the Modem Address Book"));
+        QCOMPARE(dialog->propertiesLabel()->text(),
+                 QString("  ID - Simple;    Synchronize - Yes;    Wait - 0"));
+        QCOMPARE(dialog->dialButton()->text(), QString("Dial"));
+        QTest::keyClicks(dialog->numberField(), "555-0100");
+        test::SaveScreenshot(dialog.get(), "modem_connection_dialog_idle");
+        dialog->manualBox()->setChecked(true);
+        QVERIFY(!dialog->numberField()->isEnabled());
+        dialog->manualBox()->setChecked(false);
+        dialog->numberField()->clear();
+        dialog->dialButton()->click();
+        QCOMPARE(dialog->statusLabel()->text(), QString("Please enter a valid number before dialing!"));
+
+        // No modem on the only port: the error, and the window idle again.
+        dialog->numberField()->setText("5550100");
+        dialog->dialButton()->click();
+        QVERIFY(QTest::qWaitFor([&] { return dialog->statusLabel()->text() == "No modem detected..."; },
+                                kPatientMs));
+        QCOMPARE(prompts_.messages.back().text, std::string("Error: no modem was detected on this machine!"));
+        QVERIFY(dialog->dialButton()->isEnabled());
+        test::SaveScreenshot(dialog.get(), "modem_connection_dialog_no_modem");
+        dialog.reset();
+        auto again = openDialog(silent.path());
+        QCOMPARE(again->numberField()->text(), QString("5550100"));  // "Last Phone"
+    }
+
+    void dialsConnectsAndDisconnectHangsUp() {
+        auto modem = ModemSim();
+        QVERIFY(modem);
+        auto dialog = openDialog(modem->pty_path());
+        dialog->numberField()->setText("5550100");
+        dialog->dialButton()->click();
+        QVERIFY(QTest::qWaitFor([&] { return dialog->waitingForModem(); }, kPatientMs));
+        test::SaveScreenshot(dialog.get(), "modem_connection_dialog_dialling");
+        QVERIFY(QTest::qWaitFor([&] { return dialog->connected(); }, kPatientMs));
+        QCOMPARE(dialog->statusLabel()->text(), QString("You are connected and communicating @ 9600 bps"));
+        QCOMPARE(dialog->dialButton()->text(), QString("Continue"));
+        QCOMPARE(dialog->cancelButton()->text(), QString("Disconnect"));
+        QCOMPARE(app_->state.link_kind, LinkKind::Modem);
+        test::SaveScreenshot(dialog.get(), "modem_connection_dialog_connected");
+        QVERIFY(Logged(*modem, "ATDT5550100"));
+        dialog->cancelButton()->click();
+        QCOMPARE(dialog->result(), int(QDialog::Rejected));
+        QCOMPARE(app_->state.link_kind, LinkKind::None);
+        QVERIFY(Logged(*modem, "+++"));
+        QCOMPARE(modem->RequestLog().back(), std::string("ATH0"));
+    }
+
+    void continueDescribesTheManualCall() {
+        auto modem = ModemSim();
+        QVERIFY(modem);
+        auto dialog = openDialog(modem->pty_path());
+        dialog->manualBox()->setChecked(true);
+        dialog->dialButton()->click();
+        QVERIFY(QTest::qWaitFor([&] { return dialog->connected(); }, kPatientMs));
+        QVERIFY(Logged(*modem, "ATX3DT"));
+        dialog->dialButton()->click();
+        QCOMPARE(dialog->result(), int(QDialog::Accepted));
+        QCOMPARE(app_->state.connection_description, std::string("Manually Dialed @ 9600 bps"));
+        QVERIFY(app_->state.manual_dial);
+    }
+
+    void noCarrierPutsTheWindowBackToDial() {
+        sim::ModemSettings settings;
+        settings.outcome = sim::DialOutcome::NoCarrier;
+        auto modem = ModemSim(settings);
+        QVERIFY(modem);
+        auto dialog = openDialog(modem->pty_path());
+        dialog->numberField()->setText("5550100");
+        dialog->dialButton()->click();
+        QVERIFY(QTest::qWaitFor(
+            [&] {
+                return dialog->statusLabel()->text() ==
+                       "No carrier detected. Check modem connections and configuration, then retry.";
+            },
+            kPatientMs));
+        QCOMPARE(dialog->dialButton()->text(), QString("Dial"));
+        QVERIFY(dialog->dialButton()->isEnabled());
+        QVERIFY(dialog->numberField()->isEnabled());
+        test::SaveScreenshot(dialog.get(), "modem_connection_dialog_no_carrier");
+    }
+
+    // Cancel while the far modem is still being dialled: the warnings, then the port is free and
+    // the modem in command mode for the next window.
+    void cancelWhileDiallingLeavesThePortUsable() {
+        sim::ModemSettings settings;
+        settings.dial_ms = 4000;
+        auto modem = ModemSim(settings);
+        QVERIFY(modem);
+        auto dialog = openDialog(modem->pty_path());
+        dialog->manualBox()->setChecked(true);
+        dialog->dialButton()->click();
+        QVERIFY(QTest::qWaitFor([&] { return dialog->waitingForModem(); }, kPatientMs));
+        dialog->cancelButton()->click();
+        QVERIFY(QTest::qWaitFor([&] { return !dialog->isVisible(); }, kPatientMs));
+        QCOMPARE(dialog->result(), int(QDialog::Rejected));
+        QCOMPARE(prompts_.messages.size(), std::size_t(2));
+        QCOMPARE(prompts_.messages[0].text, std::string("Hang up telephone and then press OK."));
+        QCOMPARE(prompts_.messages[1].caption, std::string("Warning"));
+        QCOMPARE(
+            prompts_.messages[1].text,
+            std::string("Connection cancelled while in progress...\r\nLocal modem may need to be reset..."));
+        QVERIFY(!app_->link.serial().IsOpen());
+
+        auto next = openDialog(modem->pty_path());
+        next->manualBox()->setChecked(false);
+        next->numberField()->setText("5550100");
+        next->dialButton()->click();
+        QVERIFY(QTest::qWaitFor([&] { return next->connected(); }, kPatientMs));
+    }
+};
+
+QTEST_MAIN(TstModemConnectionDialog)
+#include "tst_modem_connection_dialog.moc"
