@@ -10,7 +10,7 @@
 #include <cstdio>
 #include <string>
 
-#include "app/app_context.h"
+#include "context/app_context.h"
 #include "link/link_wait.h"
 #include "sim_server.h"
 #include "stored/download.h"
@@ -41,7 +41,7 @@ void DownloadOverPty(benchmark::State& state, std::uint32_t baud, int records) {
     app.state.port_name = server.pty_path();
     app.state.current_baud = app.state.pending_baud = baud;
     app.state.base_response_wait_ms = static_cast<int>(2560000 / baud + 15);
-    if (app.link.OpenSerialPort(baud, qvx::kReadIntervalNoWait, 0, 0) != 1) {
+    if (!app.link.serial().Open(baud, {qvx::kReadIntervalNoWait, 0, 0})) {
         state.SkipWithError("the pty did not open");
         return;
     }
@@ -65,7 +65,7 @@ void DownloadOverPty(benchmark::State& state, std::uint32_t baud, int records) {
             state.SkipWithError("the download did not fetch every record");
         }
     }
-    app.link.CloseSerialPort();
+    app.link.serial().Close();
 }
 
 void BM_DownloadFullFlashAt115200(benchmark::State& state) {

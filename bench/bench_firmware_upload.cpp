@@ -122,7 +122,7 @@ void BM_FirmwareUploadPty115200(benchmark::State& state) {
     prompts.ask_answers = {false};  // no restart after the FPGA image
     qvx::SensorProtocol protocol(link, prompts);
     connection.port_name = program_path;
-    link.OpenSerialPort(kBaud, qvx::kReadIntervalNoWait, 0, 0);
+    link.serial().Open(kBaud, {qvx::kReadIntervalNoWait, 0, 0});
     connection.link_kind = qvx::LinkKind::Serial;
     connection.current_baud = connection.pending_baud = kBaud;
     connection.base_response_wait_ms = 100;
@@ -151,7 +151,7 @@ void BM_FirmwareUploadPty115200(benchmark::State& state) {
             "firmware upload 200 KB at 115200 bps over a pty: wall %.2f s, ideal %.2f s, ratio %.3f\n", wall,
             ideal, ratio);
     }
-    link.CloseSerialPort();
+    link.serial().Close();
     close(sensor_side);
     close(program_master);
 }

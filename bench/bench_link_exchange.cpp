@@ -60,7 +60,7 @@ void RunExchanges(benchmark::State& state, qvx::SensorLink& link) {
     for (auto _ : state) {
         const auto start = std::chrono::steady_clock::now();
         reply.clear();
-        link.SerialWrite(kRequest, 0, false);
+        link.Write(kRequest);
         link.ReadUntil(reply, 270, 3000, '\r', '~');
         microseconds.push_back(
             std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now() - start).count());
@@ -82,7 +82,7 @@ void BM_ExchangeOverPty(benchmark::State& state) {
     qvx::SensorLink link(connection);
     connection.port_name = pty.slave_path();
     connection.link_kind = qvx::LinkKind::Serial;
-    if (!pty.ok() || link.OpenSerialPort(115200, qvx::kReadIntervalNoWait, 0, 0) != 1) {
+    if (!pty.ok() || !link.serial().Open(115200, {qvx::kReadIntervalNoWait, 0, 0})) {
         state.SkipWithError("no pty");
         return;
     }
@@ -97,7 +97,7 @@ void BM_ExchangeOverLoopbackTcp(benchmark::State& state) {
     qvx::SensorLink link(connection);
     connection.host_address = "127.0.0.1";
     connection.tcp_port = server.port();
-    if (!server.ok() || link.TcpConnect() != 1 || !server.Accept()) {
+    if (!server.ok() || !link.tcp().Connect() || !server.Accept()) {
         state.SkipWithError("no loopback server");
         return;
     }

@@ -7,8 +7,8 @@
 #include <chrono>
 #include <thread>
 
-#include "app/app_context.h"
 #include "cli_tools.h"
+#include "context/app_context.h"
 #include "tools/raw_acquisition.h"
 
 namespace qvx::cli {

@@ -1,6 +1,5 @@
 #include "cli_app.h"
 
-#include "app/app_context.h"
 #include "app/close_connection.h"
 #include "app/version.h"
 #include "cli_commands.h"
@@ -10,6 +9,7 @@
 #include "cli_prompts.h"
 #include "cli_stored_prompts.h"
 #include "cli_tools.h"
+#include "context/app_context.h"
 #include "live/interval_log.h"
 
 namespace qvx::cli {

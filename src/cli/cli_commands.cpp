@@ -5,42 +5,32 @@
 #include <ctime>
 #include <thread>
 
-#include "app/app_context.h"
 #include "app/sensor_info.h"
-#include "app/sensor_operations.h"
+#include "context/app_context.h"
 #include "live/interval_fetcher.h"
 #include "live/interval_log.h"
 #include "live/interval_texts.h"
 #include "protocol/catalogue.h"
+#include "protocol/refusal.h"
 #include "protocol/sensor_clock.h"
+#include "protocol/sensor_clock_io.h"
+#include "protocol/sensor_operations.h"
 #include "protocol/transaction_result.h"
 
 namespace qvx::cli {
 
 namespace {
 
-constexpr int kReported = 10;
 constexpr int kRetries = 1;
 constexpr int kLivePassMs = 200;
 
-int Failed(CommandStreams io, const std::string& what, int result) {
+int Failed(CommandStreams io, const std::string& what, TransactionResult result) {
     io.err << "qvx: " << what << " failed";
     if (const char* text = TransactionResultText(result); text != nullptr && *text != '\0') {
         io.err << ": " << text;
     }
     io.err << "\n";
     return kExitSensorFailed;
-}
-
-// A status word the command's row accepts stands for the sensor saying no.
-bool IsRefusal(const std::string& code, const std::string& reply) {
-    const CommandCatalogue& catalogue = BuildCommandCatalogue();
-    const CommandDescriptor& row = catalogue.DescribeCommand(catalogue.FindCommand(code));
-    const bool failure =
-        (row.status_mask & status_bit::kFailure) != 0 && reply.find("Failure") != std::string::npos;
-    const bool invalid =
-        (row.status_mask & status_bit::kInvalid) != 0 && reply.find("Invalid") != std::string::npos;
-    return failure || invalid;
 }
 
 std::string TrimRight(std::string text) {
@@ -71,7 +61,7 @@ void SleepUnlessStopped(const std::atomic<bool>& stop, int ms) {
 
 int RunInfo(AppContext& app, CommandStreams io) {
     SensorInformation info;
-    const int result = ReadSensorInformation(app.protocol, info);
+    const TransactionResult result = ReadSensorInformation(app.protocol, info);
     const std::pair<const char*, const std::string*> fields[] = {
         {"Serial Number", &info.serial_number},
         {"Description", &info.description},
@@ -84,14 +74,19 @@ int RunInfo(AppContext& app, CommandStreams io) {
     for (const auto& [name, value] : fields) {
         io.out << name << ": " << TrimRight(*value) << "\n";
     }
-    return result == kOk ? kExitSuccess : Failed(io, "reading the sensor information", result);
+    return result == TransactionResult::Ok ? kExitSuccess
+                                           : Failed(io, "reading the sensor information", result);
 }
 
 int RunSend(AppContext& app, const CliOptions& options, CommandStreams io) {
     std::string reply;
-    const int result = app.protocol.SendSensorCommand(options.code, options.payload + "\r", reply, kReported,
-                                                      kRetries, true, 0);
-    if (result != kOk) {
+    const SensorRequest request{.code = options.code,
+                                .payload = options.payload + "\r",
+                                .on_error = qvx::ErrorPolicy::Report,
+                                .retries = kRetries,
+                                .link_recovery = true};
+    const TransactionResult result = app.protocol.SendSensorCommand(request, reply);
+    if (result != TransactionResult::Ok) {
         return Failed(io, options.code, result);
     }
     io.out << reply << "\n";
@@ -103,18 +98,15 @@ int RunSend(AppContext& app, const CliOptions& options, CommandStreams io) {
 }
 
 int RunClockGet(AppContext& app, CommandStreams io) {
-    std::string reply;
-    const int result =
-        app.protocol.SendSensorCommand(cmd::kGetTime, "\r", reply, kReported, kRetries, true, 0);
-    if (result != kOk) {
-        return Failed(io, "reading the sensor clock", result);
+    const ClockReadResult read = ReadSensorClock(app.protocol, kReportedClockExchange);
+    if (read.transaction != TransactionResult::Ok) {
+        return Failed(io, "reading the sensor clock", read.transaction);
     }
-    const std::optional<std::uint32_t> seconds = ParseSensorTime(reply);
-    if (!seconds) {
-        io.err << "qvx: the sensor clock reads '" << reply << "', which is no time\n";
+    if (!read.ok()) {
+        io.err << "qvx: the sensor clock reads '" << read.reply << "', which is no time\n";
         return kExitSensorFailed;
     }
-    io.out << FormatSensorSeconds(*seconds, app.state.sensor_clock_is_utc) << "\n";
+    io.out << FormatSensorSeconds(*read.seconds, app.state.sensor_clock_is_utc) << "\n";
     return kExitSuccess;
 }
 
@@ -124,21 +116,19 @@ int RunClockSet(AppContext& app, const CliOptions& options, CommandStreams io) {
     if (!seconds) {
         return kExitUsage;
     }
-    std::string reply;
-    const int result = app.protocol.SendSensorCommand(cmd::kSetTime, SensorTimeText(*seconds) + "\r", reply,
-                                                      kReported, kRetries, true, 0);
-    if (result != kOk) {
-        return Failed(io, "setting the sensor clock", result);
+    const ClockWriteResult written = WriteSensorClock(app.protocol, *seconds, kReportedClockExchange);
+    if (written.transaction != TransactionResult::Ok) {
+        return Failed(io, "setting the sensor clock", written.transaction);
     }
-    if (IsRefusal(cmd::kSetTime, reply)) {
-        io.err << "qvx: the sensor refused the time: " << reply << "\n";
+    if (written.refused) {
+        io.err << "qvx: the sensor refused the time: " << written.reply << "\n";
         return kExitSensorFailed;
     }
     return kExitSuccess;
 }
 
 int RunClockSync(AppContext& app, CommandStreams io) {
-    SensorOperations operations(app);
+    SensorOperations operations(app.protocol, app.objects.SyncData());
     if (!operations.SyncSensorClock(true)) {
         io.err << "qvx: the sensor clock was not synchronized\n";
         return kExitSensorFailed;
@@ -158,13 +148,15 @@ int RunDiscover(const ConnectResult& connection, CommandStreams io) {
 // of each interval and asked again every pass until the sensor has completed it.
 int RunLiveIntervals(AppContext& app, const CliOptions& options, CommandStreams io) {
     const bool logging = !options.log_path.empty();
-    if (app.records.ReadExtendedConfigInfo() != kOk) {
-        return Failed(io, "reading the lane names", kNoResponse);
+    if (const RecordResult read = app.records.ReadExtendedConfigInfo(); !read.ok()) {
+        return Failed(
+            io, "reading the lane names",
+            read.transaction == TransactionResult::Ok ? TransactionResult::NoResponse : read.transaction);
     }
     IntervalFetcher fetcher(app);
     fetcher.ResetForOpening();
-    if (fetcher.ReadIntervalLength() != kOk) {
-        return Failed(io, "reading the interval length", kNoResponse);
+    if (fetcher.ReadIntervalLength() != 1) {
+        return Failed(io, "reading the interval length", TransactionResult::NoResponse);
     }
     if (logging) {
         app.live.log_paths.Set(LogKind::Interval, options.log_path);

@@ -2,13 +2,13 @@
 
 #include <cstdio>
 
-#include "app/app_context.h"
-#include "app/operating_mode.h"
-#include "app/progress_reporter.h"
-#include "app/sensor_operations.h"
+#include "connect/operating_mode.h"
+#include "base/progress_reporter.h"
 #include "cli_commands.h"
 #include "config/settings_editor.h"
 #include "config/settings_listing.h"
+#include "context/app_context.h"
+#include "protocol/sensor_operations.h"
 
 namespace qvx::cli {
 
@@ -69,7 +69,7 @@ void PrintSettings(const std::vector<SettingsLine>& lines, OutputFormat format, 
 
 bool SideFireMounting(AppContext& app) {
     SilentProgress progress;
-    return DetectOperatingMode(app, progress);
+    return DetectOperatingMode(app.protocol, progress);
 }
 
 int ConfigSave(AppContext& app, const CliOptions& options, CommandStreams io) {
@@ -109,7 +109,7 @@ int ConfigLoad(AppContext& app, const CliOptions& options, CommandStreams io) {
                << " settings; nothing written (--dry-run)\n";
         return kExitSuccess;
     }
-    SensorOperations operations(app);
+    SensorOperations operations(app.protocol, app.objects.SyncData());
     switch (editor.SaveToSensor(operations)) {
         case SaveToSensorResult::Saved:
             io.out << "Wrote " << path << " to the sensor\n";

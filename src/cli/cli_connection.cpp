@@ -2,11 +2,12 @@
 
 #include <cstring>
 
-#include "app/app_context.h"
+#include "connect/abandon_connection.h"
 #include "connect/connection_defaults.h"
 #include "connect/internet_connect.h"
 #include "connect/multidrop.h"
 #include "connect/serial_connect.h"
+#include "context/app_context.h"
 
 namespace qvx::cli {
 
@@ -85,8 +86,7 @@ ConnectResult ConnectSerial(AppContext& app, const CliOptions& options) {
         result.connected = true;
         return result;
     }
-    app.link.CloseSerialPort();
-    app.state.link_kind = LinkKind::None;
+    AbandonConnection(app.link);
     result.failure = !pick_failure.empty() ? pick_failure + " on " + app.state.port_name
                                            : SerialFailure(app, options, worker, found);
     return result;
@@ -117,6 +117,7 @@ ConnectResult ConnectTcp(AppContext& app, const CliOptions& options) {
     const InternetConnectWorker::Outcome outcome = worker.Run();
     if (outcome != InternetConnectWorker::Outcome::Answered) {
         const bool opened = worker.probes_made() > 0;  // the socket connected and was probed
+        AbandonConnection(app.link);
         result.failure =
             opened ? "no sensor answered at " + address
                    : "cannot connect to " + address + ": " + SocketErrorText(app.state.last_link_error);
@@ -127,6 +128,7 @@ ConnectResult ConnectTcp(AppContext& app, const CliOptions& options) {
     const ConnectFinish finish =
         AfterInternetConnect(app, PickingSelector(options.pick, result.detected_ids, pick_failure), status);
     if (finish != ConnectFinish::Success) {
+        AbandonConnection(app.link);
         result.failure =
             (!pick_failure.empty()                          ? pick_failure
              : app.state.multidrop_mode == kMultiDropDetect ? "no multi-drop ID answered"

@@ -10,13 +10,13 @@
 #include <optional>
 #include <thread>
 
-#include "app/app_context.h"
 #include "app/compatibility_upload.h"
-#include "app/sensor_operations.h"
 #include "cli_commands.h"
 #include "cli_prompts.h"
+#include "context/app_context.h"
 #include "firmware/compatibility.h"
 #include "firmware/upload_job.h"
+#include "protocol/sensor_operations.h"
 
 namespace qvx::cli {
 
@@ -30,7 +30,7 @@ class UploadAnswers : public UserPrompts {
   public:
     UploadAnswers(UserPrompts& base, const CliOptions& options, std::ostream& err)
         : base_(base), options_(options), err_(err) {}
-    int CommunicationError(const CommunicationErrorReport& report) override {
+    TransactionResult CommunicationError(const CommunicationErrorReport& report) override {
         return base_.CommunicationError(report);
     }
     bool Message(const MessageRequest& request) override { return base_.Message(request); }
@@ -237,7 +237,7 @@ int RunFirmwareUpload(AppContext& app, const CliOptions& options, CommandStreams
         io.err << "qvx: cannot read " << options.firmware_file << "\n";
         return kExitOther;
     }
-    SensorOperations operations(app);
+    SensorOperations operations(app.protocol, app.objects.SyncData());
     operations.BeginSensorOperation();
     UploadJob job(app.protocol, UploadImage::FromFile(*image, options.firmware_file));
     UploadAnswers answers(app.prompts(), options, io.err);
@@ -265,7 +265,7 @@ int RunFirmwareUpdate(AppContext& app, const CliOptions& options, CommandStreams
         io.err << "qvx: nothing was sent: add --yes to load the planned images\n";
         return kExitUsage;
     }
-    SensorOperations operations(app);
+    SensorOperations operations(app.protocol, app.objects.SyncData());
     UploadAnswers answers(app.prompts(), options, io.err);
     const UploadRunner run = [&](UploadJob& job) {
         job.SetPrompts(answers);

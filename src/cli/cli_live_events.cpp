@@ -5,9 +5,9 @@
 #include <ctime>
 #include <thread>
 
-#include "app/app_context.h"
-#include "app/operating_mode.h"
-#include "app/progress_reporter.h"
+#include "connect/operating_mode.h"
+#include "base/progress_reporter.h"
+#include "context/app_context.h"
 #include "live/event_fetcher.h"
 #include "live/event_polling_thread.h"
 #include "live/interval_log.h"
@@ -155,7 +155,7 @@ void SleepMs(int ms) {
 
 Mounting DetectMounting(AppContext& app) {
     SilentProgress progress;
-    return DetectOperatingMode(app, progress) ? Mounting::SideFire : Mounting::ForwardFire;
+    return DetectOperatingMode(app.protocol, progress) ? Mounting::SideFire : Mounting::ForwardFire;
 }
 
 bool EventsAllowed(AppContext& app, Mounting mounting, std::ostream& err) {
@@ -173,7 +173,7 @@ int CountedLanes(AppContext& app, Mounting mounting) {
     if (mounting == Mounting::ForwardFire) {
         return 1;
     }
-    if (app.records.ReadSfAlgorithmInfo(false) == kOk && app.configuration.lane_count() > 0) {
+    if (app.records.ReadSfAlgorithmInfo(false).ok() && app.configuration.lane_count() > 0) {
         return app.configuration.lane_count();
     }
     return static_cast<int>(kCounterLanes);
@@ -184,7 +184,7 @@ int CountedLanes(AppContext& app, Mounting mounting) {
 // As the event views: the events the sensor kept are flushed, then each event is fetched as it
 // comes (one request per poll; a poll that found one asks again at once).
 int RunLiveEvents(AppContext& app, const CliOptions& options, CommandStreams io) {
-    if (app.records.ReadExtendedConfigInfo() != kOk) {
+    if (!app.records.ReadExtendedConfigInfo().ok()) {
         io.err << "qvx: reading the lane names failed\n";
         return kExitSensorFailed;
     }
@@ -221,7 +221,7 @@ int RunLiveEvents(AppContext& app, const CliOptions& options, CommandStreams io)
         if (fetcher.FetchEvent(logging) == 1) {
             continue;
         }
-        failures = fetcher.last_event_result() == kOk ? 0 : failures + 1;
+        failures = fetcher.last_event_result() == TransactionResult::Ok ? 0 : failures + 1;
         if (failures >= kFailedPollLimit) {
             io.err << "qvx: the sensor stopped answering the event request\n";
             return kExitSensorFailed;
@@ -252,16 +252,16 @@ int RunLiveActuation(AppContext& app, const CliOptions& options, CommandStreams 
     int printed = 0;
     int failures = 0;
     while (!io.stop.load() && (options.count == 0 || printed < options.count)) {
-        const int result =
+        const TransactionResult result =
             mounting == Mounting::SideFire ? fetcher.FetchActuation() : fetcher.FetchFfActuation();
-        failures = result == kOk ? 0 : failures + 1;
+        failures = result == TransactionResult::Ok ? 0 : failures + 1;
         if (failures >= kFailedPollLimit) {
             io.err << "qvx: the sensor stopped answering the occupancy request\n";
             return kExitSensorFailed;
         }
         const std::uint32_t mask =
             mounting == Mounting::SideFire ? fetcher.actuation() : fetcher.ff_actuation();
-        if (result == kOk && shown != mask) {
+        if (result == TransactionResult::Ok && shown != mask) {
             shown = mask;
             PrintActuation(mask, format, io.out);
             ++printed;

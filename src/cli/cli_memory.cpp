@@ -3,9 +3,9 @@
 #include <chrono>
 #include <thread>
 
-#include "app/app_context.h"
+#include "base/hex_text.h"
 #include "cli_tools.h"
-#include "protocol/hex_text.h"
+#include "context/app_context.h"
 #include "protocol/transaction_result.h"
 #include "tools/memory_range.h"
 
@@ -40,11 +40,12 @@ std::string UnixLineEnds(const std::string& table) {
 bool ReadAndShow(AppContext& app, const MemoryRange& range, MemoryFormat format, std::string& data,
                  CommandStreams io) {
     const MemoryReading reading = ReadMemoryRange(app.protocol, range);
-    if (reading.result != kOk || reading.refused || reading.malformed) {
+    if (reading.result != TransactionResult::Ok || reading.refused || reading.malformed) {
         io.err << "qvx: reading memory failed: "
-               << (reading.result != kOk ? kMemoryNoResponseText
-                                         : (reading.refused ? "the sensor refused the range"
-                                                            : "the reply is not whole hexadecimal words"))
+               << (reading.result != TransactionResult::Ok
+                       ? kMemoryNoResponseText
+                       : (reading.refused ? "the sensor refused the range"
+                                          : "the reply is not whole hexadecimal words"))
                << "\n";
         return false;
     }

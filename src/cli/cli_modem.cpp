@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "app/app_context.h"
+#include "context/app_context.h"
 #include "app/close_connection.h"
 #include "cli_connection.h"
 #include "connect/modem_connect.h"

@@ -5,8 +5,8 @@
 #include <sstream>
 #include <utility>
 
-#include "app/app_context.h"
 #include "cli_tools.h"
+#include "context/app_context.h"
 #include "protocol/transaction_result.h"
 #include "tools/pll_registers.h"
 
@@ -185,7 +185,7 @@ void PrintRegisters(const std::vector<std::pair<PllRegister, std::uint32_t>>& va
     out << (json ? "]\n" : "");
 }
 
-int ReadFailed(CommandStreams io, PllRegister reg, int result) {
+int ReadFailed(CommandStreams io, PllRegister reg, TransactionResult result) {
     io.err << "qvx: reading the " << PllRegisterName(reg) << " register failed";
     const char* text = TransactionResultText(result);
     io.err << (text != nullptr && *text ? std::string(": ") + text
@@ -227,7 +227,7 @@ int RunPll(AppContext& app, const CliOptions& options, CommandStreams io) {
     std::vector<std::pair<PllRegister, std::uint32_t>> values;
     for (PllRegister reg : request.registers) {
         const PllRead read = ReadPllRegister(app.protocol, reg);
-        if (read.result != kOk || !read.value) {
+        if (read.result != TransactionResult::Ok || !read.value) {
             return ReadFailed(io, reg, read.result);
         }
         values.emplace_back(reg, *read.value);
@@ -238,13 +238,13 @@ int RunPll(AppContext& app, const CliOptions& options, CommandStreams io) {
     }
     const PllRegister reg = request.registers.front();
     const std::uint32_t wanted = NewValue(request, values.front().second);
-    const int written = WritePllRegister(app.protocol, reg, wanted);
-    if (written != kOk) {
+    const TransactionResult written = WritePllRegister(app.protocol, reg, wanted);
+    if (written != TransactionResult::Ok) {
         io.err << "qvx: writing the " << PllRegisterName(reg) << " register failed\n";
         return kExitSensorFailed;
     }
     const PllRead back = ReadPllRegister(app.protocol, reg);
-    if (back.result != kOk || !back.value) {
+    if (back.result != TransactionResult::Ok || !back.value) {
         return ReadFailed(io, reg, back.result);
     }
     PrintRegisters({{reg, *back.value}}, format, io.out);

@@ -7,11 +7,11 @@ namespace qvx::cli {
 
 namespace {
 
-const char* AnswerName(int answer) {
+const char* AnswerName(TransactionResult answer) {
     switch (answer) {
-        case kRetry:
+        case TransactionResult::Retry:
             return "retry";
-        case kIgnore:
+        case TransactionResult::Ignore:
             return "ignore";
         default:
             return "cancel";
@@ -46,19 +46,19 @@ bool CliPrompts::SameExchangeAsBefore() const {
     return last_was_retry_ && state_ != nullptr && state_->transactions_ok == ok_count_at_retry_;
 }
 
-int CliPrompts::CommunicationError(const CommunicationErrorReport& report) {
+TransactionResult CliPrompts::CommunicationError(const CommunicationErrorReport& report) {
     ++communication_errors_;
     if (!SameExchangeAsBefore()) {
         retries_given_ = 0;
     }
-    int answer = kCancel;
+    TransactionResult answer = TransactionResult::Cancel;
     if (policy_ == ErrorPolicy::Ignore) {
-        answer = kIgnore;
+        answer = TransactionResult::Ignore;
     } else if (policy_ == ErrorPolicy::Retry && retries_given_ < retry_limit_) {
-        answer = kRetry;
+        answer = TransactionResult::Retry;
         ++retries_given_;
     }
-    last_was_retry_ = answer == kRetry;
+    last_was_retry_ = answer == TransactionResult::Retry;
     ok_count_at_retry_ = state_ != nullptr ? state_->transactions_ok : 0;
     std::string details = report.details;
     for (std::size_t at = details.find("\r\n"); at != std::string::npos; at = details.find("\r\n", at)) {
@@ -66,7 +66,7 @@ int CliPrompts::CommunicationError(const CommunicationErrorReport& report) {
     }
     err_ << "qvx: communication error: " << report.error_text << " (" << details << ") -> "
          << AnswerName(answer);
-    if (answer == kRetry) {
+    if (answer == TransactionResult::Retry) {
         err_ << " " << retries_given_ << " of " << retry_limit_;
     }
     err_ << "\n";

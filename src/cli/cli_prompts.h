@@ -24,7 +24,7 @@ class CliPrompts : public UserPrompts {
     void Attach(const ConnectionState& state) { state_ = &state; }
 
     // Retry: at most retry_limit times for one exchange, then cancel. Otherwise the policy.
-    int CommunicationError(const CommunicationErrorReport& report) override;
+    TransactionResult CommunicationError(const CommunicationErrorReport& report) override;
     // Shown on stderr; OK unless the message offers Cancel (nothing is done on anyone's behalf).
     bool Message(const MessageRequest& request) override;
     // No, except under the retry policy, which says Yes to the same question retry_limit times.

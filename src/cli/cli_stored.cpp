@@ -9,11 +9,11 @@
 #include <sstream>
 #include <thread>
 
-#include "app/app_context.h"
-#include "app/sensor_operations.h"
 #include "cli_commands.h"
 #include "cli_prompts.h"
 #include "cli_stored_prompts.h"
+#include "context/app_context.h"
+#include "protocol/sensor_operations.h"
 #include "protocol/transaction_result.h"
 #include "stored/buffer_status.h"
 #include "stored/download.h"
@@ -113,10 +113,10 @@ struct DownloadRun {
 DownloadRun DownloadInto(AppContext& app, const std::string& path, DownloadMode mode, CommandStreams io) {
     auto* prompts = dynamic_cast<StoredPrompts*>(&app.prompts());
     // The lane names and the units of the data lines and the banner.
-    if (app.records.ReadExtendedConfigInfo() != kOk) {
+    if (!app.records.ReadExtendedConfigInfo().ok()) {
         io.err << "qvx: the lane names could not be read; the lanes are shown without them\n";
     }
-    SensorOperations operations(app);
+    SensorOperations operations(app.protocol, app.objects.SyncData());
     DownloadJob job;
     job.mode = mode;
     if (prompts != nullptr) {
@@ -215,7 +215,7 @@ int RunBuffers(AppContext& app, const CliOptions& options, CommandStreams io) {
 }
 
 int RunErase(AppContext& app, const CliOptions& options, CommandStreams io) {
-    SensorOperations operations(app);
+    SensorOperations operations(app.protocol, app.objects.SyncData());
     EraseHooks hooks;
     const bool download_first = !options.download_path.empty();
     hooks.choose = [&](const std::string& text, bool new_data) {
@@ -249,7 +249,7 @@ int RunErase(AppContext& app, const CliOptions& options, CommandStreams io) {
 }
 
 int RunStudy(AppContext& app, const CliOptions& options, CommandStreams io) {
-    SensorOperations operations(app);
+    SensorOperations operations(app.protocol, app.objects.SyncData());
     StudySetup setup;
     if (!ReadStudySetup(app, setup)) {
         io.err << "qvx: the sensor's configuration could not be read\n";

@@ -22,7 +22,7 @@ class StoredPrompts : public UserPrompts {
     StoredPrompts(UserPrompts& base, std::ostream& err) : base_(base), err_(err) {}
     void Watch(const DownloadJob* job) { job_ = job; }
 
-    int CommunicationError(const CommunicationErrorReport& report) override {
+    TransactionResult CommunicationError(const CommunicationErrorReport& report) override {
         return base_.CommunicationError(report);
     }
     bool Message(const MessageRequest& request) override { return base_.Message(request); }

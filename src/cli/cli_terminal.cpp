@@ -7,8 +7,8 @@
 
 #include <chrono>
 
-#include "app/app_context.h"
 #include "cli_tools.h"
+#include "context/app_context.h"
 #include "tools/terminal_session.h"
 
 namespace qvx::cli {

@@ -4,7 +4,7 @@
 #include <QPushButton>
 #include <QtTest>
 
-#include "app/busy_flag.h"
+#include "base/busy_flag.h"
 #include "modal_driver.h"
 #include "protocol/busy_cursor.h"
 #include "protocol/communication_error_dialog.h"
@@ -15,7 +15,7 @@ namespace {
 
 qvx::CommunicationErrorReport NoResponseReport() {
     qvx::CommunicationErrorReport report;
-    report.result = 0;
+    report.result = qvx::TransactionResult::NoResponse;
     report.error_text = "No Response";
     report.details =
         "Operation: Read General Configuration\r\nResponse Error: No Response\r\nError Code: 0\r\n"
@@ -72,7 +72,7 @@ class TstCommunicationErrorDialog : public QObject {
         qvx::ConnectionState state;
         CommunicationErrorDialog dialog(NoResponseReport(), state);
         qvx::test::ModalDriver driver(button);
-        QCOMPARE(dialog.run(), result);
+        QCOMPARE(qvx::ResultCode(dialog.run()), result);
         QCOMPARE(qvx::busy_flag::IsSet(), busy);
         QCOMPARE(QGuiApplication::overrideCursor() != nullptr, busy);
         if (busy)

@@ -5,9 +5,9 @@
 #include <QtTest>
 #include <memory>
 
-#include "app/app_context.h"
 #include "connect/connection_properties_dialog.h"
 #include "connect/internet_connect.h"
+#include "context/app_context.h"
 #include "modal_driver.h"
 #include "protocol/user_prompts.h"
 #include "sim_server.h"
@@ -48,7 +48,7 @@ class TstConnectionPropertiesDialog : public QObject {
         sim::SimServer sensor({sim::SensorSettings{}}, sim::ServerSettings{});
         QVERIFY(sensor.Start());
         PrepareInternetConnect(*app_, "127.0.0.1", std::to_string(sensor.tcp_port()));
-        QCOMPARE(app_->link.TcpConnect(), 1);
+        QVERIFY(app_->link.tcp().Connect());
         app_->state.connection_description = "127.0.0.1/" + std::to_string(sensor.tcp_port());
         app_->state.base_response_wait_ms = 999;
 

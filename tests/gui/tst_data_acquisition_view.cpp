@@ -8,8 +8,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include "app/app_context.h"
 #include "app/main_window.h"
+#include "context/app_context.h"
 #include "modal_driver.h"
 #include "sim_server.h"
 #include "support/main_window_harness.h"
@@ -32,7 +32,7 @@ class SerialSim {
         server_ = std::make_unique<sim::SimServer>(std::vector<sim::SensorSettings>{sensor}, line);
         started_ = server_->Start();
         app_.state.port_name = server_->pty_path();
-        started_ = started_ && app_.link.OpenSerialPort(9600, kReadIntervalNoWait, 0, 0) == 1;
+        started_ = started_ && app_.link.serial().Open(9600, {kReadIntervalNoWait, 0, 0});
         app_.state.link_kind = LinkKind::Serial;
         app_.state.current_baud = app_.state.pending_baud = 9600;
         app_.state.base_response_wait_ms = 300;

@@ -15,7 +15,7 @@
 #include <filesystem>
 
 #include "../support/scratch_folder.h"
-#include "app/app_context.h"
+#include "context/app_context.h"
 #include "app/main_window.h"
 #include "export/card_settings_step.h"
 #include "export/export_file_step.h"

@@ -12,12 +12,12 @@
 
 #include "../support/scratch_folder.h"
 #include "../support/sim_connection.h"
-#include "app/sensor_operations.h"
 #include "firmware/compatibility.h"
 #include "firmware/firmware_bundle.h"
 #include "firmware/firmware_upload_view.h"
 #include "firmware/upload_progress_dialog.h"
 #include "modal_driver.h"
+#include "protocol/sensor_operations.h"
 #include "support/main_window_harness.h"
 
 using namespace qvx;
@@ -89,7 +89,7 @@ class TstFirmwareUploadView : public QObject {
         QVERIFY2(test::ConnectToSim(*context_, *server_, &why), why.c_str());
         context_->state.link_kind = LinkKind::Internet;
         context_->state.synchronize_clock = false;
-        operations_ = std::make_unique<SensorOperations>(*context_);
+        operations_ = std::make_unique<SensorOperations>(context_->protocol, context_->objects.SyncData());
     }
 
     QString writeFile(const std::string& name, const std::string& content) {
@@ -107,7 +107,7 @@ class TstFirmwareUploadView : public QObject {
   private slots:
     void cleanup() {
         if (context_)
-            context_->link.TcpClose();
+            context_->link.tcp().Close();
         if (server_)
             server_->Stop();
         operations_.reset();

@@ -15,9 +15,9 @@
 
 #include "../support/scratch_folder.h"
 #include "../support/sim_connection.h"
-#include "app/sensor_operations.h"
 #include "live/direction_picture.h"
 #include "live/forward_fire_event_view.h"
+#include "protocol/sensor_operations.h"
 #include "support/scripted_dialog_prompts.h"
 
 using namespace qvx;
@@ -62,7 +62,7 @@ class TstForwardFireEventView : public QObject {
   private slots:
     void cleanup() {
         if (context_)
-            context_->link.TcpClose();
+            context_->link.tcp().Close();
         if (server_)
             server_->Stop();
         context_.reset();
@@ -72,7 +72,7 @@ class TstForwardFireEventView : public QObject {
 
     void showsEventsAndTheLatestInterval() {
         connectToSim();
-        SensorOperations operations(*context_);
+        SensorOperations operations(context_->protocol, context_->objects.SyncData());
         ForwardFireEventView view(*context_, operations);
         view.resize(900, 620);
         view.show();
@@ -95,7 +95,7 @@ class TstForwardFireEventView : public QObject {
 
     void automaticConfigurationIsFollowedAndSaved() {
         connectToSim('0');
-        SensorOperations operations(*context_);
+        SensorOperations operations(context_->protocol, context_->objects.SyncData());
         ForwardFireEventView view(*context_, operations);
         QTRY_VERIFY_WITH_TIMEOUT(view.running(), 5000);
         QCOMPARE(view.modeLabel()->text(), QString("Automatic configuration in progress..."));
@@ -126,7 +126,7 @@ class TstForwardFireEventView : public QObject {
 
     void theDirectionQuestionSettlesThePicture() {
         connectToSim();
-        SensorOperations operations(*context_);
+        SensorOperations operations(context_->protocol, context_->objects.SyncData());
         ForwardFireEventView view(*context_, operations);
         QTRY_VERIFY_WITH_TIMEOUT(view.running(), 5000);
         QTRY_VERIFY_WITH_TIMEOUT(view.events().current_direction() == Direction::Approach, 6000);
@@ -145,7 +145,7 @@ class TstForwardFireEventView : public QObject {
 
     void intervalControlsFollowEditMode() {
         connectToSim();
-        SensorOperations operations(*context_);
+        SensorOperations operations(context_->protocol, context_->objects.SyncData());
         ForwardFireEventView view(*context_, operations);
         QTRY_VERIFY_WITH_TIMEOUT(view.running(), 5000);
         QVERIFY(view.queryButton()->isEnabled());
@@ -166,7 +166,7 @@ class TstForwardFireEventView : public QObject {
 
     void aLongResponseWaitStopsOccupancyAndEventPolls() {
         connectToSim('2', 2000);
-        SensorOperations operations(*context_);
+        SensorOperations operations(context_->protocol, context_->objects.SyncData());
         ForwardFireEventView view(*context_, operations);
         // Every exchange may now take the whole extra wait, so opening is slow.
         QTRY_VERIFY_WITH_TIMEOUT(view.running(), 30000);
@@ -180,7 +180,7 @@ class TstForwardFireEventView : public QObject {
         if (qEnvironmentVariableIsEmpty("QVX_SCREENSHOT_SUFFIX"))
             return;
         connectToSim('1');
-        SensorOperations operations(*context_);
+        SensorOperations operations(context_->protocol, context_->objects.SyncData());
         ForwardFireEventView view(*context_, operations);
         view.resize(900, 620);
         view.show();

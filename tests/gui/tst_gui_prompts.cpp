@@ -36,7 +36,7 @@ class TstGuiPrompts : public QObject {
         qvx::CommunicationErrorReport report;
         report.error_text = "Checksum Error";
         auto answer = std::async(std::launch::async, [&] { return prompts.CommunicationError(report); });
-        QCOMPARE(AwaitWorker(answer), 120);
+        QCOMPARE(AwaitWorker(answer), qvx::TransactionResult::Ignore);
         QCOMPARE(driver.caption(), QString("Communication error..."));
         QCOMPARE(state.response_wait_ms.load(), 300);
     }

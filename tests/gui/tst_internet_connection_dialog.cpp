@@ -6,8 +6,8 @@
 #include <fstream>
 #include <memory>
 
-#include "app/app_context.h"
 #include "connect/internet_connection_dialog.h"
+#include "context/app_context.h"
 #include "modal_driver.h"
 #include "protocol/user_prompts.h"
 #include "sim_server.h"

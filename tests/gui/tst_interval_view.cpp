@@ -16,10 +16,10 @@
 
 #include "../support/scratch_folder.h"
 #include "../support/sim_connection.h"
-#include "app/sensor_operations.h"
 #include "live/interval_view.h"
 #include "live/lane_history_chart.h"
 #include "platform/text_file.h"
+#include "protocol/sensor_operations.h"
 
 using namespace qvx;
 using namespace qvx::gui;
@@ -72,7 +72,7 @@ class TstIntervalView : public QObject {
   private slots:
     void cleanup() {
         if (context_)
-            context_->link.TcpClose();
+            context_->link.tcp().Close();
         if (server_)
             server_->Stop();
         context_.reset();
@@ -82,7 +82,7 @@ class TstIntervalView : public QObject {
 
     void fillsAtOnceAndFollowsEachInterval() {
         connectToSim();
-        SensorOperations operations(*context_);
+        SensorOperations operations(context_->protocol, context_->objects.SyncData());
         IntervalView view(*context_, operations);
         view.resize(940, 430);
         view.show();
@@ -109,7 +109,7 @@ class TstIntervalView : public QObject {
 
     void loggingWritesABannerThenLines() {
         connectToSim();
-        SensorOperations operations(*context_);
+        SensorOperations operations(context_->protocol, context_->objects.SyncData());
         IntervalView view(*context_, operations);
         const std::string path = folder_ / "view.log";
         view.setLogFileChooser([&](LogKind) { return std::optional<std::string>(path); });
@@ -136,7 +136,7 @@ class TstIntervalView : public QObject {
 
     void editSubmitAndEventData() {
         connectToSim();
-        SensorOperations operations(*context_);
+        SensorOperations operations(context_->protocol, context_->objects.SyncData());
         IntervalView view(*context_, operations);
         QTRY_VERIFY_WITH_TIMEOUT(view.timerActive(), 3000);
         QVERIFY(view.intervalField()->isReadOnly());
@@ -182,11 +182,11 @@ class TstIntervalView : public QObject {
         context_ = std::make_unique<AppContext>(prompts_, RegistryStore(folder_ / "registry"));
         context_->state.host_address = "127.0.0.1";
         context_->state.tcp_port = static_cast<std::uint16_t>(port);
-        QCOMPARE(context_->link.TcpConnect(), 1);
-        QCOMPARE(context_->records.ReadExtendedConfigInfo(), 1);
-        QCOMPARE(context_->records.ReadConnectionPort(), 1);
+        QVERIFY(context_->link.tcp().Connect());
+        QVERIFY(context_->records.ReadExtendedConfigInfo().ok());
+        QVERIFY(context_->records.ReadConnectionPort().ok());
         context_->state.lane_count = kLanes;
-        SensorOperations operations(*context_);
+        SensorOperations operations(context_->protocol, context_->objects.SyncData());
         IntervalView view(*context_, operations);
         view.resize(940, 430);
         view.show();
@@ -207,7 +207,7 @@ class TstIntervalView : public QObject {
 
     void withoutALinkTheButtonsAreOffAndRowsCountDown() {
         context_ = std::make_unique<AppContext>(prompts_, RegistryStore(folder_ / "registry"));
-        SensorOperations operations(*context_);
+        SensorOperations operations(context_->protocol, context_->objects.SyncData());
         IntervalView first(*context_, operations);
         QVERIFY(!first.refreshButton()->isEnabled());
         QVERIFY(!first.editButton()->isEnabled());

@@ -9,7 +9,7 @@
 #include <memory>
 
 #include "../support/pty_line.h"
-#include "app/app_context.h"
+#include "context/app_context.h"
 #include "connect/modem_connection_dialog.h"
 #include "modal_driver.h"
 #include "protocol/user_prompts.h"
@@ -172,7 +172,7 @@ class TstModemConnectionDialog : public QObject {
         QCOMPARE(
             prompts_.messages[1].text,
             std::string("Connection cancelled while in progress...\r\nLocal modem may need to be reset..."));
-        QVERIFY(!app_->link.SerialPortOpen());
+        QVERIFY(!app_->link.serial().IsOpen());
 
         auto next = openDialog(modem->pty_path());
         next->manualBox()->setChecked(false);

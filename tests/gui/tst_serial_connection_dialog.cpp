@@ -8,8 +8,8 @@
 #include <memory>
 
 #include "../support/pty_line.h"
-#include "app/app_context.h"
 #include "connect/serial_connection_dialog.h"
+#include "context/app_context.h"
 #include "modal_driver.h"
 #include "platform/registry_store.h"
 #include "protocol/user_prompts.h"

@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "../support/scratch_folder.h"
-#include "app/app_context.h"
+#include "context/app_context.h"
 #include "live/skelda_road.h"
 #include "live/skelda_view.h"
 #include "sim_server.h"
@@ -106,7 +106,7 @@ class TstSkeldaLatency : public QObject {
             latencies.size(), Percentile(latencies, 0.5), Percentile(latencies, 0.99),
             Percentile(latencies, 1.0), view.pollingThread().event_polls());
         view.shutdown();
-        context.link.TcpClose();
+        context.link.tcp().Close();
         server.Stop();
     }
 
@@ -143,7 +143,7 @@ class TstSkeldaLatency : public QObject {
                 static_cast<unsigned long long>(view.fetcher().events_taken()));
             view.shutdown();
         }
-        context.link.TcpClose();
+        context.link.tcp().Close();
         process.terminate();
         process.waitForFinished(3000);
     }
@@ -160,7 +160,7 @@ class TstSkeldaLatency : public QObject {
         context.state.host_address = "127.0.0.1";
         context.state.tcp_port = port;
         context.state.base_response_wait_ms = 60;
-        return context.link.TcpConnect() == 1;
+        return context.link.tcp().Connect();
     }
 };
 

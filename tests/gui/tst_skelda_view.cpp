@@ -59,7 +59,7 @@ class TstSkeldaView : public QObject {
   private slots:
     void cleanup() {
         if (context_)
-            context_->link.TcpClose();
+            context_->link.tcp().Close();
         if (server_)
             server_->Stop();
         context_.reset();

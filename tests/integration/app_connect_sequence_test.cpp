@@ -10,14 +10,14 @@
 #include <vector>
 
 #include "../support/scratch_folder.h"
-#include "app/app_context.h"
 #include "app/config_minimums.h"
 #include "app/connect_sequence.h"
 #include "app/menus.h"
-#include "app/operating_mode.h"
-#include "app/progress_reporter.h"
-#include "app/sensor_operations.h"
+#include "connect/operating_mode.h"
+#include "base/progress_reporter.h"
+#include "context/app_context.h"
 #include "firmware/firmware_bundle.h"
+#include "protocol/sensor_operations.h"
 #include "sim_server.h"
 
 namespace qvx {
@@ -30,15 +30,17 @@ class ConnectSequenceTest : public ::testing::Test {
             std::make_unique<sim::SimServer>(std::vector<sim::SensorSettings>{sensor}, sim::ServerSettings{});
         std::string error;
         ASSERT_TRUE(server_->Start(&error)) << error;
-        prompts_.default_communication_answer = kIgnore;
+        prompts_.default_communication_answer = TransactionResult::Ignore;
         app_.state.host_address = "127.0.0.1";
         app_.state.tcp_port = server_->tcp_port();
-        ASSERT_EQ(app_.link.TcpConnect(), 1);
+        ASSERT_TRUE(app_.link.tcp().Connect());
         app_.state.link_kind = LinkKind::Internet;
         app_.state.connection_type = LinkKind::Internet;
         std::string reply;
         // Writes need the firewall down, as after a real connection.
-        ASSERT_EQ(app_.protocol.SendSensorCommand(cmd::kUnprotect, "\r", reply, 0, 1, false, 0), kOk);
+        ASSERT_EQ(
+            app_.protocol.SendSensorCommand({.code = cmd::kUnprotect, .payload = "\r", .retries = 1}, reply),
+            TransactionResult::Ok);
         RawRequests();
     }
 
@@ -53,13 +55,13 @@ class ConnectSequenceTest : public ::testing::Test {
     }
 
     MinimumsResult Enforce() {
-        return EnforceMinimums(app_, operations_, [](int) {});
+        return EnforceMinimums(app_.protocol, operations_, [](int) {});
     }
 
     test::ScratchFolder dir_;
     ScriptedPrompts prompts_;
     AppContext app_{prompts_, RegistryStore(dir_ / "registry")};
-    SensorOperations operations_{app_};
+    SensorOperations operations_{app_.protocol, app_.objects.SyncData()};
     SilentProgress progress_;
     std::unique_ptr<sim::SimServer> server_;
     std::size_t seen_ = 0;
@@ -114,7 +116,7 @@ TEST_F(ConnectSequenceTest, RefusedNoiseWriteSkipsTheRestAndTheSave) {
     sensor().SetRecord(sim::RecordKind::SfNoise, noise);
     sensor().SetFirewall(true);
     std::string reply;
-    app_.protocol.SendSensorCommand(cmd::kProtect, "\r", reply, 0, 1, false, 0);
+    app_.protocol.SendSensorCommand({.code = cmd::kProtect, .payload = "\r", .retries = 1}, reply);
     RawRequests();
 
     const MinimumsResult result = Enforce();
@@ -142,10 +144,10 @@ TEST_F(ConnectSequenceTest, OperatingModeFromVersionAndConfigMode) {
         settings.config_mode = row.config_mode;
         settings.auto_config_seconds = 3600;
         Start(settings);
-        EXPECT_EQ(DetectOperatingMode(app_, progress_), row.side_fire_mode == 1);
+        EXPECT_EQ(DetectOperatingMode(app_.protocol, progress_), row.side_fire_mode == 1);
         EXPECT_EQ(app_.state.side_fire_mode, row.side_fire_mode);
-        EXPECT_EQ(ReadConfigMode(app_, progress_), row.mode_result);
-        app_.link.TcpClose();
+        EXPECT_EQ(ReadConfigMode(app_.protocol, progress_), row.mode_result);
+        app_.link.tcp().Close();
         server_.reset();
         seen_ = 0;
     }
@@ -155,14 +157,14 @@ TEST_F(ConnectSequenceTest, SilentSensorLeavesTheModeToTheUser) {
     Start();
     server_->Stop();
     prompts_.ask_answers = {false};  // "Forward"
-    EXPECT_FALSE(DetectOperatingMode(app_, progress_));
+    EXPECT_FALSE(DetectOperatingMode(app_.protocol, progress_));
     EXPECT_EQ(app_.state.side_fire_mode, 0);
     ASSERT_EQ(prompts_.questions.size(), 1u);
     EXPECT_EQ(
         prompts_.questions[0],
         "Communication error...|Sensor's operating mode not detected!\n What is the operating mode of the "
         "sensor?");
-    EXPECT_EQ(ReadConfigMode(app_, progress_), config_mode::kFailed);
+    EXPECT_EQ(ReadConfigMode(app_.protocol, progress_), config_mode::kFailed);
 }
 
 struct SequenceRun {

@@ -8,9 +8,9 @@
 #include <thread>
 
 #include "../support/cli_runner.h"
+#include "base/hex_text.h"
 #include "live/interval_log.h"
 #include "platform/text_file.h"
-#include "protocol/hex_text.h"
 #include "stored/download_journal.h"
 
 namespace qvx {

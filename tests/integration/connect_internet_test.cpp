@@ -8,8 +8,8 @@
 #include <string>
 
 #include "../support/scratch_folder.h"
-#include "app/app_context.h"
 #include "connect/internet_connect.h"
+#include "context/app_context.h"
 #include "protocol/user_prompts.h"
 #include "sim_server.h"
 
@@ -32,7 +32,7 @@ bool Logged(const sim::SimServer& server, const std::string& frame) {
 
 class InternetConnectTest : public ::testing::Test {
   protected:
-    void SetUp() override { prompts_.default_communication_answer = kIgnore; }
+    void SetUp() override { prompts_.default_communication_answer = TransactionResult::Ignore; }
 
     std::string PortText(const sim::SimServer& server) const { return std::to_string(server.tcp_port()); }
 

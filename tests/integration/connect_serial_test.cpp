@@ -14,8 +14,8 @@
 
 #include "../support/pty_line.h"
 #include "../support/scratch_folder.h"
-#include "app/app_context.h"
 #include "connect/serial_connect.h"
+#include "context/app_context.h"
 #include "protocol/catalogue.h"
 #include "protocol/transaction_result.h"
 #include "protocol/user_prompts.h"
@@ -57,7 +57,7 @@ class SerialConnectTest : public ::testing::Test {
         app_.state.fixed_baud = 0;
         app_.state.multidrop_mode = -1;
         app_.state.response_wait_ms = 0;
-        prompts_.default_communication_answer = kIgnore;
+        prompts_.default_communication_answer = TransactionResult::Ignore;
     }
     void TearDown() override { ::unsetenv("QVX_SERIAL_PORTS"); }
 
@@ -122,7 +122,8 @@ TEST_P(SerialRateTest, TheSensorIsFoundAtItsRateAfterTheAttemptsBeforeIt) {
     EXPECT_EQ(CountRequests(*sensor, "S6"), 1u);
     EXPECT_EQ(CountRequests(*sensor, "S02"), 1u);
     std::string reply;
-    EXPECT_EQ(app_.protocol.SendSensorCommand(cmd::kGetConfigMode, "\r", reply, 0, 0, false, 0), kOk);
+    EXPECT_EQ(app_.protocol.SendSensorCommand({.code = cmd::kGetConfigMode, .payload = "\r"}, reply),
+              TransactionResult::Ok);
 }
 
 INSTANTIATE_TEST_SUITE_P(EveryRate, SerialRateTest, ::testing::Range<std::size_t>(0, 8),
@@ -136,7 +137,7 @@ TEST_F(SerialConnectTest, AFixedRateMakesOneAttemptPerPort) {
     app_.state.fixed_baud = 9600;
     EXPECT_EQ(worker_.Run(), SerialConnectWorker::Outcome::NotFound);
     EXPECT_EQ(worker_.attempts_made(), 2);
-    EXPECT_FALSE(app_.link.SerialPortOpen());
+    EXPECT_FALSE(app_.link.serial().IsOpen());
 
     app_.state.fixed_baud = 19200;
     EXPECT_EQ(worker_.Run(), SerialConnectWorker::Outcome::Connected);
@@ -185,7 +186,7 @@ TEST_F(SerialConnectTest, CancelEndsTheSearchWithoutTheFinishingStep) {
     EXPECT_EQ(search.get(), SerialConnectWorker::Outcome::Cancelled);
     EXPECT_LE(worker_.attempts_made(), 3);
     EXPECT_FALSE(app_.state.cancel_connect.load());  // the worker took the flag back
-    EXPECT_FALSE(app_.link.SerialPortOpen());
+    EXPECT_FALSE(app_.link.serial().IsOpen());
     EXPECT_EQ(app_.state.link_kind, LinkKind::None);
 }
 
@@ -221,7 +222,8 @@ TEST_F(SerialConnectTest, ThreeSensorsOnOneLineAreListedOnceAndTheChosenOneAnswe
     EXPECT_EQ(app_.state.link_kind, LinkKind::Serial);
 
     std::string reply;
-    EXPECT_EQ(app_.protocol.SendSensorCommand(cmd::kGetConfigMode, "\r", reply, 0, 0, false, 0), kOk);
+    EXPECT_EQ(app_.protocol.SendSensorCommand({.code = cmd::kGetConfigMode, .payload = "\r"}, reply),
+              TransactionResult::Ok);
     EXPECT_EQ(line->RequestLog().back(), "Z00045S6");
 }
 

@@ -18,7 +18,7 @@
 #include <thread>
 
 #include "../support/scratch_folder.h"
-#include "app/app_context.h"
+#include "context/app_context.h"
 #include "live/event_fetcher.h"
 #include "live/event_polling_thread.h"
 #include "live/interval_fetcher.h"
@@ -54,21 +54,21 @@ class EventPollingTest : public ::testing::TestWithParam<sim::Transport> {
         if (GetParam() == sim::Transport::Tcp) {
             state.host_address = "127.0.0.1";
             state.tcp_port = server_->tcp_port();
-            ASSERT_EQ(context_.link.TcpConnect(), 1);
+            ASSERT_TRUE(context_.link.tcp().Connect());
         } else {
             state.link_kind = LinkKind::Serial;
             state.port_name = server_->pty_path();
             state.current_baud = state.pending_baud = 9600;
-            ASSERT_EQ(context_.link.OpenSerialPort(9600, kReadIntervalNoWait, 0, 0), 1);
+            ASSERT_TRUE(context_.link.serial().Open(9600, {kReadIntervalNoWait, 0, 0}));
         }
-        ASSERT_EQ(context_.records.ReadExtendedConfigInfo(), 1);
+        ASSERT_TRUE(context_.records.ReadExtendedConfigInfo().ok());
     }
 
     void TearDown() override {
         if (context_.state.link_kind == LinkKind::Internet) {
-            context_.link.TcpClose();
+            context_.link.tcp().Close();
         } else if (context_.state.link_kind == LinkKind::Serial) {
-            context_.link.CloseSerialPort();
+            context_.link.serial().Close();
         }
         if (server_) {
             server_->Stop();
@@ -209,7 +209,7 @@ TEST_P(EventPollingTest, ASilentSensorNeitherHangsNorCountsAnything) {
     ASSERT_TRUE(thread.Stop());
     EXPECT_LT(std::chrono::steady_clock::now() - stop_started, 2s);
     EXPECT_EQ(context_.live.lane_statistics.Counts(), LaneCounts{});
-    EXPECT_NE(fetcher.last_event_result(), kOk);
+    EXPECT_NE(fetcher.last_event_result(), TransactionResult::Ok);
 }
 
 INSTANTIATE_TEST_SUITE_P(Transports, EventPollingTest,

@@ -13,12 +13,12 @@
 #include <vector>
 
 #include "../support/scratch_folder.h"
-#include "app/app_context.h"
 #include "app/connect_sequence.h"
-#include "app/progress_reporter.h"
-#include "app/sensor_operations.h"
+#include "base/progress_reporter.h"
+#include "context/app_context.h"
 #include "firmware/firmware_bundle.h"
 #include "firmware/upload_job.h"
+#include "protocol/sensor_operations.h"
 #include "sim_server.h"
 
 namespace qvx {
@@ -72,8 +72,8 @@ class RecordingPrompts : public ScriptedPrompts {
 class FirmwareUploadTest : public ::testing::TestWithParam<sim::Transport> {
   protected:
     void Start(sim::SensorSettings sensor = {}, sim::FaultSettings faults = {}) {
-        app_.link.TcpClose();  // a loop's earlier round
-        app_.link.CloseSerialPort();
+        app_.link.tcp().Close();  // a loop's earlier round
+        app_.link.serial().Close();
         sim::ServerSettings settings;
         settings.transport = GetParam();
         settings.pacing = false;
@@ -85,19 +85,21 @@ class FirmwareUploadTest : public ::testing::TestWithParam<sim::Transport> {
         app_.state.base_response_wait_ms = 300;
         if (GetParam() == sim::Transport::Pty) {
             app_.state.port_name = server_->pty_path();
-            ASSERT_EQ(app_.link.OpenSerialPort(9600, kReadIntervalNoWait, 0, 0), 1);
+            ASSERT_TRUE(app_.link.serial().Open(9600, {kReadIntervalNoWait, 0, 0}));
             app_.state.link_kind = LinkKind::Serial;
             app_.state.current_baud = app_.state.pending_baud = 9600;
         } else {
             app_.state.host_address = "127.0.0.1";
             app_.state.tcp_port = server_->tcp_port();
-            ASSERT_EQ(app_.link.TcpConnect(), 1);
+            ASSERT_TRUE(app_.link.tcp().Connect());
             app_.state.link_kind = LinkKind::Internet;
             app_.state.connection_type = LinkKind::Internet;
         }
-        prompts_.default_communication_answer = kIgnore;
+        prompts_.default_communication_answer = TransactionResult::Ignore;
         std::string reply;
-        ASSERT_EQ(app_.protocol.SendSensorCommand(cmd::kUnprotect, "\r", reply, 0, 1, false, 0), kOk);
+        ASSERT_EQ(
+            app_.protocol.SendSensorCommand({.code = cmd::kUnprotect, .payload = "\r", .retries = 1}, reply),
+            TransactionResult::Ok);
         seen_ = server_->RequestLog().size();
     }
 
@@ -351,7 +353,7 @@ class CompatibilityUploadTest : public FirmwareUploadTest {
         return settings;
     }
 
-    SensorOperations operations_{app_};
+    SensorOperations operations_{app_.protocol, app_.objects.SyncData()};
     SilentProgress progress_;
     std::vector<int> plans_;
     int clock_syncs_ = 0;

@@ -13,12 +13,12 @@
 
 #include "../support/scratch_folder.h"
 #include "../support/sim_connection.h"
-#include "app/sensor_operations.h"
 #include "live/interval_data_thread.h"
 #include "live/interval_fetcher.h"
 #include "live/log_files.h"
 #include "platform/text_file.h"
 #include "protocol/sensor_clock.h"
+#include "protocol/sensor_operations.h"
 
 namespace qvx {
 namespace {
@@ -52,7 +52,7 @@ class IntervalDataThreadTest : public ::testing::Test {
         };
     }
     void TearDown() override {
-        context_.link.TcpClose();
+        context_.link.tcp().Close();
         server_->Stop();
     }
 
@@ -162,7 +162,7 @@ TEST_F(IntervalDataThreadTest, SubmittedIntervalReachesTheSensorAndRestartsTheSc
     IntervalFetcher fetcher(context_);
     fetcher.ResetForOpening();
     ASSERT_EQ(fetcher.ReadIntervalLength(), 1);
-    SensorOperations operations(context_);
+    SensorOperations operations(context_.protocol, context_.objects.SyncData());
     EXPECT_EQ(fetcher.SubmitIntervalLength("7", operations), SubmitOutcome::Saved);
     EXPECT_EQ(fetcher.interval_seconds(), 7u);
     EXPECT_TRUE(prompts_.messages.empty());

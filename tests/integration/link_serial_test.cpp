@@ -41,7 +41,7 @@ class SerialLinkTest : public ::testing::Test {
         ASSERT_TRUE(pty_.ok());
         state_.port_name = pty_.slave_path();
         state_.link_kind = LinkKind::Serial;
-        ASSERT_EQ(link_.OpenSerialPort(9600, kReadIntervalNoWait, 0, 0), 1) << state_.last_link_error;
+        ASSERT_TRUE(link_.serial().Open(9600, {kReadIntervalNoWait, 0, 0})) << state_.last_link_error;
     }
 
     test::PtyPair pty_;
@@ -51,9 +51,9 @@ class SerialLinkTest : public ::testing::Test {
 
 TEST_F(SerialLinkTest, ReopeningClosesTheOldHandle) {
     const int before = OpenDescriptorCount();
-    ASSERT_EQ(link_.OpenSerialPort(19200, kReadIntervalNoWait, 0, 0), 1);
+    ASSERT_TRUE(link_.serial().Open(19200, {kReadIntervalNoWait, 0, 0}));
     EXPECT_EQ(OpenDescriptorCount(), before);
-    EXPECT_EQ(link_.GetSerialBaud(), 19200u);
+    EXPECT_EQ(link_.serial().Baud(), 19200u);
     ASSERT_TRUE(pty_.Send("X"));
     std::string got;
     EXPECT_EQ(link_.ReadUntil(got, 1, 1000, 0, 0), 1u);
@@ -144,9 +144,9 @@ TEST_F(SerialLinkTest, EndlessStreamWithoutTerminatorIsCutAtMaxLen) {
 }
 
 TEST_F(SerialLinkTest, EmptyWriteSendsOneNul) {
-    EXPECT_EQ(link_.SerialWrite("", 0, false), 1u);
+    EXPECT_EQ(link_.Write(""), 1u);
     EXPECT_EQ(pty_.Receive(1), std::string(1, '\0'));
-    EXPECT_EQ(link_.SerialWrite("S0\r", 0, false), 3u);
+    EXPECT_EQ(link_.Write("S0\r"), 3u);
     EXPECT_EQ(pty_.Receive(3), "S0\r");
 }
 
@@ -154,7 +154,8 @@ TEST_F(SerialLinkTest, WriteWithPurgeDropsStaleInput) {
     ASSERT_TRUE(pty_.Send("stale\r"));
     std::string probe;
     ASSERT_EQ(link_.ReadAvailable(probe, 1, 1000), 1u);
-    ASSERT_EQ(link_.SerialWrite("X1\r", 0, true), 3u);
+    link_.PurgeInput();
+    ASSERT_EQ(link_.Write("X1\r"), 3u);
     std::string got;
     EXPECT_EQ(link_.ReadUntil(got, 270, 100, '\r', '~'), 0u);
 }
@@ -169,8 +170,8 @@ TEST_F(SerialLinkTest, HangUpEndsTheReadWithAnError) {
 }
 
 TEST_F(SerialLinkTest, RawReadFollowsTheReadTimeouts) {
-    ASSERT_EQ(link_.SetSerialTimeouts(0, 0, 150), 1);
-    EXPECT_EQ(link_.GetSerialTimeouts().read_constant, 150u);
+    ASSERT_EQ(link_.serial().SetTimeouts({0, 0, 150}), 1);
+    EXPECT_EQ(link_.serial().timeouts().read_constant, 150u);
     std::string got;
     auto start = Clock::now();
     EXPECT_EQ(link_.ReadRaw(got, 1), 0u);
@@ -180,7 +181,7 @@ TEST_F(SerialLinkTest, RawReadFollowsTheReadTimeouts) {
     EXPECT_EQ(link_.ReadRaw(got, 1), 1u);
     EXPECT_LT(MillisecondsSince(start), 1000);
 
-    ASSERT_EQ(link_.SetSerialTimeouts(kReadIntervalNoWait, 0, 0), 1);
+    ASSERT_EQ(link_.serial().SetTimeouts({kReadIntervalNoWait, 0, 0}), 1);
     start = Clock::now();
     EXPECT_EQ(link_.ReadRaw(got, 10), 0u);
     EXPECT_LT(MillisecondsSince(start), 100);
@@ -207,7 +208,7 @@ TEST(SerialPurge, StopsAfter5000DiscardedBytes) {
     ASSERT_EQ(socketpair(AF_UNIX, SOCK_STREAM, 0, ends), 0);
     ConnectionState state;
     SensorLink link(state);
-    link.AdoptSerialDescriptor(ends[0]);
+    link.serial().Adopt(ends[0]);
     ASSERT_TRUE(test::WriteAll(ends[1], std::string(8000, 'p')));
     link.PurgeInput();
     std::string rest;
@@ -222,7 +223,7 @@ TEST(SerialPurge, ReturnsAgainstAFloodingSensor) {
     ASSERT_EQ(socketpair(AF_UNIX, SOCK_STREAM, 0, ends), 0);
     ConnectionState state;
     SensorLink link(state);
-    link.AdoptSerialDescriptor(ends[0]);
+    link.serial().Adopt(ends[0]);
     std::atomic<bool> stop{false};
     std::thread sensor([&] {
         const std::string block(1000, 'f');
@@ -238,7 +239,7 @@ TEST(SerialPurge, ReturnsAgainstAFloodingSensor) {
     link.PurgeInput();
     EXPECT_LT(MillisecondsSince(start), 3000);
     stop = true;
-    link.CloseSerialPort();
+    link.serial().Close();
     sensor.join();
     close(ends[1]);
 }
@@ -248,7 +249,7 @@ TEST(SerialAdopted, PeerCloseIsAnErrorNotASpin) {
     ASSERT_EQ(socketpair(AF_UNIX, SOCK_STREAM, 0, ends), 0);
     ConnectionState state;
     SensorLink link(state);
-    link.AdoptSerialDescriptor(ends[0]);
+    link.serial().Adopt(ends[0]);
     ASSERT_TRUE(test::WriteAll(ends[1], "AB"));
     close(ends[1]);
     std::string got;
@@ -257,7 +258,7 @@ TEST(SerialAdopted, PeerCloseIsAnErrorNotASpin) {
     EXPECT_NE(state.last_link_error, 0u);
     EXPECT_LT(MillisecondsSince(start), 1500);
     std::string text;
-    EXPECT_EQ(link.DescribePort(text), 0);  // no termios on a socket
+    EXPECT_FALSE(link.serial().Describe(text));  // no termios on a socket
 }
 
 }  // namespace

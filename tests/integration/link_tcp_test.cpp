@@ -35,7 +35,7 @@ class TcpLinkTest : public ::testing::Test {
         ASSERT_TRUE(server_.ok());
         state_.host_address = "127.0.0.1";
         state_.tcp_port = server_.port();
-        ASSERT_EQ(link_.TcpConnect(), 1) << state_.last_link_error;
+        ASSERT_TRUE(link_.tcp().Connect()) << state_.last_link_error;
         ASSERT_TRUE(server_.Accept());
         const int on = 1;
         setsockopt(server_.client(), IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
@@ -50,23 +50,23 @@ TEST_F(TcpLinkTest, ConnectSetsTheLinkAndASecondConnectIsRefused) {
     EXPECT_TRUE(state_.socket_open);
     EXPECT_EQ(state_.link_kind, LinkKind::Internet);
     EXPECT_EQ(state_.connection_type, LinkKind::Internet);
-    EXPECT_EQ(link_.TcpConnect(), 0);
+    EXPECT_FALSE(link_.tcp().Connect());
     EXPECT_EQ(state_.last_link_error, link_error::kAlreadyOpen);
     EXPECT_TRUE(state_.socket_open);
-    link_.TcpClose();
+    link_.tcp().Close();
     EXPECT_FALSE(state_.socket_open);
     EXPECT_EQ(state_.link_kind, LinkKind::None);
     EXPECT_EQ(state_.connection_type, LinkKind::Internet);
 }
 
 TEST_F(TcpLinkTest, WritesGoToTheSocketAndEmptyTextIsOneNul) {
-    EXPECT_EQ(link_.SerialWrite("S0\r", 0, false), 3u);
-    EXPECT_EQ(link_.SerialWrite("", 0, false), 1u);
+    EXPECT_EQ(link_.Write("S0\r"), 3u);
+    EXPECT_EQ(link_.Write(""), 1u);
     EXPECT_EQ(server_.Receive(4), std::string("S0\r") + '\0');
 }
 
 TEST_F(TcpLinkTest, SendIsCutAfterTheFirstUnescapedTerminator) {
-    EXPECT_EQ(link_.TcpSend("AB~\rCD\rEF", 3000, '\r', '~'), 7u);
+    EXPECT_EQ(link_.tcp().Send("AB~\rCD\rEF", 3000, '\r', '~'), 7u);
     EXPECT_EQ(server_.Receive(9, 300), "AB~\rCD\r");
 }
 
@@ -75,7 +75,7 @@ TEST_F(TcpLinkTest, SendIntoAStalledPeerTimesOut) {
     std::size_t sent = 1;
     const auto start = Clock::now();
     for (int i = 0; i < 64 && sent != 0; ++i) {
-        sent = link_.TcpSend(block, 200, 0, 0);
+        sent = link_.tcp().Send(block, 200, 0, 0);
     }
     EXPECT_EQ(sent, 0u);
     EXPECT_EQ(state_.last_link_error, link_error::kSendTimeout);
@@ -108,7 +108,7 @@ TEST_F(TcpLinkTest, ManyTinySegmentsMakeOneReply) {
         }
     });
     std::string got;
-    EXPECT_EQ(link_.TcpReceive(got, 270, 3000, '\r', '~'), reply.size());
+    EXPECT_EQ(link_.tcp().Receive(got, 270, 3000, '\r', '~'), reply.size());
     EXPECT_EQ(got, reply);
     sensor.join();
 }
@@ -116,7 +116,7 @@ TEST_F(TcpLinkTest, ManyTinySegmentsMakeOneReply) {
 TEST_F(TcpLinkTest, NothingPendingWithTimeoutZeroIsOnePass) {
     std::string got;
     const auto start = Clock::now();
-    EXPECT_EQ(link_.TcpReceive(got, 1, 0, 0, 0), 0u);
+    EXPECT_EQ(link_.tcp().Receive(got, 1, 0, 0, 0), 0u);
     EXPECT_EQ(state_.last_link_error, link_error::kReceiveTimeout);
     EXPECT_GE(MillisecondsSince(start), 9);
     EXPECT_LT(MillisecondsSince(start), 500);
@@ -126,7 +126,7 @@ TEST_F(TcpLinkTest, BulkReceiveKeepsWhatArrivedBeforeTheTimeout) {
     ASSERT_TRUE(server_.Send(std::string(50, 'k')));
     std::string got;
     const auto start = Clock::now();
-    EXPECT_EQ(link_.TcpReceive(got, 0, 200, 0, 0), 50u);
+    EXPECT_EQ(link_.tcp().Receive(got, 0, 200, 0, 0), 50u);
     EXPECT_EQ(got, std::string(50, 'k'));
     EXPECT_EQ(state_.last_link_error, link_error::kReceiveTimeout);
     EXPECT_GE(MillisecondsSince(start), 190);
@@ -136,7 +136,7 @@ TEST_F(TcpLinkTest, BulkReceiveKeepsWhatArrivedBeforeTheTimeout) {
 TEST_F(TcpLinkTest, SizedReceiveThatTimesOutGivesNothing) {
     ASSERT_TRUE(server_.Send("partial"));
     std::string got = "before";
-    EXPECT_EQ(link_.TcpReceive(got, 22, 100, 0, 0), 0u);
+    EXPECT_EQ(link_.tcp().Receive(got, 22, 100, 0, 0), 0u);
     EXPECT_EQ(got, "before");
     EXPECT_EQ(state_.last_link_error, link_error::kReceiveTimeout);
 }
@@ -162,10 +162,10 @@ TEST_F(TcpLinkTest, EndlessStreamWithoutTerminatorStopsAtMaxLen) {
         }
     });
     std::string got;
-    EXPECT_EQ(link_.TcpReceive(got, 270, 2000, '\r', '~'), 270u);
+    EXPECT_EQ(link_.tcp().Receive(got, 270, 2000, '\r', '~'), 270u);
     EXPECT_EQ(got.size(), 270u);
     got.clear();
-    EXPECT_LE(link_.TcpReceive(got, 0, 100, 0, 0), kBulkReadSize);
+    EXPECT_LE(link_.tcp().Receive(got, 0, 100, 0, 0), kBulkReadSize);
     EXPECT_LE(got.size(), kBulkReadSize);
     stop = true;
     sensor.join();
@@ -183,7 +183,7 @@ TEST_F(TcpLinkTest, PeerClosingMidFrameDropsTheLinkForRecovery) {
     EXPECT_EQ(state_.connection_type, LinkKind::Internet);
     // The transaction's recovery reconnects.
     state_.link_kind = LinkKind::Internet;
-    EXPECT_EQ(link_.TcpConnect(), 1);
+    EXPECT_TRUE(link_.tcp().Connect());
     EXPECT_TRUE(server_.Accept());
 }
 
@@ -219,7 +219,7 @@ TEST(TcpConnect, DottedGroupsAreDecimalEvenWithLeadingZeros) {
     SensorLink link(state);
     state.host_address = "127.000.000.010";
     state.tcp_port = server.port();
-    EXPECT_EQ(link.TcpConnect(), 1) << state.last_link_error;
+    EXPECT_TRUE(link.tcp().Connect()) << state.last_link_error;
     EXPECT_TRUE(server.Accept());
 }
 
@@ -229,7 +229,7 @@ TEST(TcpConnect, HostNamesAreResolved) {
     SensorLink link(state);
     state.host_address = "localhost";
     state.tcp_port = server.port();
-    EXPECT_EQ(link.TcpConnect(), 1) << state.last_link_error;
+    EXPECT_TRUE(link.tcp().Connect()) << state.last_link_error;
 }
 
 TEST(TcpConnect, RefusedConnectLeavesNoLink) {
@@ -242,7 +242,7 @@ TEST(TcpConnect, RefusedConnectLeavesNoLink) {
     SensorLink link(state);
     state.host_address = "127.0.0.1";
     state.tcp_port = closed_port;
-    EXPECT_EQ(link.TcpConnect(), 0);
+    EXPECT_FALSE(link.tcp().Connect());
     EXPECT_EQ(state.last_link_error, 10061u);
     EXPECT_FALSE(state.socket_open);
     EXPECT_EQ(state.link_kind, LinkKind::None);
@@ -275,7 +275,7 @@ TEST(TcpConnect, UnansweredConnectTimesOutAfter7Seconds) {
     state.host_address = "127.0.0.1";
     state.tcp_port = server.port();
     const auto start = Clock::now();
-    EXPECT_EQ(link.TcpConnect(), 0);
+    EXPECT_FALSE(link.tcp().Connect());
     EXPECT_EQ(state.last_link_error, link_error::kConnectTimeout);
     EXPECT_GE(MillisecondsSince(start), 6900);
     EXPECT_LT(MillisecondsSince(start), 9000);

@@ -33,7 +33,7 @@ class RecordsSimTest : public ::testing::Test {
         std::string error;
         ASSERT_TRUE(server_->Start(&error)) << error;
         state_.port_name = server_->pty_path();
-        ASSERT_EQ(link_.OpenSerialPort(9600, kReadIntervalNoWait, 0, 0), 1);
+        ASSERT_TRUE(link_.serial().Open(9600, {kReadIntervalNoWait, 0, 0}));
         state_.link_kind = LinkKind::Serial;
         state_.current_baud = state_.pending_baud = 9600;
         state_.base_response_wait_ms = kResponseWaitMs;
@@ -43,15 +43,19 @@ class RecordsSimTest : public ::testing::Test {
 
     void Unprotect() {
         std::string reply;
-        ASSERT_EQ(protocol_.SendSensorCommand(cmd::kUnprotect, "\r", reply, 10, 1, false, 0), kOk);
+        ASSERT_EQ(
+            protocol_.SendSensorCommand(
+                {.code = cmd::kUnprotect, .payload = "\r", .on_error = ErrorPolicy::Report, .retries = 1},
+                reply),
+            TransactionResult::Ok);
     }
 
     sim::SimulatedSensor& sensor() { return server_->sensor(0); }
 
     // The page asks for 115200 bps on RS-232, the port the program is connected through.
     void AskForFasterRs232() {
-        ASSERT_EQ(io_.ReadConfigInfo(), 1);
-        ASSERT_EQ(io_.ReadConnectionPort(), 1);
+        ASSERT_TRUE(io_.ReadConfigInfo().ok());
+        ASSERT_TRUE(io_.ReadConnectionPort().ok());
         ASSERT_EQ(configuration_.connection_port().index, port_index::kRs232);
         std::string codes = configuration_.GetConfigField(config_field::kPortBaudCodes);
         codes[port_index::kRs232] = '4';
@@ -59,7 +63,7 @@ class RecordsSimTest : public ::testing::Test {
     }
 
     void TearDown() override {
-        link_.CloseSerialPort();
+        link_.serial().Close();
         if (server_) {
             server_->Stop();
         }
@@ -77,7 +81,7 @@ class RecordsSimTest : public ::testing::Test {
 TEST_F(RecordsSimTest, EditedRecordsReachTheSensor) {
     StartSimulator();
     using namespace read_flag;
-    ASSERT_EQ(io_.ReadSensorConfiguration(kGeneral | kSideFire | kSideFireNoise), 1);
+    ASSERT_TRUE(io_.ReadSensorConfiguration(kGeneral | kSideFire | kSideFireNoise).ok());
     EXPECT_EQ(configuration_.config(), sensor().Record(RecordKind::Config));
     EXPECT_EQ(configuration_.side_fire(),
               sensor().Record(RecordKind::SfAlgorithm) + sensor().Record(RecordKind::SfNoise));
@@ -87,10 +91,10 @@ TEST_F(RecordsSimTest, EditedRecordsReachTheSensor) {
     Unprotect();
     ASSERT_TRUE(configuration_.SetConfigField(9, "Exit 12, northbound              "));
     ASSERT_TRUE(configuration_.SetExtendedField(19, "Fast    "));
-    ASSERT_EQ(io_.WriteSfAlgorithmInfo(false, false), 1);
-    ASSERT_EQ(io_.WriteExtendedConfigInfo(false, false), 1);
-    ASSERT_EQ(io_.WriteCollectionConfigInfo(false, false), 1);
-    ASSERT_EQ(io_.WriteConfigInfo(true, true), 1);
+    ASSERT_TRUE(io_.WriteSfAlgorithmInfo(false, false).ok());
+    ASSERT_TRUE(io_.WriteExtendedConfigInfo(false, false).ok());
+    ASSERT_TRUE(io_.WriteCollectionConfigInfo(false, false).ok());
+    ASSERT_TRUE(io_.WriteConfigInfo(true, true).ok());
 
     EXPECT_EQ(sensor().Record(RecordKind::Config), configuration_.config());
     EXPECT_EQ(sensor().Record(RecordKind::Extended), configuration_.extended());
@@ -103,10 +107,10 @@ TEST_F(RecordsSimTest, EditedRecordsReachTheSensor) {
 
 TEST_F(RecordsSimTest, ProtectedSensorRefusesTheWrite) {
     StartSimulator();
-    ASSERT_EQ(io_.ReadExtendedConfigInfo(), 1);
+    ASSERT_TRUE(io_.ReadExtendedConfigInfo().ok());
     const std::string before = sensor().Record(RecordKind::Extended);
     ASSERT_TRUE(configuration_.SetExtendedField(19, "Fast    "));
-    EXPECT_NE(io_.WriteExtendedConfigInfo(true, true), 1);
+    EXPECT_FALSE(io_.WriteExtendedConfigInfo(true, true).ok());
     EXPECT_EQ(sensor().Record(RecordKind::Extended), before);
     EXPECT_TRUE(prompts_.messages.empty());
 }
@@ -115,10 +119,10 @@ TEST_F(RecordsSimTest, RateChangeAnsweredAtTheOldRateSwitchesWithTheNextCommand)
     StartSimulator();
     Unprotect();
     AskForFasterRs232();
-    ASSERT_EQ(io_.WriteConfigInfo(false, false), 1);
+    ASSERT_TRUE(io_.WriteConfigInfo(false, false).ok());
     EXPECT_EQ(state_.pending_baud, 115200u);
     EXPECT_EQ(sensor().LineRate(), 115200u);
-    ASSERT_EQ(io_.ReadConfigInfo(), 1);
+    ASSERT_TRUE(io_.ReadConfigInfo().ok());
     EXPECT_EQ(state_.current_baud, 115200u);
 }
 
@@ -129,7 +133,7 @@ TEST_F(RecordsSimTest, LostReplyIsFoundAtTheNewRate) {
     StartSimulator(faults);
     Unprotect();
     AskForFasterRs232();
-    ASSERT_EQ(io_.WriteConfigInfo(false, false), 1);
+    ASSERT_TRUE(io_.WriteConfigInfo(false, false).ok());
     EXPECT_EQ(state_.current_baud, 115200u);
     EXPECT_TRUE(prompts_.messages.empty());
 }
@@ -140,7 +144,7 @@ TEST_F(RecordsSimTest, SensorThatNeverAnswersAgainGives9999) {
     StartSimulator(faults);
     Unprotect();
     AskForFasterRs232();
-    EXPECT_EQ(io_.WriteConfigInfo(true, true), kBaudRateUnknown);
+    EXPECT_EQ(io_.WriteConfigInfo(true, true).outcome, RecordOutcome::RateUnknown);
     ASSERT_EQ(prompts_.messages.size(), 1u);
     EXPECT_EQ(prompts_.messages[0].caption, "Baud rate unknown...");
 }

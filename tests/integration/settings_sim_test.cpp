@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "app/app_context.h"
-#include "app/sensor_operations.h"
 #include "config/settings_editor.h"
+#include "context/app_context.h"
+#include "protocol/sensor_operations.h"
 #include "protocol/transaction_result.h"
 #include "sim_server.h"
 #include "support/scratch_folder.h"
@@ -109,25 +109,27 @@ class SettingsSimTest : public ::testing::TestWithParam<sim::Transport> {
         if (GetParam() == sim::Transport::Tcp) {
             app->state.host_address = "127.0.0.1";
             app->state.tcp_port = sensor.server().tcp_port();
-            EXPECT_EQ(app->link.TcpConnect(), 1);
+            EXPECT_TRUE(app->link.tcp().Connect());
             app->state.link_kind = app->state.connection_type = LinkKind::Internet;
         } else {
             app->state.port_name = sensor.server().pty_path();
-            EXPECT_EQ(app->link.OpenSerialPort(9600, kReadIntervalNoWait, 0, 0), 1);
+            EXPECT_TRUE(app->link.serial().Open(9600, {kReadIntervalNoWait, 0, 0}));
             app->state.link_kind = app->state.connection_type = LinkKind::Serial;
             app->state.current_baud = app->state.pending_baud = 9600;
         }
         std::string reply;
-        EXPECT_EQ(app->protocol.SendSensorCommand(cmd::kUnprotect, "\r", reply, 0, 1, false, 0), kOk);
+        EXPECT_EQ(
+            app->protocol.SendSensorCommand({.code = cmd::kUnprotect, .payload = "\r", .retries = 1}, reply),
+            TransactionResult::Ok);
         sensor.TakeCodes();
         return app;
     }
 
     static void Disconnect(AppContext& app) {
         if (app.state.link_kind == LinkKind::Internet) {
-            app.link.TcpClose();
+            app.link.tcp().Close();
         } else {
-            app.link.CloseSerialPort();
+            app.link.serial().Close();
         }
         app.state.link_kind = LinkKind::None;
     }
@@ -159,7 +161,7 @@ TEST_P(SettingsSimTest, CopyingASensorGivesTheSecondTheFirstsRecordsButItsOwnSer
     auto app = Connect(b);
     SettingsEditor editor(*app, true);
     ASSERT_TRUE(editor.OpenFile(path).ok());
-    SensorOperations operations(*app);
+    SensorOperations operations(app->protocol, app->objects.SyncData());
     EXPECT_EQ(editor.SaveToSensor(operations), SaveToSensorResult::Saved);
 
     // Inside the sensor operation (the clock read before, set after): the algorithm records
@@ -201,7 +203,7 @@ TEST_P(SettingsSimTest, DecliningTheSimpleProtocolQuestionWritesNothingAtAll) {
     a.TakeCodes();
     editor.general().description = "changed";
     editor.communication().simple_protocol = false;
-    SensorOperations operations(*app);
+    SensorOperations operations(app->protocol, app->objects.SyncData());
     prompts_.ask_answers = {false, true};
     EXPECT_EQ(editor.SaveToSensor(operations), SaveToSensorResult::Cancelled);
     EXPECT_TRUE(a.TakeCodes().empty());
@@ -228,7 +230,7 @@ TEST_P(SettingsSimTest, InputErrorsAndAFailedWriteAreReportedAndNothingPretendsT
     SettingsEditor editor(*app, true);
     ASSERT_TRUE(editor.ReadFromSensor(true));
     a.TakeCodes();
-    SensorOperations operations(*app);
+    SensorOperations operations(app->protocol, app->objects.SyncData());
 
     editor.data_collection().model().interval = "4";
     EXPECT_EQ(editor.SaveToSensor(operations), SaveToSensorResult::InputErrors);
@@ -240,9 +242,10 @@ TEST_P(SettingsSimTest, InputErrorsAndAFailedWriteAreReportedAndNothingPretendsT
     // The firewall is up again: the first write is refused and nothing after it is sent.
     editor.data_collection().model().interval = "20";
     std::string reply;
-    ASSERT_EQ(app->protocol.SendSensorCommand(cmd::kProtect, "\r", reply, 0, 1, false, 0), kOk);
+    ASSERT_EQ(app->protocol.SendSensorCommand({.code = cmd::kProtect, .payload = "\r", .retries = 1}, reply),
+              TransactionResult::Ok);
     a.TakeCodes();
-    prompts_.default_communication_answer = 120;
+    prompts_.default_communication_answer = TransactionResult::Ignore;
     EXPECT_EQ(editor.SaveToSensor(operations), SaveToSensorResult::NotSaved);
     const std::vector<std::string> codes = a.TakeCodes();
     ASSERT_EQ(codes.size(), 3u);
@@ -264,7 +267,7 @@ TEST_P(SettingsSimTest, ForwardFireSettingsAreWrittenPartByPartAndReadBack) {
     editor.forward_fire_calibration().start_bins[0] = "0ABC";
     editor.forward_fire_calibration().peak_noise[79] = "1234";
     a.TakeCodes();
-    SensorOperations operations(*app);
+    SensorOperations operations(app->protocol, app->objects.SyncData());
     ASSERT_EQ(editor.SaveToSensor(operations), SaveToSensorResult::Saved);
     std::vector<std::string> codes = a.TakeCodes();
     ASSERT_FALSE(codes.empty());
@@ -296,7 +299,7 @@ TEST_P(SettingsSerialSimTest, ANewPortRateThatCannotBeConfirmedEndsInThePrograms
     SettingsEditor editor(*app, true);
     ASSERT_TRUE(editor.ReadFromSensor(true));
     editor.communication().baud[comm_port::kRs232] = 4;  // 115200 bps on the port in use
-    SensorOperations operations(*app);
+    SensorOperations operations(app->protocol, app->objects.SyncData());
     EXPECT_EQ(editor.SaveToSensor(operations), SaveToSensorResult::BaudRateUnknown);
     bool exit_announced = false;
     for (const MessageRequest& message : prompts_.messages) {

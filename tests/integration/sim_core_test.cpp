@@ -34,7 +34,9 @@ class SimCoreTest : public ::testing::Test {
         protocol.sleep_ms = [](int) {};
         for (const Exchange& exchange : kProgramExchanges) {
             std::string reply;
-            EXPECT_EQ(protocol.SendSensorCommand(exchange.code, exchange.payload, reply, 0, 1, false, 0), 1)
+            EXPECT_EQ(protocol.SendSensorCommand(
+                          {.code = exchange.code, .payload = exchange.payload, .retries = 1}, reply),
+                      TransactionResult::Ok)
                 << exchange.code << exchange.payload << " -> " << reply;
         }
     }
@@ -52,11 +54,11 @@ TEST_F(SimCoreTest, EveryProgramExchangeValidatesOverTcp) {
     state_.host_address = "127.0.0.1";
     state_.tcp_port = server.tcp_port();
     state_.base_response_wait_ms = 228;
-    ASSERT_EQ(link_.TcpConnect(), 1);
+    ASSERT_TRUE(link_.tcp().Connect());
     RunProgramExchanges();
     EXPECT_TRUE(server.sensor(0).is_protected());
     EXPECT_TRUE(server.sensor(0).push_mode());
-    link_.TcpClose();
+    link_.tcp().Close();
 }
 
 TEST_F(SimCoreTest, EveryProgramExchangeValidatesOverThePtyAtItsRate) {
@@ -69,9 +71,9 @@ TEST_F(SimCoreTest, EveryProgramExchangeValidatesOverThePtyAtItsRate) {
     state_.link_kind = LinkKind::Serial;
     state_.port_name = server.pty_path();
     state_.base_response_wait_ms = 2560000 / 115200 + 15;
-    ASSERT_EQ(link_.OpenSerialPort(115200, kReadIntervalNoWait, 0, 0), 1);
+    ASSERT_TRUE(link_.serial().Open(115200, {kReadIntervalNoWait, 0, 0}));
     RunProgramExchanges();
-    link_.CloseSerialPort();
+    link_.serial().Close();
 }
 
 TEST_F(SimCoreTest, MultiDropDetectionFindsAndMutesEverySensorOnTheBus) {
@@ -90,7 +92,7 @@ TEST_F(SimCoreTest, MultiDropDetectionFindsAndMutesEverySensorOnTheBus) {
     state_.base_response_wait_ms = 50;
     state_.multidrop_enabled = true;
     state_.multidrop_mode = 1;
-    ASSERT_EQ(link_.TcpConnect(), 1);
+    ASSERT_TRUE(link_.tcp().Connect());
     SensorProtocol protocol(link_, prompts_);
     MultiDropDetection detection;
     GatherMultiDropIds(protocol, detection);
@@ -101,9 +103,10 @@ TEST_F(SimCoreTest, MultiDropDetectionFindsAndMutesEverySensorOnTheBus) {
 
     state_.SetMultiDropId("0045");
     std::string reply;
-    ASSERT_EQ(protocol.SendSensorCommand("S0", "\r", reply, 0, 1, false, 0), 1);
+    ASSERT_EQ(protocol.SendSensorCommand({.code = "S0", .payload = "\r", .retries = 1}, reply),
+              TransactionResult::Ok);
     EXPECT_EQ(reply.substr(66, 4), "0045");
-    link_.TcpClose();
+    link_.tcp().Close();
 }
 
 }  // namespace

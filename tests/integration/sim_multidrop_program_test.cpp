@@ -6,9 +6,9 @@
 
 #include "../support/scratch_folder.h"
 #include "../support/sim_program_link.h"
-#include "app/app_context.h"
 #include "app/close_connection.h"
 #include "connect/multidrop.h"
+#include "context/app_context.h"
 #include "protocol/catalogue.h"
 #include "protocol/transaction_result.h"
 
@@ -70,7 +70,8 @@ TEST_P(SimMultiDropProgramTest, TheFiveBroadcastsOfTheClosingSequenceUnmuteTheLi
     ASSERT_EQ(Detect().size(), 3u);
     app_.state.SetMultiDropId("0045");
     std::string reply;
-    ASSERT_EQ(app_.protocol.SendSensorCommand(cmd::kStopPush, "\r", reply, 0, 1, false, 0), kOk);
+    ASSERT_EQ(app_.protocol.SendSensorCommand({.code = cmd::kStopPush, .payload = "\r", .retries = 1}, reply),
+              TransactionResult::Ok);
     ASSERT_FALSE(server_->sensor(1).push_mode());
 
     const CloseOutcome outcome = CloseConnection(app_);
@@ -92,9 +93,13 @@ TEST_P(SimMultiDropProgramTest, TheFirewallIsOpenedAndClosedWhicheverFormTheSens
         Start({sensor});
         app_.state.multidrop_enabled = false;
         std::string reply;
-        EXPECT_EQ(app_.protocol.SendSensorCommand(cmd::kUnprotect, "\r", reply, 0, 1, false, 0), kOk);
+        EXPECT_EQ(
+            app_.protocol.SendSensorCommand({.code = cmd::kUnprotect, .payload = "\r", .retries = 1}, reply),
+            TransactionResult::Ok);
         EXPECT_FALSE(server_->sensor(0).is_protected());
-        EXPECT_EQ(app_.protocol.SendSensorCommand(cmd::kProtect, "\r", reply, 0, 1, false, 0), kOk);
+        EXPECT_EQ(
+            app_.protocol.SendSensorCommand({.code = cmd::kProtect, .payload = "\r", .retries = 1}, reply),
+            TransactionResult::Ok);
         EXPECT_TRUE(server_->sensor(0).is_protected());
         CloseConnection(app_);
     }

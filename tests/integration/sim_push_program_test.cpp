@@ -9,9 +9,9 @@
 
 #include "../support/scratch_folder.h"
 #include "../support/sim_program_link.h"
-#include "app/app_context.h"
 #include "connect/internet_connect.h"
 #include "connect/serial_connect.h"
+#include "context/app_context.h"
 #include "protocol/transaction_result.h"
 
 namespace qvx::sim {
@@ -50,22 +50,23 @@ TEST_P(SimPushProgramTest, ReadsSucceedWhileTheSensorStreamsAndStopPushSilencesI
     for (int round = 0; round < 16; ++round) {
         for (const char* code : {"S0", "S01", "SB", "S6"}) {
             std::string reply;
-            EXPECT_EQ(link.Send(code, "\r", reply), kOk) << code << " in round " << round << ": " << reply;
+            EXPECT_EQ(link.Send(code, "\r", reply), TransactionResult::Ok)
+                << code << " in round " << round << ": " << reply;
         }
         std::string reply;
-        EXPECT_EQ(link.Send("XD", "0001\r", reply), kOk) << round;
+        EXPECT_EQ(link.Send("XD", "0001\r", reply), TransactionResult::Ok) << round;
         std::this_thread::sleep_for(100ms);
     }
     EXPECT_GT(link.server().pushed_frames(), pushed_before + 3) << "the line was quiet during the reads";
 
     std::string reply;
-    ASSERT_EQ(link.Send("X5", "\r", reply), kOk);
+    ASSERT_EQ(link.Send("X5", "\r", reply), TransactionResult::Ok);
     EXPECT_EQ(reply, "Success");
     EXPECT_FALSE(link.sensor().push_mode());
     const std::size_t after_stop = link.server().pushed_frames();
     std::this_thread::sleep_for(1200ms);
     EXPECT_EQ(link.server().pushed_frames(), after_stop) << "pushing went on after \"Stop push\"";
-    EXPECT_EQ(link.Send("S6", "\r", reply, 0), kOk);
+    EXPECT_EQ(link.Send("S6", "\r", reply, 0), TransactionResult::Ok);
 }
 
 INSTANTIATE_TEST_SUITE_P(Transports, SimPushProgramTest, ::testing::Values(Transport::Pty, Transport::Tcp),
@@ -74,7 +75,7 @@ INSTANTIATE_TEST_SUITE_P(Transports, SimPushProgramTest, ::testing::Values(Trans
 class SimPushConnectTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        prompts_.default_communication_answer = kIgnore;
+        prompts_.default_communication_answer = TransactionResult::Ignore;
         // The added wait a fresh installation starts with: the calibration times 240 characters,
         // and the longest configuration reply is a few characters longer.
         app_.state.response_wait_ms = 10;
@@ -84,7 +85,9 @@ class SimPushConnectTest : public ::testing::Test {
     void ExpectConfigurationReads() {
         for (const char* code : {"S0", "S01", "S02", "S5"}) {
             std::string reply;
-            EXPECT_EQ(app_.protocol.SendSensorCommand(code, "\r", reply, 0, 1, false, 0), kOk) << code;
+            EXPECT_EQ(app_.protocol.SendSensorCommand({.code = code, .payload = "\r", .retries = 1}, reply),
+                      TransactionResult::Ok)
+                << code;
         }
     }
 

@@ -28,7 +28,7 @@ std::vector<EventRecord> DrainEvents(SimProgramLink& link) {
     std::vector<EventRecord> events;
     for (int i = 0; i < 400; ++i) {
         std::string reply;
-        if (link.Send("XA", "\r", reply) != 1 || IsNoRecordReply(reply)) {
+        if (link.Send("XA", "\r", reply) != TransactionResult::Ok || IsNoRecordReply(reply)) {
             break;
         }
         const auto event = DecodeEventRecord(reply);
@@ -86,7 +86,7 @@ TEST_P(SimTrafficProgramTest, AnIntervalsVolumeSpeedAndClassesAreThoseOfItsEvent
         events.insert(events.end(), more.begin(), more.end());
     }
     std::string reply;
-    ASSERT_EQ(link.Send("X0", "\r", reply), 1);
+    ASSERT_EQ(link.Send("X0", "\r", reply), TransactionResult::Ok);
     const auto record = DecodeIntervalRecord(reply);
     ASSERT_TRUE(record) << reply;
     const auto more = DrainEvents(link);
@@ -143,7 +143,7 @@ TEST_P(SimTrafficProgramTest, RoughRecordsAndAClockResetStillDecodeLaneByLane) {
     ASSERT_TRUE(link.Open(&why)) << why;
     const std::string names[8] = {"Lane 1", "Lane 2", "Lane 3", "Lane 4"};
     std::string reply;
-    ASSERT_EQ(link.Send("X0", "\r", reply), 1);
+    ASSERT_EQ(link.Send("X0", "\r", reply), TransactionResult::Ok);
     const auto record = DecodeIntervalRecord(reply);
     ASSERT_TRUE(record) << reply;
     ASSERT_EQ(record->lanes.size(), 4u);
@@ -157,10 +157,10 @@ TEST_P(SimTrafficProgramTest, RoughRecordsAndAClockResetStillDecodeLaneByLane) {
     }
 
     link.sensor().AdvanceClock(61s);
-    ASSERT_EQ(link.Send("SB", "\r", reply), 1);
+    ASSERT_EQ(link.Send("SB", "\r", reply), TransactionResult::Ok);
     EXPECT_LT(std::stoul(reply, nullptr, 16), 5u) << "the clock fell back to 0";
     link.sensor().AdvanceClock(10s);
-    ASSERT_EQ(link.Send("X0", "\r", reply), 1);
+    ASSERT_EQ(link.Send("X0", "\r", reply), TransactionResult::Ok);
     const auto after_reset = DecodeIntervalRecord(reply);
     ASSERT_TRUE(after_reset) << reply;
     EXPECT_LE(after_reset->end_time, 20u) << "intervals run on the new clock";

@@ -11,7 +11,7 @@
 #include <thread>
 
 #include "../support/stored_fixture.h"
-#include "app/sensor_operations.h"
+#include "protocol/sensor_operations.h"
 #include "stored/buffer_status.h"
 #include "stored/download.h"
 #include "stored/download_session.h"
@@ -184,8 +184,8 @@ class StoredFaultSoakTest : public StoredDownloadTest {
     std::string Run(sim::ServerSettings server, DownloadMode mode, const std::string& file) {
         StartSim(server, 150, 3600);
         prompts_.default_ask_answer = false;  // Retry
-        prompts_.default_communication_answer = kRetry;
-        SensorOperations operations(context_);
+        prompts_.default_communication_answer = TransactionResult::Retry;
+        SensorOperations operations(context_.protocol, context_.objects.SyncData());
         NewJob();
         job().mode = mode;
         RunDownloadSession(context_, operations, job(), folder_ / file, [&](DownloadJob& job) {

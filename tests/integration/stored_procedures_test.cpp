@@ -7,7 +7,7 @@
 #include <map>
 
 #include "../support/stored_fixture.h"
-#include "app/sensor_operations.h"
+#include "protocol/sensor_operations.h"
 #include "stored/buffer_status.h"
 #include "stored/download.h"
 #include "stored/download_session.h"
@@ -76,7 +76,7 @@ TEST_F(StoredProceduresTest, RefusedFlagsWriteAsksToRestoreUntilCancelled) {
 class EraseTest : public StoredProceduresTest {
   protected:
     EraseOutcome Erase(EraseChoice choice, std::function<DownloadSummary()> download = {}) {
-        SensorOperations operations(context_);
+        SensorOperations operations(context_.protocol, context_.objects.SyncData());
         EraseHooks hooks;
         hooks.choose = [this, choice](const std::string& text, bool new_data) {
             asked_ = text;
@@ -87,7 +87,7 @@ class EraseTest : public StoredProceduresTest {
         return EraseDataBuffers(context_, operations, hooks);
     }
     DownloadSummary DownloadInto(const std::string& path) {
-        SensorOperations operations(context_);
+        SensorOperations operations(context_.protocol, context_.objects.SyncData());
         DownloadJob job;
         job.mode = DownloadMode::Incremental;
         RunDownloadSession(context_, operations, job, path, [&](DownloadJob& running) {
@@ -157,7 +157,7 @@ TEST_F(EraseTest, RefusedFlushReportsThatTheDataMayRemain) {
 class StudyTest : public StoredProceduresTest {
   protected:
     StudyOutcome Start(std::vector<std::string>* shown = nullptr) {
-        SensorOperations operations(context_);
+        SensorOperations operations(context_.protocol, context_.objects.SyncData());
         StudySetup setup;
         EXPECT_TRUE(ReadStudySetup(context_, setup));
         setup.interval = 20;
@@ -199,7 +199,7 @@ TEST_F(StudyTest, EachStepThatFailsNamesItselfAndStopsTheStudy) {
 TEST_F(StudyTest, UnknownPortAndShortIntervalAreRefusedBeforeAnythingIsSent) {
     StartSim();
     context_.configuration.SetConnectionPortIndex(port_index::kUnknown);
-    SensorOperations operations(context_);
+    SensorOperations operations(context_.protocol, context_.objects.SyncData());
     StudySetup setup;
     setup.interval = 20;
     EXPECT_EQ(StartStudy(context_, operations, setup, {}), StudyOutcome::NotStarted);

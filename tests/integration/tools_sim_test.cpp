@@ -7,7 +7,7 @@
 #include <memory>
 #include <thread>
 
-#include "app/app_context.h"
+#include "context/app_context.h"
 #include "protocol/transaction_result.h"
 #include "sim_server.h"
 #include "sim_tools.h"
@@ -39,13 +39,13 @@ class ToolsSim {
         app_.state.base_response_wait_ms = kResponseWaitMs;
         if (transport == sim::Transport::Pty) {
             app_.state.port_name = server_->pty_path();
-            connected_ = app_.link.OpenSerialPort(sensor.baud, kReadIntervalNoWait, 0, 0) == 1;
+            connected_ = app_.link.serial().Open(sensor.baud, {kReadIntervalNoWait, 0, 0});
             app_.state.link_kind = LinkKind::Serial;
             app_.state.current_baud = app_.state.pending_baud = sensor.baud;
         } else {
             app_.state.host_address = "127.0.0.1";
             app_.state.tcp_port = server_->tcp_port();
-            connected_ = app_.link.TcpConnect() == 1;
+            connected_ = app_.link.tcp().Connect();
         }
     }
     bool ready() const { return started_ && connected_; }
@@ -119,9 +119,9 @@ TEST_P(ToolsOverBothLinks, PllRegistersAreWrittenAsZeroZeroAndSixDigitsAndReadBa
         {PllRegister::FunctionLatch, EncodeFunctionLatch(reset_only), "P000000006"},
     };
     for (const Case& c : cases) {
-        ASSERT_EQ(WritePllRegister(app.protocol, c.reg, c.value), kOk);
+        ASSERT_EQ(WritePllRegister(app.protocol, c.reg, c.value), TransactionResult::Ok);
         const PllRead back = ReadPllRegister(app.protocol, c.reg);
-        ASSERT_EQ(back.result, kOk);
+        ASSERT_EQ(back.result, TransactionResult::Ok);
         EXPECT_EQ(back.value, c.value);
         const auto requests = sim.TakeRequests();
         ASSERT_EQ(requests.size(), 2u);
@@ -129,7 +129,8 @@ TEST_P(ToolsOverBothLinks, PllRegistersAreWrittenAsZeroZeroAndSixDigitsAndReadBa
         EXPECT_EQ(requests[1], PllReadCode(c.reg));
     }
     // A value whose control bits name another register is not taken: it reads back unchanged.
-    ASSERT_EQ(WritePllRegister(app.protocol, PllRegister::RCounter, EncodeNCounter({2000, false})), kOk);
+    ASSERT_EQ(WritePllRegister(app.protocol, PllRegister::RCounter, EncodeNCounter({2000, false})),
+              TransactionResult::Ok);
     EXPECT_EQ(ReadPllRegister(app.protocol, PllRegister::RCounter).value, EncodeRCounter({3, false}));
 }
 
@@ -139,7 +140,7 @@ TEST_P(ToolsOverBothLinks, MemoryRangesAreReadAsTheRulesSay) {
     AppContext& app = sim.app();
     const MemoryRange one = *ParseMemoryRange("0100", "0000");
     const MemoryReading single = ReadMemoryRange(app.protocol, one);
-    ASSERT_EQ(single.result, kOk);
+    ASSERT_EQ(single.result, TransactionResult::Ok);
     EXPECT_EQ(single.words_returned, 1u);
     EXPECT_EQ(sim.TakeRequests(), std::vector<std::string>{"X601000100"});
     EXPECT_EQ(FormatMemoryTable(one.lower, single.data, MemoryFormat::Hexadecimal).substr(0, 9),
@@ -149,7 +150,7 @@ TEST_P(ToolsOverBothLinks, MemoryRangesAreReadAsTheRulesSay) {
     const MemoryRange most = *ParseMemoryRange("0000", "0800");
     EXPECT_EQ(UpperFieldText(most), "400");
     const MemoryReading many = ReadMemoryRange(app.protocol, most);
-    ASSERT_EQ(many.result, kOk);
+    ASSERT_EQ(many.result, TransactionResult::Ok);
     EXPECT_EQ(sim.TakeRequests(), std::vector<std::string>{"X600000400"});
     EXPECT_EQ(many.words_returned, 1024u);
     EXPECT_FALSE(MemoryShortfallNote(most.count(), many.words_returned).empty());
@@ -243,7 +244,8 @@ TEST(RawAcquisitionSim, ASensorThatCannotFollowIsRestoredAndTheUserAsked) {
     EXPECT_EQ(sim.app().state.current_baud, 9600u);
     EXPECT_EQ(sim.server().sensor(0).LineRate(), 9600u);
     std::string reply;
-    EXPECT_EQ(sim.app().protocol.SendSensorCommand("S6", "\r", reply, 0, 0, false, 0), kOk);
+    EXPECT_EQ(sim.app().protocol.SendSensorCommand({.code = "S6", .payload = "\r"}, reply),
+              TransactionResult::Ok);
 }
 
 TEST(RawAcquisitionSim, ASensorThatRefusesTheSwitchKeepsItsRateAndSoDoesThePort) {
@@ -256,7 +258,8 @@ TEST(RawAcquisitionSim, ASensorThatRefusesTheSwitchKeepsItsRateAndSoDoesThePort)
     EXPECT_EQ(sim.prompts().questions.size(), 1u);
     EXPECT_EQ(sim.app().state.current_baud, 9600u);
     std::string reply;
-    EXPECT_EQ(sim.app().protocol.SendSensorCommand("S6", "\r", reply, 0, 0, false, 0), kOk);
+    EXPECT_EQ(sim.app().protocol.SendSensorCommand({.code = "S6", .payload = "\r"}, reply),
+              TransactionResult::Ok);
 }
 
 TEST(RawAcquisitionSim, APortAlreadyAt921600SendsNothingBeforeRecording) {

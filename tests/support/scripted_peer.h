@@ -99,7 +99,7 @@ inline std::unique_ptr<ScriptedPeer> AttachScriptedPeer(SensorLink& link, std::v
     if (::socketpair(AF_UNIX, SOCK_STREAM, 0, fds) != 0) {
         return nullptr;
     }
-    link.AdoptSerialDescriptor(fds[0]);
+    link.serial().Adopt(fds[0]);
     link.state().link_kind = LinkKind::Serial;
     return std::make_unique<ScriptedPeer>(fds[1], std::move(replies));
 }

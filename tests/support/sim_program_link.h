@@ -33,14 +33,14 @@ inline bool OpenProgramLink(ConnectionState& state, SensorLink& link, sim::SimSe
         state.connection_type = LinkKind::Internet;
         state.host_address = "127.0.0.1";
         state.tcp_port = server.tcp_port();
-        return opened(link.TcpConnect() == 1, "TcpConnect failed");
+        return opened(link.tcp().Connect(), "TcpConnect failed");
     }
     state.link_kind = LinkKind::Serial;
     state.connection_type = LinkKind::Serial;
     state.port_name = server.pty_path();
     const auto rate = static_cast<int>(server.sensor(0).LineRate());
     state.current_baud = state.pending_baud = rate;
-    return opened(link.OpenSerialPort(rate, kReadIntervalNoWait, 0, 0) == 1, "OpenSerialPort failed");
+    return opened(link.serial().Open(rate, {kReadIntervalNoWait, 0, 0}), "OpenSerialPort failed");
 }
 
 class SimProgramLink {
@@ -66,16 +66,18 @@ class SimProgramLink {
 
     void Close() {
         if (state_.link_kind == LinkKind::Internet) {
-            link_.TcpClose();
+            link_.tcp().Close();
         } else if (state_.link_kind == LinkKind::Serial) {
-            link_.CloseSerialPort();
+            link_.serial().Close();
         }
         state_.link_kind = LinkKind::None;
     }
 
     // One exchange without the error dialog; the transaction result.
-    int Send(std::string_view code, std::string_view payload, std::string& reply, int retries = 1) {
-        return protocol_.SendSensorCommand(code, payload, reply, 0, retries, false, 0);
+    TransactionResult Send(std::string_view code, std::string_view payload, std::string& reply,
+                           int retries = 1) {
+        return protocol_.SendSensorCommand(
+            {.code = std::string(code), .payload = std::string(payload), .retries = retries}, reply);
     }
 
     sim::SimServer& server() { return *server_; }

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "protocol/hex_text.h"
+#include "base/hex_text.h"
 #include "scoped_time_zone.h"
 #include "scratch_folder.h"
 #include "sim_connection.h"
@@ -45,7 +45,7 @@ class StoredSimTest : public ::testing::Test {
         }
     }
     void TearDown() override {
-        context_.link.TcpClose();
+        context_.link.tcp().Close();
         if (server_) {
             server_->Stop();
         }

@@ -1,4 +1,4 @@
-#include "connect/calibration.h"
+#include "protocol/calibration.h"
 
 #include <gtest/gtest.h>
 #include <sys/socket.h>
@@ -41,7 +41,7 @@ TEST_F(CalibrationTest, AQuickLongAnswerSetsTheWaitFromItsDurationAndReadsReturn
     // 240 characters over a local socket: (256 div 240) x a few ms, far below the latency value.
     EXPECT_GE(state_.base_response_wait_ms, 0);
     EXPECT_LT(state_.base_response_wait_ms, 200);
-    const SerialTimeouts t = link_.GetSerialTimeouts();
+    const SerialTimeouts t = link_.serial().timeouts();
     EXPECT_EQ(t.read_interval, kReadIntervalNoWait);
     EXPECT_EQ(t.read_multiplier, 0u);
     EXPECT_EQ(t.read_constant, 0u);
@@ -51,7 +51,7 @@ TEST_F(CalibrationTest, NoFirstCharacterLeavesTheStartingValue) {
     StartLine({});
     EXPECT_FALSE(CalibrateResponseWait(link_));
     EXPECT_EQ(state_.base_response_wait_ms, 281);  // 2,560,000 / 9600 + 15
-    EXPECT_EQ(link_.GetSerialTimeouts().read_interval, kReadIntervalNoWait);
+    EXPECT_EQ(link_.serial().timeouts().read_interval, kReadIntervalNoWait);
 }
 
 TEST_F(CalibrationTest, NoLongAnswerKeepsTheLatencyValue) {

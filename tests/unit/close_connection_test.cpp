@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "../support/scratch_folder.h"
-#include "app/app_context.h"
+#include "context/app_context.h"
 #include "protocol/catalogue.h"
 #include "protocol/frame.h"
 
@@ -95,7 +95,8 @@ const std::string kProtectReply =
 
 std::size_t Count(const std::string& text, const std::string& piece) {
     std::size_t count = 0;
-    for (std::size_t at = text.find(piece); at != std::string::npos; at = text.find(piece, at + piece.size())) {
+    for (std::size_t at = text.find(piece); at != std::string::npos;
+         at = text.find(piece, at + piece.size())) {
         ++count;
     }
     return count;
@@ -114,7 +115,7 @@ class CloseConnectionTest : public ::testing::Test {
     void StartLine(LinkKind kind, std::vector<RawPeer::Rule> rules) {
         int fds[2];
         ASSERT_EQ(::socketpair(AF_UNIX, SOCK_STREAM, 0, fds), 0);
-        app_.link.AdoptSerialDescriptor(fds[0]);
+        app_.link.serial().Adopt(fds[0]);
         app_.state.link_kind = kind;
         peer_ = std::make_unique<RawPeer>(fds[1], std::move(rules));
     }
@@ -124,7 +125,7 @@ class CloseConnectionTest : public ::testing::Test {
         int fds[2];
         ASSERT_EQ(::socketpair(AF_UNIX, SOCK_STREAM, 0, fds), 0);
         ::close(fds[1]);
-        app_.link.AdoptSerialDescriptor(fds[0]);
+        app_.link.serial().Adopt(fds[0]);
         app_.state.link_kind = LinkKind::Serial;
     }
 
@@ -168,7 +169,7 @@ TEST_F(CloseConnectionTest, ASensorThatTakesNeitherCommandEndsWithBothWarningsIn
     EXPECT_EQ(prompts_.questions, (std::vector<std::string>{kProtectQuestion, kPushQuestion}));
     EXPECT_EQ(WarningTexts(), (std::vector<std::string>{kPushNotRestoredText, kNotProtectedText}));
     EXPECT_EQ(app_.state.link_kind, LinkKind::None);
-    EXPECT_FALSE(app_.link.SerialPortOpen());
+    EXPECT_FALSE(app_.link.serial().IsOpen());
 }
 
 TEST_F(CloseConnectionTest, YesRepeatsTheStepUntilTheUserDeclines) {
@@ -215,7 +216,7 @@ TEST_F(CloseConnectionTest, RestoresFirewallThenPushAndRunsTheWindowStepsInOrder
     EXPECT_EQ(sent.find(kProtectRequest), 0u);
     EXPECT_NE(sent.find("S9\r"), std::string::npos);
     EXPECT_EQ(Count(sent, "B3"), 0u);
-    EXPECT_FALSE(app_.link.SerialPortOpen());
+    EXPECT_FALSE(app_.link.serial().IsOpen());
 }
 
 TEST_F(CloseConnectionTest, DetectedMultiDropSensorsGetFiveBroadcastsBetweenFirewallAndPush) {

@@ -4,7 +4,7 @@
 
 #include "app/config_minimums.h"
 #include "app/menus.h"
-#include "app/operating_mode.h"
+#include "connect/operating_mode.h"
 #include "app/startup.h"
 
 namespace qvx {

@@ -12,9 +12,9 @@
 #include <vector>
 
 #include "../support/scratch_folder.h"
-#include "app/app_context.h"
 #include "connect/internet_connect.h"
 #include "connect/serial_connect.h"
+#include "context/app_context.h"
 #include "platform/registry_store.h"
 #include "protocol/user_prompts.h"
 
@@ -160,7 +160,8 @@ class AfterSerialConnectTest : public ::testing::Test {
         app_.state.multidrop_mode = 1;
         app_.state.multidrop_enabled = true;
         app_.protocol.sleep_ms = [](int) {};
-        prompts_.default_communication_answer = 121;  // the user cancels the failed unprotect
+        prompts_.default_communication_answer =
+            TransactionResult::Cancel;  // the user cancels the failed unprotect
     }
 
     SensorSelector Answer(bool continued, int count) {

@@ -13,12 +13,12 @@
 #include "../support/scoped_time_zone.h"
 #include "../support/scratch_folder.h"
 #include "../support/scripted_peer.h"
-#include "app/app_context.h"
 #include "app/menus.h"
+#include "context/app_context.h"
 #include "live/event_fetcher.h"
 #include "live/forward_fire_config.h"
 #include "live/interval_log.h"
-#include "live/lane_statistics.h"
+#include "context/lane_statistics.h"
 #include "live/vehicle_track.h"
 
 namespace qvx {
@@ -153,7 +153,7 @@ class EventFetcherTest : public ::testing::Test {
     void StartSensor(std::vector<std::string> replies) {
         int fds[2];
         ASSERT_EQ(::socketpair(AF_UNIX, SOCK_STREAM, 0, fds), 0);
-        context_.link.AdoptSerialDescriptor(fds[0]);
+        context_.link.serial().Adopt(fds[0]);
         context_.state.link_kind = LinkKind::Serial;
         peer_ = std::make_unique<test::ScriptedPeer>(fds[1], std::move(replies));
     }
@@ -231,15 +231,15 @@ TEST_F(EventFetcherTest, ForwardFireIgnoresLaneTwoAndDepartingTrafficSetsDirecti
 TEST_F(EventFetcherTest, OccupancyValuesAndTheFlush) {
     StartSensor({"X10005\r", "XG80000001\r", "XESuccess\r", ""});
     EventFetcher fetcher(context_, Mounting::SideFire);
-    EXPECT_EQ(fetcher.FetchActuation(), kOk);
+    EXPECT_EQ(fetcher.FetchActuation(), TransactionResult::Ok);
     EXPECT_EQ(fetcher.actuation(), 0x05);
-    EXPECT_EQ(fetcher.FetchFfActuation(), kOk);
+    EXPECT_EQ(fetcher.FetchFfActuation(), TransactionResult::Ok);
     EXPECT_EQ(fetcher.ff_actuation(), 0x80000001u);
     EXPECT_EQ(fetcher.FlushStoredEvents(), 1);
     // A flush the sensor does not answer counts as done unless the user cancels.
-    prompts_.communication_answers = {120};
+    prompts_.communication_answers = {TransactionResult::Ignore};
     EXPECT_EQ(fetcher.FlushStoredEvents(), 1);
-    prompts_.communication_answers = {121};
+    prompts_.communication_answers = {TransactionResult::Cancel};
     EXPECT_EQ(fetcher.FlushStoredEvents(), 0);
     const std::vector<std::string> requests = peer_->requests();
     ASSERT_GE(requests.size(), 3u);

@@ -47,11 +47,14 @@ TEST_F(CompatibilityLinkTest, MatchingSensorNeedsNothing) {
 }
 
 TEST_F(CompatibilityLinkTest, SilentSensorIsRetriedOnceThenUnreadableOrExit) {
-    for (int answer : {int(kCancel), int(kIgnore), int(kExit)}) {
+    for (TransactionResult answer :
+         {TransactionResult::Cancel, TransactionResult::Ignore, TransactionResult::Exit}) {
         StartPeer({});
         prompts_.default_communication_answer = answer;
         const CompatibilityState state = Check();
-        EXPECT_EQ(state.outcome, answer == kExit ? outcome::kExit : outcome::kVersionUnreadable) << answer;
+        EXPECT_EQ(state.outcome,
+                  answer == TransactionResult::Exit ? outcome::kExit : outcome::kVersionUnreadable)
+            << answer;
         EXPECT_EQ(peer_->WaitForRequests(2), 2u) << answer;
         EXPECT_EQ(prompts_.communication_errors.size(), 1u) << answer;
         prompts_.communication_errors.clear();

@@ -93,7 +93,7 @@ TEST(ComparisonTable, ShowsTheBundleAmmOfTheSensorsKind) {
 
 // The procedure over a scripted version read and window.
 struct CheckRun {
-    int read_result = kOk;
+    TransactionResult read_result = TransactionResult::Ok;
     std::string reply = std::string(kExampleSensorVersion);
     int choice = outcome::kContinue;
     int window_shown = 0;
@@ -115,7 +115,7 @@ struct CheckRun {
 TEST(CheckCompatibility, OutcomesByReadResultAndChoice) {
     struct Case {
         const char* name;
-        int read_result;
+        TransactionResult read_result;
         std::string reply;
         int choice;
         int outcome;
@@ -124,15 +124,16 @@ TEST(CheckCompatibility, OutcomesByReadResultAndChoice) {
     const std::string older = "DSP: QVX_v2.30.09.S03.R05 FPGA: 0030";
     const std::string foreign = "DSP: QVX_v3.30.10.S03.R05 FPGA: 0030";
     const std::vector<Case> cases = {
-        {"match", kOk, std::string(kExampleSensorVersion), outcome::kUpload, outcome::kMatch, 0},
-        {"no reply", kNoResponse, "", outcome::kUpload, outcome::kVersionUnreadable, 0},
-        {"ignored", kIgnore, "", outcome::kUpload, outcome::kVersionUnreadable, 0},
-        {"cancelled", kCancel, "", outcome::kUpload, outcome::kVersionUnreadable, 0},
-        {"exit while reading", kExit, "", outcome::kUpload, outcome::kExit, 0},
-        {"upload", kOk, older, outcome::kUpload, outcome::kUpload, 1},
-        {"continue", kOk, older, outcome::kContinue, outcome::kContinue, 1},
-        {"exit", kOk, older, outcome::kExit, outcome::kExit, 1},
-        {"upload without a plan", kOk, foreign, outcome::kUpload, outcome::kContinue, 1},
+        {"match", TransactionResult::Ok, std::string(kExampleSensorVersion), outcome::kUpload,
+         outcome::kMatch, 0},
+        {"no reply", TransactionResult::NoResponse, "", outcome::kUpload, outcome::kVersionUnreadable, 0},
+        {"ignored", TransactionResult::Ignore, "", outcome::kUpload, outcome::kVersionUnreadable, 0},
+        {"cancelled", TransactionResult::Cancel, "", outcome::kUpload, outcome::kVersionUnreadable, 0},
+        {"exit while reading", TransactionResult::Exit, "", outcome::kUpload, outcome::kExit, 0},
+        {"upload", TransactionResult::Ok, older, outcome::kUpload, outcome::kUpload, 1},
+        {"continue", TransactionResult::Ok, older, outcome::kContinue, outcome::kContinue, 1},
+        {"exit", TransactionResult::Ok, older, outcome::kExit, outcome::kExit, 1},
+        {"upload without a plan", TransactionResult::Ok, foreign, outcome::kUpload, outcome::kContinue, 1},
     };
     for (const auto& c : cases) {
         CheckRun run;
@@ -171,7 +172,7 @@ TEST(CheckCompatibility, WithoutAWindowTheCallerDecides) {
     ScriptedPrompts prompts;
     auto read = [](std::string& out) {
         out = "DSP: QVX_v2.30.10.S03.R04 FPGA: 0030";
-        return int(kOk);
+        return TransactionResult::Ok;
     };
     const CompatibilityState state = CheckCompatibility(read, prompts, kBundle, std::nullopt);
     EXPECT_EQ(state.outcome, outcome::kContinue);

@@ -47,16 +47,17 @@ TEST(FrameChecksum, SumPastFourDigitsNeverVerifies) {
 }
 
 TEST(TransactionResultText, NamesEveryFailure) {
-    EXPECT_STREQ(TransactionResultText(kNoResponse), "No Response");
-    EXPECT_STREQ(TransactionResultText(kPartialHeader), "Partial Header");
-    EXPECT_STREQ(TransactionResultText(kUnexpectedHeader), "Unexpected Header");
-    EXPECT_STREQ(TransactionResultText(kChecksumError), "Checksum Error");
-    EXPECT_STREQ(TransactionResultText(kPartialPayload), "Partial Payload");
-    EXPECT_STREQ(TransactionResultText(kPayloadError), "Payload Error");
-    EXPECT_STREQ(TransactionResultText(kReconnectFailure), "Reconnect Failure");
-    EXPECT_STREQ(TransactionResultText(kLatencyDetectionFailure), "Latency Detection Failure");
-    EXPECT_STREQ(TransactionResultText(kUploadPacketFailure), "Upload Packet Failure");
-    EXPECT_STREQ(TransactionResultText(kOk), "");
+    EXPECT_STREQ(TransactionResultText(TransactionResult::NoResponse), "No Response");
+    EXPECT_STREQ(TransactionResultText(TransactionResult::PartialHeader), "Partial Header");
+    EXPECT_STREQ(TransactionResultText(TransactionResult::UnexpectedHeader), "Unexpected Header");
+    EXPECT_STREQ(TransactionResultText(TransactionResult::ChecksumError), "Checksum Error");
+    EXPECT_STREQ(TransactionResultText(TransactionResult::PartialPayload), "Partial Payload");
+    EXPECT_STREQ(TransactionResultText(TransactionResult::PayloadError), "Payload Error");
+    EXPECT_STREQ(TransactionResultText(TransactionResult::ReconnectFailure), "Reconnect Failure");
+    EXPECT_STREQ(TransactionResultText(TransactionResult::LatencyDetectionFailure),
+                 "Latency Detection Failure");
+    EXPECT_STREQ(TransactionResultText(TransactionResult::UploadPacketFailure), "Upload Packet Failure");
+    EXPECT_STREQ(TransactionResultText(TransactionResult::Ok), "");
 }
 
 }  // namespace

@@ -103,7 +103,7 @@ TEST(FrameRecognizer, PrefixHeaderFoundRightAfterForeignPrefix) {
 struct ValidateCase {
     const char* request_code;
     std::string response;
-    int result;
+    TransactionResult result;
     std::string data;  // the buffer after a result of 1
 };
 
@@ -118,7 +118,7 @@ TEST_P(ValidateResponseTest, Classifies) {
     std::string buffer = c.response;
     EXPECT_EQ(ValidateResponse(ContextFor(c.request_code), buffer), c.result)
         << c.request_code << " " << c.response;
-    EXPECT_EQ(buffer, c.result == kOk ? c.data : c.response);
+    EXPECT_EQ(buffer, c.result == TransactionResult::Ok ? c.data : c.response);
 }
 
 const std::string kConfig167(167, 'c');
@@ -130,56 +130,73 @@ INSTANTIATE_TEST_SUITE_P(
     Rules, ValidateResponseTest,
     ::testing::Values(
         // empty replies and headers
-        ValidateCase{"S9", "", kOk, ""}, ValidateCase{"S9", "\r", kOk, ""},
-        ValidateCase{"S0", "", kNoResponse, ""}, ValidateCase{"S01", "S0", kPartialHeader, ""},
-        ValidateCase{"S0", "X0abc\r", kUnexpectedHeader, ""},
+        ValidateCase{"S9", "", TransactionResult::Ok, ""},
+        ValidateCase{"S9", "\r", TransactionResult::Ok, ""},
+        ValidateCase{"S0", "", TransactionResult::NoResponse, ""},
+        ValidateCase{"S01", "S0", TransactionResult::PartialHeader, ""},
+        ValidateCase{"S0", "X0abc\r", TransactionResult::UnexpectedHeader, ""},
         // status words, anywhere in the data, only when the mask has them
-        ValidateCase{"S1", "S1Success\r", kOk, "Success"}, ValidateCase{"S1", "S1\r", kOk, ""},
-        ValidateCase{"S1", "S1Done\r", kPartialPayload, ""},
-        ValidateCase{"S0", "S0--Failure--\r", kOk, "--Failure--"},
-        ValidateCase{"S0", "S0Success\r", kChecksumError, ""}, ValidateCase{"XD", "XDEmpty\r", kOk, "Empty"},
-        ValidateCase{"X0", "X0No lanes\r", kOk, "No lanes"},
-        ValidateCase{"S9", "S9anything\r", kPartialPayload, ""},
+        ValidateCase{"S1", "S1Success\r", TransactionResult::Ok, "Success"},
+        ValidateCase{"S1", "S1\r", TransactionResult::Ok, ""},
+        ValidateCase{"S1", "S1Done\r", TransactionResult::PartialPayload, ""},
+        ValidateCase{"S0", "S0--Failure--\r", TransactionResult::Ok, "--Failure--"},
+        ValidateCase{"S0", "S0Success\r", TransactionResult::ChecksumError, ""},
+        ValidateCase{"XD", "XDEmpty\r", TransactionResult::Ok, "Empty"},
+        ValidateCase{"X0", "X0No lanes\r", TransactionResult::Ok, "No lanes"},
+        ValidateCase{"S9", "S9anything\r", TransactionResult::PartialPayload, ""},
         // checksums and lengths
-        ValidateCase{"S0", "S0" + WithChecksum(kConfig167) + "\r", kOk, kConfig167},
-        ValidateCase{"S0", "S0" + kConfig167 + "0000\r", kChecksumError, ""},
-        ValidateCase{"S8", "S8123" + ComputeFrameChecksum("123") + "\r", kOk, "123"},
-        ValidateCase{"S8", "S8ab01\r", kChecksumError, ""},
-        ValidateCase{"S8", "S80000\r", kChecksumError, ""},
-        ValidateCase{"SG0", "SG0" + std::string(200, 'z') + "5f50\r", kOk, std::string(200, 'z')},
-        ValidateCase{"S0", "S0" + WithChecksum(std::string(166, 'c')) + "\r", kPartialPayload, ""},
-        ValidateCase{"S5", "S5" + std::string(36, 'v') + "\r", kOk, std::string(36, 'v')},
-        ValidateCase{"S5", "S5" + std::string(35, 'v') + "\r", kPartialPayload, ""},
-        ValidateCase{"XEE", "XESuccess\r", kOk, "Success"},
-        ValidateCase{"XEE", "XEESuccess\r", kOk, "ESuccess"}, ValidateCase{"D0Default", "D0\r", kOk, ""},
+        ValidateCase{"S0", "S0" + WithChecksum(kConfig167) + "\r", TransactionResult::Ok, kConfig167},
+        ValidateCase{"S0", "S0" + kConfig167 + "0000\r", TransactionResult::ChecksumError, ""},
+        ValidateCase{"S8", "S8123" + ComputeFrameChecksum("123") + "\r", TransactionResult::Ok, "123"},
+        ValidateCase{"S8", "S8ab01\r", TransactionResult::ChecksumError, ""},
+        ValidateCase{"S8", "S80000\r", TransactionResult::ChecksumError, ""},
+        ValidateCase{"SG0", "SG0" + std::string(200, 'z') + "5f50\r", TransactionResult::Ok,
+                     std::string(200, 'z')},
+        ValidateCase{"S0", "S0" + WithChecksum(std::string(166, 'c')) + "\r",
+                     TransactionResult::PartialPayload, ""},
+        ValidateCase{"S5", "S5" + std::string(36, 'v') + "\r", TransactionResult::Ok, std::string(36, 'v')},
+        ValidateCase{"S5", "S5" + std::string(35, 'v') + "\r", TransactionResult::PartialPayload, ""},
+        ValidateCase{"XEE", "XESuccess\r", TransactionResult::Ok, "Success"},
+        ValidateCase{"XEE", "XEESuccess\r", TransactionResult::Ok, "ESuccess"},
+        ValidateCase{"D0Default", "D0\r", TransactionResult::Ok, ""},
         // the unprotect request echoed by the line
-        ValidateCase{"S87C3A9E1B5D2F486", kUnprotectEcho, kOk, "Echo"},
-        ValidateCase{"S8", kUnprotectEcho, kOk, "Echo"},
+        ValidateCase{"S87C3A9E1B5D2F486", kUnprotectEcho, TransactionResult::Ok, "Echo"},
+        ValidateCase{"S8", kUnprotectEcho, TransactionResult::Ok, "Echo"},
         // the firewall commands acknowledged by the bare response code, or with the access code
-        ValidateCase{"S87C3A9E1B5D2F486", "S8\r", kOk, ""}, ValidateCase{"S8468013579246801", "S8\r", kOk, ""},
-        ValidateCase{"S8468013579246801", "S8468013579246801" + std::string("0310") + "\r", kOk,
-                     "468013579246801"},
-        ValidateCase{"S8468013579246801", "S8468013579246801" + std::string("04B3") + "\r", kChecksumError, ""},
-        ValidateCase{"S8", "S8\r", kChecksumError, ""}, ValidateCase{"S8B00FF", "S8\r", kChecksumError, ""},
+        ValidateCase{"S87C3A9E1B5D2F486", "S8\r", TransactionResult::Ok, ""},
+        ValidateCase{"S8468013579246801", "S8\r", TransactionResult::Ok, ""},
+        ValidateCase{"S8468013579246801", "S8468013579246801" + std::string("0310") + "\r",
+                     TransactionResult::Ok, "468013579246801"},
+        ValidateCase{"S8468013579246801", "S8468013579246801" + std::string("04B3") + "\r",
+                     TransactionResult::ChecksumError, ""},
+        ValidateCase{"S8", "S8\r", TransactionResult::ChecksumError, ""},
+        ValidateCase{"S8B00FF", "S8\r", TransactionResult::ChecksumError, ""},
         // content checks
-        ValidateCase{"S6", "S61\r", kOk, "1"}, ValidateCase{"S6", "S63\r", kPayloadError, ""},
-        ValidateCase{"S6", "S610\r", kPayloadError, ""}, ValidateCase{"SH", "SHRS-485\r", kOk, "RS-485"},
-        ValidateCase{"SH", "SHEXP-A\r", kOk, "EXP-A"}, ValidateCase{"SH", "SHUSB1\r", kPayloadError, ""},
-        ValidateCase{"X0", "X0" + kInterval2Lanes + "\r", kOk, kInterval2Lanes},
-        ValidateCase{"X0", "X0" + kInterval57 + "\r", kPayloadError, ""},
-        ValidateCase{"XD", "XD" + WithChecksum(kInterval2Lanes) + "\r", kOk, kInterval2Lanes},
+        ValidateCase{"S6", "S61\r", TransactionResult::Ok, "1"},
+        ValidateCase{"S6", "S63\r", TransactionResult::PayloadError, ""},
+        ValidateCase{"S6", "S610\r", TransactionResult::PayloadError, ""},
+        ValidateCase{"SH", "SHRS-485\r", TransactionResult::Ok, "RS-485"},
+        ValidateCase{"SH", "SHEXP-A\r", TransactionResult::Ok, "EXP-A"},
+        ValidateCase{"SH", "SHUSB1\r", TransactionResult::PayloadError, ""},
+        ValidateCase{"X0", "X0" + kInterval2Lanes + "\r", TransactionResult::Ok, kInterval2Lanes},
+        ValidateCase{"X0", "X0" + kInterval57 + "\r", TransactionResult::PayloadError, ""},
+        ValidateCase{"XD", "XD" + WithChecksum(kInterval2Lanes) + "\r", TransactionResult::Ok,
+                     kInterval2Lanes},
         // firmware packets
-        ValidateCase{"D1", "D19Failure\r", kOk, "9Failure"},
-        ValidateCase{"D1", "D1Failure\r", kUploadPacketFailure, ""},
-        ValidateCase{"F0", "F0Failure\r", kUploadPacketFailure, ""},
-        ValidateCase{"F0", "F0Success\r", kOk, "Success"}, ValidateCase{"S1", "S1Failure\r", kOk, "Failure"},
+        ValidateCase{"D1", "D19Failure\r", TransactionResult::Ok, "9Failure"},
+        ValidateCase{"D1", "D1Failure\r", TransactionResult::UploadPacketFailure, ""},
+        ValidateCase{"F0", "F0Failure\r", TransactionResult::UploadPacketFailure, ""},
+        ValidateCase{"F0", "F0Success\r", TransactionResult::Ok, "Success"},
+        ValidateCase{"S1", "S1Failure\r", TransactionResult::Ok, "Failure"},
         // discovery
-        ValidateCase{"B0", "B1" + WithChecksum("0001") + "B1" + "00020000" + "B1" + WithChecksum("0003"), kOk,
-                     "00010003"},
-        ValidateCase{"B0", "B1" + WithChecksum("00A1"), kOk, "00A1"}, ValidateCase{"B0", "", kOk, ""},
-        ValidateCase{"B0", "B1", kPartialPayload, ""}, ValidateCase{"B0", "B10001", kPartialPayload, ""},
-        ValidateCase{"B0", "B100010000", kChecksumError, ""},
-        ValidateCase{"B2", "B2whatever\r", kOk, "whatever"}));
+        ValidateCase{"B0", "B1" + WithChecksum("0001") + "B1" + "00020000" + "B1" + WithChecksum("0003"),
+                     TransactionResult::Ok, "00010003"},
+        ValidateCase{"B0", "B1" + WithChecksum("00A1"), TransactionResult::Ok, "00A1"},
+        ValidateCase{"B0", "", TransactionResult::Ok, ""},
+        ValidateCase{"B0", "B1", TransactionResult::PartialPayload, ""},
+        ValidateCase{"B0", "B10001", TransactionResult::PartialPayload, ""},
+        ValidateCase{"B0", "B100010000", TransactionResult::ChecksumError, ""},
+        ValidateCase{"B2", "B2whatever\r", TransactionResult::Ok, "whatever"}));
 
 TEST(ValidateResponse, PrefixedMultiDropReplyFromAnotherIdThenOwn) {
     const FrameContext context = ContextFor("S0", true);
@@ -187,7 +204,7 @@ TEST(ValidateResponse, PrefixedMultiDropReplyFromAnotherIdThenOwn) {
     const std::string own = "S0" + WithChecksum(kConfig167) + "\r";
     std::string text = Feed(recognizer, "Z00002S0" + WithChecksum(std::string(167, 'x')) + "\rZ00001" + own);
     EXPECT_EQ(text, own);
-    EXPECT_EQ(ValidateResponse(context, text), kOk);
+    EXPECT_EQ(ValidateResponse(context, text), TransactionResult::Ok);
     EXPECT_EQ(text, kConfig167);
 }
 

@@ -14,11 +14,11 @@
 #include "../support/scoped_time_zone.h"
 #include "../support/scratch_folder.h"
 #include "../support/scripted_peer.h"
-#include "app/app_context.h"
-#include "app/sensor_operations.h"
+#include "context/app_context.h"
 #include "live/interval_fetcher.h"
 #include "live/interval_texts.h"
 #include "protocol/frame.h"
+#include "protocol/sensor_operations.h"
 
 namespace qvx {
 namespace {
@@ -105,7 +105,7 @@ class IntervalFetcherTest : public ::testing::Test {
     void StartSensor(std::vector<std::string> replies) {
         int fds[2];
         ASSERT_EQ(::socketpair(AF_UNIX, SOCK_STREAM, 0, fds), 0);
-        context_.link.AdoptSerialDescriptor(fds[0]);
+        context_.link.serial().Adopt(fds[0]);
         context_.state.link_kind = LinkKind::Serial;
         peer_ = std::make_unique<test::ScriptedPeer>(fds[1], std::move(replies));
     }
@@ -202,7 +202,7 @@ TEST_F(IntervalFetcherTest, SubmitRulesAndTheirMessages) {
     // S0 for the read, SH for the port (the connect sequence did not run here).
     StartSensor({"S0" + config + ComputeFrameChecksum(config) + "\r", "SHRS-232\r"});
     IntervalFetcher fetcher(context_);
-    SensorOperations operations(context_);
+    SensorOperations operations(context_.protocol, context_.objects.SyncData());
     EXPECT_EQ(fetcher.SubmitIntervalLength("30", operations), SubmitOutcome::PortUnknown);
     ASSERT_EQ(fetcher.ReadIntervalLength(), 1);
     EXPECT_EQ(fetcher.interval_seconds(), 20u);

@@ -1,5 +1,5 @@
-#include <gtest/gtest.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -47,7 +47,7 @@ TEST(IsDottedQuad, AcceptsOnlyFourDecimalGroupsUpTo255) {
         {"sensor.example", false},
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(SensorLink::IsDottedQuad(c.text), c.dotted) << c.text;
+        EXPECT_EQ(TcpLink::IsDottedQuad(c.text), c.dotted) << c.text;
     }
 }
 
@@ -113,7 +113,7 @@ class DescribePortOnPty : public ::testing::Test {
     void SetUp() override {
         ASSERT_TRUE(pty_.ok());
         state_.port_name = pty_.slave_path();
-        ASSERT_EQ(link_.OpenSerialPort(9600, kReadIntervalNoWait, 0, 0), 1) << state_.last_link_error;
+        ASSERT_TRUE(link_.serial().Open(9600, {kReadIntervalNoWait, 0, 0})) << state_.last_link_error;
     }
     test::PtyPair pty_;
     ConnectionState state_;
@@ -123,17 +123,17 @@ class DescribePortOnPty : public ::testing::Test {
 TEST_F(DescribePortOnPty, NamesPortAndRate) {
     state_.current_baud = 1200;
     std::string text;
-    EXPECT_EQ(link_.DescribePort(text), 1);
+    EXPECT_TRUE(link_.serial().Describe(text));
     EXPECT_EQ(text, pty_.slave_path() + " @ 9600 bps");
     EXPECT_EQ(state_.current_baud, 9600u);
     EXPECT_EQ(state_.pending_baud, 9600u);
 }
 
 TEST_F(DescribePortOnPty, UnlistedRateLeavesTextAfterTheAt) {
-    ASSERT_EQ(link_.SetSerialBaud(4800), 1);
-    EXPECT_EQ(link_.GetSerialBaud(), 4800u);
+    ASSERT_EQ(link_.serial().SetBaud(4800), 1);
+    EXPECT_EQ(link_.serial().Baud(), 4800u);
     std::string text = "old";
-    EXPECT_EQ(link_.DescribePort(text), 0);
+    EXPECT_FALSE(link_.serial().Describe(text));
     EXPECT_EQ(text, pty_.slave_path() + " @ ");
     EXPECT_EQ(state_.current_baud, 4800u);
 }
@@ -142,9 +142,9 @@ TEST(OpenSerialPort, MissingDeviceStoresTheError) {
     ConnectionState state;
     SensorLink link(state);
     state.port_name = "/dev/qvx-no-such-port";
-    EXPECT_EQ(link.OpenSerialPort(9600, kReadIntervalNoWait, 0, 0), 0);
+    EXPECT_FALSE(link.serial().Open(9600, {kReadIntervalNoWait, 0, 0}));
     EXPECT_EQ(state.last_link_error, static_cast<std::uint32_t>(ENOENT));
-    EXPECT_FALSE(link.SerialPortOpen());
+    EXPECT_FALSE(link.serial().IsOpen());
 }
 
 TEST(InstanceNumber, EachHolderGetsTheNextFreeNumber) {

@@ -12,6 +12,7 @@
 #include "link/sensor_link.h"
 #include "protocol/frame.h"
 #include "protocol/sensor_clock.h"
+#include "protocol/sensor_clock_io.h"
 #include "protocol/transaction.h"
 #include "protocol/user_prompts.h"
 
@@ -104,7 +105,7 @@ class RecordIoTest : public ::testing::Test {
 TEST_F(RecordIoTest, ReadSensorConfigurationFillsSlotsLaneNamesUnitsAndPort) {
     StartPeer({RecordReply("S0", ConfigRecord(kSerial, "0123")), RecordReply("S01", ExtendedRecord('M')),
                RecordReply("S02", CollectionRecord("0001")), Reply("SH", "RS-485", false)});
-    ASSERT_EQ(io_.ReadSensorConfiguration(read_flag::kGeneral), 1);
+    ASSERT_TRUE(io_.ReadSensorConfiguration(read_flag::kGeneral).ok());
     EXPECT_EQ(SentRequests(4), (Requests{"S0\r", "S01\r", "S02\r", "SH\r"}));
     EXPECT_EQ(configuration_.config(), ConfigRecord(kSerial, "0123"));
     EXPECT_EQ(configuration_.collection(), CollectionRecord("0001"));
@@ -119,25 +120,25 @@ TEST_F(RecordIoTest, ReadSensorConfigurationFillsSlotsLaneNamesUnitsAndPort) {
 TEST_F(RecordIoTest, EnglishUnitsFromTheExtendedRecord) {
     state_.units = 'M';
     StartPeer({RecordReply("S01", ExtendedRecord('E'))});
-    ASSERT_EQ(io_.ReadExtendedConfigInfo(), 1);
+    ASSERT_TRUE(io_.ReadExtendedConfigInfo().ok());
     EXPECT_EQ(state_.units, 'E');
 }
 
 TEST_F(RecordIoTest, AFailedReadLeavesTheSlotEmptyAndStopsTheSequence) {
     configuration_.SetRecord(RecordSlot::Config, ConfigRecord());
     StartPeer({"S0Failure\r", RecordReply("S01", ExtendedRecord('E'))});
-    EXPECT_EQ(io_.ReadSensorConfiguration(read_flag::kGeneral), 0);
+    EXPECT_EQ(io_.ReadSensorConfiguration(read_flag::kGeneral).outcome, RecordOutcome::Refused);
     EXPECT_TRUE(configuration_.config().empty());
     EXPECT_EQ(configuration_.GetConfigField(0), "");
     // A following probe is the next thing the sensor sees.
-    ASSERT_EQ(io_.ReadExtendedConfigInfo(), 1);
+    ASSERT_TRUE(io_.ReadExtendedConfigInfo().ok());
     EXPECT_EQ(SentRequests(2), (Requests{"S0\r", "S01\r"}));
 }
 
 TEST_F(RecordIoTest, SideFireReadRebuildsTheLaneMap) {
     const std::string record = SideFireRecord();
     StartPeer({RecordReply("S3", record.substr(0, 104)), RecordReply("S3N", record.substr(104))});
-    ASSERT_EQ(io_.ReadSfAlgorithmInfo(true), 1);
+    ASSERT_TRUE(io_.ReadSfAlgorithmInfo(true).ok());
     EXPECT_EQ(configuration_.side_fire(), record);
     EXPECT_EQ(configuration_.lane_count(), 1);
     EXPECT_EQ(configuration_.lane_map().bins[7], BinType::Centre);
@@ -146,7 +147,7 @@ TEST_F(RecordIoTest, SideFireReadRebuildsTheLaneMap) {
 TEST_F(RecordIoTest, ForwardFireReadsAllFourParts) {
     StartPeer({RecordReply("SG0", Text(200, 'A')), RecordReply("SG1", Text(240, 'B')),
                RecordReply("SG2", Text(240, 'C')), RecordReply("SG3", Text(240, 'D'))});
-    ASSERT_EQ(io_.ReadFfAlgorithmInfo(true), 1);
+    ASSERT_TRUE(io_.ReadFfAlgorithmInfo(true).ok());
     EXPECT_EQ(configuration_.forward_fire(),
               Text(200, 'A') + Text(240, 'B') + Text(240, 'C') + Text(240, 'D'));
     EXPECT_EQ(SentRequests(4), (Requests{"SG0\r", "SG1\r", "SG2\r", "SG3\r"}));
@@ -156,14 +157,14 @@ TEST_F(RecordIoTest, ForwardFireHeadOnlyReadKeepsThePreviousTail) {
     const std::string previous = Text(200, 'A') + Text(240, 'B') + Text(240, 'C') + Text(240, 'D');
     configuration_.SetRecord(RecordSlot::ForwardFire, previous);
     StartPeer({RecordReply("SG0", Text(200, 'X'))});
-    ASSERT_EQ(io_.ReadFfAlgorithmInfo(false), 1);
+    ASSERT_TRUE(io_.ReadFfAlgorithmInfo(false).ok());
     EXPECT_EQ(configuration_.forward_fire(), Text(200, 'X') + previous.substr(200));
 }
 
 TEST_F(RecordIoTest, AFailedPartEmptiesTheForwardFireSlot) {
     configuration_.SetRecord(RecordSlot::ForwardFire, Text(920, 'A'));
     StartPeer({RecordReply("SG0", Text(200, 'X')), ""});
-    EXPECT_EQ(io_.ReadFfAlgorithmInfo(true), 0);
+    EXPECT_FALSE(io_.ReadFfAlgorithmInfo(true).ok());
     EXPECT_FALSE(configuration_.HasRecord(RecordSlot::ForwardFire));
 }
 
@@ -174,13 +175,13 @@ TEST_F(RecordIoTest, ShortSlotsAreRefusedWithoutSendingAnything) {
     configuration_.SetRecord(RecordSlot::SideFire, SideFireRecord().substr(0, 104));
     configuration_.SetRecord(RecordSlot::ForwardFire, Text(919, '0'));
     StartPeer({Reply("SH", "RS-232", false)});
-    EXPECT_EQ(io_.WriteConfigInfo(true, true), 0);
-    EXPECT_EQ(io_.WriteExtendedConfigInfo(true, true), 0);
-    EXPECT_EQ(io_.WriteCollectionConfigInfo(true, true), 0);
-    EXPECT_EQ(io_.WriteSfAlgorithmInfo(true, true), 0);
-    EXPECT_EQ(io_.WriteFfAlgorithmInfo(true, true), 0);
+    EXPECT_EQ(io_.WriteConfigInfo(true, true).outcome, RecordOutcome::NotLoaded);
+    EXPECT_EQ(io_.WriteExtendedConfigInfo(true, true).outcome, RecordOutcome::NotLoaded);
+    EXPECT_EQ(io_.WriteCollectionConfigInfo(true, true).outcome, RecordOutcome::NotLoaded);
+    EXPECT_EQ(io_.WriteSfAlgorithmInfo(true, true).outcome, RecordOutcome::NotLoaded);
+    EXPECT_EQ(io_.WriteFfAlgorithmInfo(true, true).outcome, RecordOutcome::NotLoaded);
     EXPECT_EQ(configuration_.side_fire(), SideFireRecord().substr(0, 104));
-    ASSERT_EQ(io_.ReadConnectionPort(), 1);
+    ASSERT_TRUE(io_.ReadConnectionPort().ok());
     EXPECT_EQ(SentRequests(1), (Requests{"SH\r"}));
 }
 
@@ -188,7 +189,7 @@ TEST_F(RecordIoTest, WriteWithFlashSaveConfirmsAfterTheSave) {
     const std::string record = ExtendedRecord('E');
     configuration_.SetRecord(RecordSlot::Extended, record);
     StartPeer({"S11Success\r", "SESuccess\r"});
-    ASSERT_EQ(io_.WriteExtendedConfigInfo(true, true), 1);
+    ASSERT_TRUE(io_.WriteExtendedConfigInfo(true, true).ok());
     EXPECT_EQ(SentRequests(2), (Requests{WriteRequest("S11", record), "SE\r"}));
     EXPECT_EQ(sleeps_, std::vector<int>{500});
     ASSERT_EQ(prompts_.messages.size(), 1u);
@@ -200,7 +201,7 @@ TEST_F(RecordIoTest, WriteWithFlashSaveConfirmsAfterTheSave) {
 TEST_F(RecordIoTest, ARefusedWriteIsNotSavedNorReportedAsSuccess) {
     configuration_.SetRecord(RecordSlot::Extended, ExtendedRecord('E'));
     StartPeer({"S11Failure\r", "SESuccess\r"});
-    EXPECT_EQ(io_.WriteExtendedConfigInfo(true, true), 0);
+    EXPECT_EQ(io_.WriteExtendedConfigInfo(true, true).outcome, RecordOutcome::Refused);
     EXPECT_EQ(SentRequests(1).size(), 1u);
     EXPECT_TRUE(prompts_.messages.empty());
 }
@@ -211,7 +212,7 @@ TEST_F(RecordIoTest, CollectionWriteSwitchesMultiDropOnUnlessSimpleProtocol) {
         state_.multidrop_enable_next = false;
         configuration_.SetRecord(RecordSlot::Collection, CollectionRecord(register_text));
         StartPeer({"S12Success\r"});
-        ASSERT_EQ(io_.WriteCollectionConfigInfo(false, false), 1) << register_text;
+        ASSERT_TRUE(io_.WriteCollectionConfigInfo(false, false).ok()) << register_text;
         EXPECT_EQ(state_.multidrop_enable_next, multidrop) << register_text;
         EXPECT_EQ(SentRequests(1), (Requests{WriteRequest("S12", CollectionRecord(register_text))}));
     }
@@ -222,7 +223,7 @@ TEST_F(RecordIoTest, SideFireWriteSendsTheRegeneratedRecordInTwoParts) {
     record.replace(12, 4, "0077");  // a stale marker beyond the lane's pattern
     configuration_.SetRecord(RecordSlot::SideFire, record);
     StartPeer({"S2Success\r", "S2NSuccess\r"});
-    ASSERT_EQ(io_.WriteSfAlgorithmInfo(false, false), 1);
+    ASSERT_TRUE(io_.WriteSfAlgorithmInfo(false, false).ok());
     const std::string regenerated = SideFireRecord();
     EXPECT_EQ(SentRequests(2), (Requests{WriteRequest("S2", regenerated.substr(0, 104)),
                                          WriteRequest("S2N", regenerated.substr(104))}));
@@ -232,7 +233,7 @@ TEST_F(RecordIoTest, ForwardFireWriteSendsTheSecondPartAgainAndStopsAtARefusal) 
     const std::string record = Text(200, 'A') + Text(240, 'B') + Text(240, 'C') + Text(240, 'D');
     configuration_.SetRecord(RecordSlot::ForwardFire, record);
     StartPeer({"SF0Success\r", "SF1Success\r", "SF2Success\r", "SF3Success\r", "SF2Success\r"});
-    ASSERT_EQ(io_.WriteFfAlgorithmInfo(false, false), 1);
+    ASSERT_TRUE(io_.WriteFfAlgorithmInfo(false, false).ok());
     EXPECT_EQ(sleeps_, std::vector<int>{200});
     EXPECT_EQ(SentRequests(5),
               (Requests{WriteRequest("SF0", Text(200, 'A')), WriteRequest("SF1", Text(240, 'B')),
@@ -240,8 +241,8 @@ TEST_F(RecordIoTest, ForwardFireWriteSendsTheSecondPartAgainAndStopsAtARefusal) 
                         WriteRequest("SF2", Text(240, 'C'))}));
 
     StartPeer({"SF0Success\r", "SF1Invalid\r", "SF2Success\r"});
-    EXPECT_EQ(io_.WriteFfAlgorithmInfo(false, false), 0);
-    ASSERT_EQ(io_.ReadConnectionPort(), 0);  // the probe gets the third reply, not "SH"
+    EXPECT_EQ(io_.WriteFfAlgorithmInfo(false, false).outcome, RecordOutcome::Refused);
+    ASSERT_FALSE(io_.ReadConnectionPort().ok());  // the probe gets the third reply, not "SH"
     EXPECT_EQ(SentRequests(3)[2], "SH\r");
 }
 
@@ -249,7 +250,7 @@ TEST_F(RecordIoTest, ConfigWriteKeepsTheSensorsSerialNumber) {
     const std::string page = ConfigRecord("3999999999999999");
     configuration_.SetRecord(RecordSlot::Config, page);
     StartPeer({RecordReply("S0", ConfigRecord()), "S1Success\r"});
-    ASSERT_EQ(io_.WriteConfigInfo(false, false), 1);
+    ASSERT_TRUE(io_.WriteConfigInfo(false, false).ok());
     EXPECT_EQ(SentRequests(2), (Requests{"S0\r", WriteRequest("S1", ConfigRecord())}));
     ASSERT_EQ(prompts_.messages.size(), 1u);
     EXPECT_EQ(prompts_.messages[0].text,
@@ -263,7 +264,7 @@ TEST_F(RecordIoTest, UnlockedConfigWriteOverwritesTheSerialNumberAfterAWarning) 
     const std::string page = ConfigRecord("3999999999999999");
     configuration_.SetRecord(RecordSlot::Config, page);
     StartPeer({RecordReply("S0", ConfigRecord()), "S1Success\r"});
-    ASSERT_EQ(io_.WriteConfigInfo(false, false), 1);
+    ASSERT_TRUE(io_.WriteConfigInfo(false, false).ok());
     EXPECT_EQ(SentRequests(2)[1], WriteRequest("S1", page));
     ASSERT_EQ(prompts_.messages.size(), 1u);
     EXPECT_EQ(prompts_.messages[0].text,
@@ -285,14 +286,14 @@ class ConfigRateChangeTest : public RecordIoTest {
 
 TEST_F(ConfigRateChangeTest, SuccessMakesTheNewRatePending) {
     StartPeer({SensorRecord(), "S1Success\r"});
-    ASSERT_EQ(io_.WriteConfigInfo(false, false), 1);
+    ASSERT_TRUE(io_.WriteConfigInfo(false, false).ok());
     EXPECT_EQ(state_.pending_baud, 115200u);
     EXPECT_EQ(state_.current_baud, 9600u);
 }
 
 TEST_F(ConfigRateChangeTest, ALostReplyIsConfirmedByAPingAtTheNewRate) {
     StartPeer({SensorRecord(), kSilence, kPingReply, "SESuccess\r"});
-    ASSERT_EQ(io_.WriteConfigInfo(true, false), 1);
+    ASSERT_TRUE(io_.WriteConfigInfo(true, false).ok());
     EXPECT_EQ(state_.current_baud, 115200u);
     EXPECT_EQ(SentRequests(4)[2], "S8123\r");
     EXPECT_EQ(SentRequests(4)[3], "SE\r");
@@ -301,7 +302,7 @@ TEST_F(ConfigRateChangeTest, ALostReplyIsConfirmedByAPingAtTheNewRate) {
 
 TEST_F(ConfigRateChangeTest, ASensorStillAtTheOldRateIsReported) {
     StartPeer({SensorRecord(), kSilence, kSilence, kSilence, kPingReply});
-    EXPECT_NE(io_.WriteConfigInfo(true, true), 1);
+    EXPECT_FALSE(io_.WriteConfigInfo(true, true).ok());
     EXPECT_EQ(state_.current_baud, 9600u);
     EXPECT_EQ(SentRequests(5).size(), 5u);
     ASSERT_EQ(prompts_.messages.size(), 1u);
@@ -312,7 +313,7 @@ TEST_F(ConfigRateChangeTest, ASensorStillAtTheOldRateIsReported) {
 
 TEST_F(ConfigRateChangeTest, ASensorLostAtBothRatesGives9999) {
     StartPeer({SensorRecord()});
-    EXPECT_EQ(io_.WriteConfigInfo(true, true), kBaudRateUnknown);
+    EXPECT_EQ(io_.WriteConfigInfo(true, true).outcome, RecordOutcome::RateUnknown);
     EXPECT_EQ(SentRequests(6).size(), 6u);  // S0, S1, two pings at each rate
     ASSERT_EQ(prompts_.messages.size(), 1u);
     EXPECT_EQ(prompts_.messages[0].text,
@@ -322,8 +323,8 @@ TEST_F(ConfigRateChangeTest, ASensorLostAtBothRatesGives9999) {
 
 TEST_F(RecordIoTest, SensorClockReadAndWrite) {
     StartPeer({"SB12CFF780\r", "S4Success\r"});
-    EXPECT_EQ(ReadSensorClock(protocol_), 0x12CFF780u);
-    EXPECT_EQ(WriteSensorClock(protocol_, 0x12CFF780), kOk);
+    EXPECT_EQ(ReadSensorClock(protocol_).seconds, 0x12CFF780u);
+    EXPECT_TRUE(WriteSensorClock(protocol_, 0x12CFF780).ok());
     EXPECT_EQ(SentRequests(2), (Requests{"SB\r", "S412CFF780\r"}));
 }
 

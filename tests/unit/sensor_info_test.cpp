@@ -39,7 +39,7 @@ class SensorInfoTest : public ::testing::Test {
     void StartPeer(std::vector<std::string> replies) {
         int fds[2];
         ASSERT_EQ(::socketpair(AF_UNIX, SOCK_STREAM, 0, fds), 0);
-        link_.AdoptSerialDescriptor(fds[0]);
+        link_.serial().Adopt(fds[0]);
         state_.link_kind = LinkKind::Serial;
         peer_ = std::make_unique<test::ScriptedPeer>(fds[1], std::move(replies));
     }
@@ -56,7 +56,7 @@ TEST_F(SensorInfoTest, EachFieldComesFromItsCharacters) {
     const std::string record = ConfigRecord();
     StartPeer({"S5" + kVersion + "\r", "S0" + record + ComputeFrameChecksum(record) + "\r", "SHRS-485\r"});
     SensorInformation info;
-    EXPECT_EQ(ReadSensorInformation(protocol_, info), kOk);
+    EXPECT_EQ(ReadSensorInformation(protocol_, info), TransactionResult::Ok);
     EXPECT_EQ(info.dsp, "DSP-4.07 build 1234 ");
     EXPECT_EQ(info.fpga, "F0A3");
     EXPECT_EQ(info.serial_number, "QVX-0001234     ");
@@ -70,10 +70,10 @@ TEST_F(SensorInfoTest, EachFieldComesFromItsCharacters) {
 TEST_F(SensorInfoTest, AFailedStepLeavesItsFieldsAndTheLaterOnesUnknown) {
     // The version answers; the config record never does (two attempts), so "SH" is never sent.
     state_.base_response_wait_ms = 0;
-    prompts_.default_communication_answer = kIgnore;
+    prompts_.default_communication_answer = TransactionResult::Ignore;
     StartPeer({"S5" + kVersion + "\r"});
     SensorInformation info;
-    EXPECT_EQ(ReadSensorInformation(protocol_, info), kIgnore);
+    EXPECT_EQ(ReadSensorInformation(protocol_, info), TransactionResult::Ignore);
     EXPECT_EQ(info.fpga, "F0A3");
     EXPECT_EQ(info.serial_number, kUnknownField);
     EXPECT_EQ(info.sensor_id, kUnknownField);

@@ -7,7 +7,7 @@
 #include <chrono>
 #include <thread>
 
-#include "app/app_context.h"
+#include "context/app_context.h"
 #include "link/sensor_link.h"
 #include "platform/named_sync.h"
 #include "platform/registry_store.h"
@@ -33,7 +33,7 @@ class TerminalLineTest : public ::testing::Test {
         }
         int fds[2];
         ASSERT_EQ(::socketpair(AF_UNIX, type | SOCK_CLOEXEC, 0, fds), 0);
-        link_.AdoptSerialDescriptor(fds[0]);
+        link_.serial().Adopt(fds[0]);
         state_.link_kind = LinkKind::Serial;
         peer_ = fds[1];
     }

@@ -22,8 +22,8 @@ namespace {
 
 using test::ScriptedPeer;
 
-constexpr int kShowDialog = 10;
-constexpr int kNoDialog = 0;
+constexpr ErrorPolicy kShowDialog = ErrorPolicy::Report;
+constexpr ErrorPolicy kNoDialog = ErrorPolicy::Silent;
 constexpr int kPatientWaitMs = 3000;  // replies end the wait at their CR, so this costs nothing
 
 class TransactionTest : public ::testing::Test {
@@ -42,8 +42,9 @@ class TransactionTest : public ::testing::Test {
     void QuickSilence() { state_.base_response_wait_ms = 0; }
     void PatientReplies() { state_.base_response_wait_ms = kPatientWaitMs; }
 
-    int Send(const char* code, int show_error_dialog, int retries, const char* payload = "\r") {
-        return protocol_.SendSensorCommand(code, payload, response_, show_error_dialog, retries, false, 0);
+    TransactionResult Send(const char* code, ErrorPolicy on_error, int retries, const char* payload = "\r") {
+        return protocol_.SendSensorCommand(
+            {.code = code, .payload = payload, .on_error = on_error, .retries = retries}, response_);
     }
 
     ConnectionState state_;
@@ -58,7 +59,7 @@ class TransactionTest : public ::testing::Test {
 TEST_F(TransactionTest, ValidReplyReturnsDataAndCounts) {
     PatientReplies();
     StartPeer({"S61\r"});
-    EXPECT_EQ(Send("S6", kShowDialog, 1), kOk);
+    EXPECT_EQ(Send("S6", kShowDialog, 1), TransactionResult::Ok);
     EXPECT_EQ(response_, "1");
     EXPECT_EQ(state_.transactions_total, 1u);
     EXPECT_EQ(state_.transactions_ok, 1u);
@@ -70,15 +71,22 @@ TEST_F(TransactionTest, AttemptTimeoutAddsEveryWait) {
     PatientReplies();
     state_.response_wait_ms = 40;
     StartPeer({"SESuccess\r"});
-    EXPECT_EQ(protocol_.SendSensorCommand("SE", "\r", response_, kShowDialog, 1, false, 200), kOk);
+    EXPECT_EQ(protocol_.SendSensorCommand({.code = "SE",
+                                           .payload = "\r",
+                                           .on_error = ErrorPolicy::Report,
+                                           .retries = 1,
+                                           .extra_wait_ms = 200},
+                                          response_),
+              TransactionResult::Ok);
     EXPECT_EQ(protocol_.pending().attempt_timeout_ms, kPatientWaitMs + 1 + 10000 + 40 + 200);
 }
 
 TEST_F(TransactionTest, RetriesOneGivesTwoAttemptsThenOnePerRetry) {
     QuickSilence();
     StartPeer({});
-    prompts_.communication_answers = {kRetry, kRetry, kCancel};
-    EXPECT_EQ(Send("S6", kShowDialog, 1), kCancel);
+    prompts_.communication_answers = {TransactionResult::Retry, TransactionResult::Retry,
+                                      TransactionResult::Cancel};
+    EXPECT_EQ(Send("S6", kShowDialog, 1), TransactionResult::Cancel);
     EXPECT_EQ(protocol_.attempts_made(), 2 + 1 + 1);
     EXPECT_EQ(prompts_.communication_errors.size(), 3u);
     EXPECT_EQ(peer_->WaitForRequests(4), 4u);
@@ -88,16 +96,16 @@ TEST_F(TransactionTest, RetriesOneGivesTwoAttemptsThenOnePerRetry) {
 TEST_F(TransactionTest, RetriesZeroAndRetryMakesExactlyOneMoreAttempt) {
     QuickSilence();
     StartPeer({});
-    prompts_.communication_answers = {kRetry, kIgnore};
-    EXPECT_EQ(Send("S6", kShowDialog, 0), kIgnore);
+    prompts_.communication_answers = {TransactionResult::Retry, TransactionResult::Ignore};
+    EXPECT_EQ(Send("S6", kShowDialog, 0), TransactionResult::Ignore);
     EXPECT_EQ(protocol_.attempts_made(), 2);
 }
 
 TEST_F(TransactionTest, RetryAfterSilenceCanSucceed) {
     state_.base_response_wait_ms = 300;
     StartPeer({"", "S62\r"});
-    prompts_.communication_answers = {kRetry};
-    EXPECT_EQ(Send("S6", kShowDialog, 0), kOk);
+    prompts_.communication_answers = {TransactionResult::Retry};
+    EXPECT_EQ(Send("S6", kShowDialog, 0), TransactionResult::Ok);
     EXPECT_EQ(response_, "2");
     EXPECT_EQ(prompts_.communication_errors.size(), 1u);
     EXPECT_EQ(state_.transactions_total, 2u);
@@ -107,10 +115,10 @@ TEST_F(TransactionTest, RetryAfterSilenceCanSucceed) {
 TEST_F(TransactionTest, RefusedPacketGetsNineMoreAttemptsOnce) {
     QuickSilence();  // "D1" carries its own 10 s extra wait; every attempt ends at the reply's CR
     StartPeer(std::vector<std::string>(30, "D1Failure\r"));
-    EXPECT_EQ(Send("D1", kShowDialog, 1, "packet\r"), kCancel);
+    EXPECT_EQ(Send("D1", kShowDialog, 1, "packet\r"), TransactionResult::Cancel);
     EXPECT_EQ(protocol_.attempts_made(), 1 + 10);
     ASSERT_EQ(prompts_.communication_errors.size(), 1u);
-    EXPECT_EQ(prompts_.communication_errors[0].result, kUploadPacketFailure);
+    EXPECT_EQ(prompts_.communication_errors[0].result, TransactionResult::UploadPacketFailure);
     EXPECT_EQ(prompts_.communication_errors[0].error_text, "Upload Packet Failure");
     EXPECT_EQ(protocol_.pending().retries, 10);
 }
@@ -118,14 +126,14 @@ TEST_F(TransactionTest, RefusedPacketGetsNineMoreAttemptsOnce) {
 TEST_F(TransactionTest, PacketTakenDespiteFailureWord) {
     QuickSilence();
     StartPeer({"D19Failure\r"});
-    EXPECT_EQ(Send("D1", kShowDialog, 1, "packet\r"), kOk);
+    EXPECT_EQ(Send("D1", kShowDialog, 1, "packet\r"), TransactionResult::Ok);
     EXPECT_EQ(response_, "9Failure");
 }
 
 TEST_F(TransactionTest, SilentPollWithoutDialogIsIgnoredAndCounted) {
     QuickSilence();
     StartPeer({});
-    EXPECT_EQ(Send("X0", kNoDialog, 0), kIgnore);
+    EXPECT_EQ(Send("X0", kNoDialog, 0), TransactionResult::Ignore);
     EXPECT_EQ(state_.transactions_total, 1u);
     EXPECT_EQ(state_.transactions_ok, 0u);
     EXPECT_TRUE(prompts_.communication_errors.empty());
@@ -135,10 +143,10 @@ TEST_F(TransactionTest, ReliabilityAndDetailsOfAContentError) {
     PatientReplies();
     StartPeer({"S61\r", "S60\r", "S62\r", "S63\r"});
     for (int i = 0; i < 3; ++i) {
-        ASSERT_EQ(Send("S6", kShowDialog, 0), kOk);
+        ASSERT_EQ(Send("S6", kShowDialog, 0), TransactionResult::Ok);
     }
-    prompts_.communication_answers = {kIgnore};
-    EXPECT_EQ(Send("S6", kShowDialog, 0), kIgnore);
+    prompts_.communication_answers = {TransactionResult::Ignore};
+    EXPECT_EQ(Send("S6", kShowDialog, 0), TransactionResult::Ignore);
     EXPECT_EQ(protocol_.GetReliability(), 75);
     ASSERT_EQ(prompts_.communication_errors.size(), 1u);
     EXPECT_EQ(
@@ -149,7 +157,7 @@ TEST_F(TransactionTest, ReliabilityAndDetailsOfAContentError) {
 TEST_F(TransactionTest, DetailsOfARetryableErrorNameRetriesAndTimeout) {
     QuickSilence();
     StartPeer({});
-    EXPECT_EQ(Send("S6", kShowDialog, 2), kCancel);
+    EXPECT_EQ(Send("S6", kShowDialog, 2), TransactionResult::Cancel);
     ASSERT_EQ(prompts_.communication_errors.size(), 1u);
     EXPECT_EQ(prompts_.communication_errors[0].error_text, "No Response");
     EXPECT_EQ(
@@ -160,7 +168,7 @@ TEST_F(TransactionTest, DetailsOfARetryableErrorNameRetriesAndTimeout) {
 
 TEST_F(TransactionTest, UnknownCodeIsReportedAndNothingSent) {
     StartPeer({});
-    EXPECT_EQ(Send("QQ", kShowDialog, 1), kNoResponse);
+    EXPECT_EQ(Send("QQ", kShowDialog, 1), TransactionResult::NoResponse);
     ASSERT_EQ(prompts_.messages.size(), 1u);
     EXPECT_EQ(prompts_.messages[0].text, "Failure to initialize this QQ command properly!");
     EXPECT_EQ(prompts_.messages[0].caption, "Warning");
@@ -179,7 +187,7 @@ TEST_F(TransactionTest, PendingBaudChangeRunsHooksBeforeSending) {
     });
     state_.current_baud = 9600;
     state_.pending_baud = 38400;
-    EXPECT_EQ(Send("S6", kShowDialog, 0), kOk);
+    EXPECT_EQ(Send("S6", kShowDialog, 0), TransactionResult::Ok);
     EXPECT_EQ(calls, (std::vector<std::string>{"port", "calibrate"}));
     EXPECT_EQ(sleeps_, std::vector<int>{500});
     EXPECT_EQ(state_.pending_baud, state_.current_baud);
@@ -190,7 +198,7 @@ TEST_F(TransactionTest, MultiDropRequestTakesTargetIdAndSkipsOtherSensors) {
     StartPeer({"Z00002S60\rZ00007S62\r"});
     state_.multidrop_enable_next = true;
     state_.multidrop_target_id = "0007";
-    EXPECT_EQ(Send("S6", kShowDialog, 0), kOk);
+    EXPECT_EQ(Send("S6", kShowDialog, 0), TransactionResult::Ok);
     EXPECT_EQ(response_, "2");
     EXPECT_EQ(state_.multidrop_current_id, "0007");
     EXPECT_TRUE(state_.multidrop_enabled);
@@ -203,7 +211,7 @@ TEST_F(TransactionTest, DiscoveryIsSentBareAndGathersEveryReply) {
     state_.multidrop_enabled = true;
     StartPeer({"B10001" + ComputeFrameChecksum("0001") + "\rB100020000\rB10003" +
                ComputeFrameChecksum("0003") + "\r"});
-    EXPECT_EQ(Send("B0", kNoDialog, 0, "00\r"), kOk);
+    EXPECT_EQ(Send("B0", kNoDialog, 0, "00\r"), TransactionResult::Ok);
     EXPECT_EQ(response_, "00010003");
     EXPECT_EQ(peer_->requests(), std::vector<std::string>{"B000\r"});
 }
@@ -211,7 +219,7 @@ TEST_F(TransactionTest, DiscoveryIsSentBareAndGathersEveryReply) {
 TEST_F(TransactionTest, LinkDownUsesUpTheAttemptsWithoutWaiting) {
     PatientReplies();  // a failed send must not wait for a reply
     const auto start = std::chrono::steady_clock::now();
-    EXPECT_EQ(Send("S6", kNoDialog, 2), kIgnore);
+    EXPECT_EQ(Send("S6", kNoDialog, 2), TransactionResult::Ignore);
     EXPECT_EQ(protocol_.attempts_made(), 3);
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(kPatientWaitMs));
 }
@@ -220,7 +228,7 @@ TEST_F(TransactionTest, OverlongReplyStopsAtTheBufferCapacity) {
     QuickSilence();
     StartPeer({"X6" + std::string(20000, 'm') + "\r"});
     state_.base_response_wait_ms = 500;
-    EXPECT_EQ(Send("X6", kNoDialog, 0, "00000000\r"), kIgnore);
+    EXPECT_EQ(Send("X6", kNoDialog, 0, "00000000\r"), TransactionResult::Ignore);
     EXPECT_LE(response_.size(), 8192u);
 }
 
@@ -243,7 +251,7 @@ class TcpRecoveryTest : public TransactionTest {
         state_.tcp_port = ntohs(address.sin_port);
         state_.link_kind = LinkKind::Internet;
         state_.connection_type = LinkKind::Internet;
-        ASSERT_EQ(link_.TcpConnect(), 1);
+        ASSERT_TRUE(link_.tcp().Connect());
         // The sensor side drops the first connection at once.
         ::close(::accept(listener_, nullptr, nullptr));
     }
@@ -254,7 +262,7 @@ class TcpRecoveryTest : public TransactionTest {
         if (listener_ >= 0) {
             ::close(listener_);
         }
-        link_.TcpClose();
+        link_.tcp().Close();
     }
 
     void StopListening() {
@@ -269,8 +277,10 @@ class TcpRecoveryTest : public TransactionTest {
             }
         });
     }
-    int SendReconnecting(const char* code) {
-        return protocol_.SendSensorCommand(code, "\r", response_, kShowDialog, 0, true, 0);
+    TransactionResult SendReconnecting(const char* code) {
+        return protocol_.SendSensorCommand(
+            {.code = code, .payload = "\r", .on_error = ErrorPolicy::Report, .link_recovery = true},
+            response_);
     }
 
     int listener_ = -1;
@@ -280,9 +290,9 @@ class TcpRecoveryTest : public TransactionTest {
 TEST_F(TcpRecoveryTest, ReconnectFailureWhenTheSensorIsGone) {
     QuickSilence();
     StopListening();
-    EXPECT_EQ(SendReconnecting("S6"), kCancel);
+    EXPECT_EQ(SendReconnecting("S6"), TransactionResult::Cancel);
     ASSERT_EQ(prompts_.communication_errors.size(), 1u);
-    EXPECT_EQ(prompts_.communication_errors[0].result, kReconnectFailure);
+    EXPECT_EQ(prompts_.communication_errors[0].result, TransactionResult::ReconnectFailure);
     EXPECT_EQ(prompts_.communication_errors[0].error_text, "Reconnect Failure");
 }
 
@@ -294,7 +304,7 @@ TEST_F(TcpRecoveryTest, ReconnectsCalibratesAndSucceeds) {
         return true;
     });
     AnswerNextConnection({"S61\r"});
-    EXPECT_EQ(SendReconnecting("S6"), kOk);
+    EXPECT_EQ(SendReconnecting("S6"), TransactionResult::Ok);
     EXPECT_EQ(response_, "1");
     EXPECT_EQ(calibrations, 1);
     EXPECT_EQ(sleeps_, std::vector<int>{50});
@@ -305,9 +315,9 @@ TEST_F(TcpRecoveryTest, FailedCalibrationAfterReconnect) {
     QuickSilence();
     protocol_.SetCalibrationHook([] { return false; });
     AnswerNextConnection({});
-    EXPECT_EQ(SendReconnecting("S6"), kCancel);
+    EXPECT_EQ(SendReconnecting("S6"), TransactionResult::Cancel);
     ASSERT_EQ(prompts_.communication_errors.size(), 1u);
-    EXPECT_EQ(prompts_.communication_errors[0].result, kLatencyDetectionFailure);
+    EXPECT_EQ(prompts_.communication_errors[0].result, TransactionResult::LatencyDetectionFailure);
     EXPECT_EQ(prompts_.communication_errors[0].error_text, "Latency Detection Failure");
 }
 

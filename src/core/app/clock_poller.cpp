@@ -1,6 +1,7 @@
 #include "app/clock_poller.h"
 
-#include "app/app_context.h"
+#include "context/app_context.h"
+#include "protocol/sensor_clock_io.h"
 
 namespace qvx {
 
@@ -59,12 +60,12 @@ void ClockPoller::Run() {
             continue;
         }
         if (sync.TryLockFor(kClockPollMutexWaitMs)) {
-            const auto seconds = ReadSensorClock(app_.protocol);
+            const ClockReadResult read = ReadSensorClock(app_.protocol, kQuietClockExchange);
             const auto taken = std::chrono::steady_clock::now();
             sync.Unlock();
             std::lock_guard lock(mutex_);
-            if (seconds) {
-                latest_ = ClockReading{*seconds, taken};
+            if (read.ok()) {
+                latest_ = ClockReading{*read.seconds, taken};
                 ++reads_;
             }
         }
@@ -80,7 +81,7 @@ ClockSave SaveSensorClock(AppContext& app, const CalendarTime& local, bool senso
     ScopedTryLock lock(app.objects.SyncData(), kClockSaveMutexWaitMs);
     if (!lock.held())
         return ClockSave::Busy;
-    if (WriteSensorClock(app.protocol, *seconds) == kOk)
+    if (WriteSensorClock(app.protocol, *seconds, kReportedClockExchange).transaction == TransactionResult::Ok)
         return ClockSave::Saved;
     MessageRequest request;
     request.caption = "Warning";

@@ -8,6 +8,8 @@
 #include <functional>
 #include <string>
 
+#include "connect/modem_line.h"
+
 namespace qvx {
 
 class AppContext;
@@ -23,8 +25,6 @@ inline constexpr const char* kShutdownWarningCaption = "Shutdown Warning!";
 inline constexpr const char* kPushNotRestoredText = "Shutdown Warning!  Push mode may not be restored.";
 inline constexpr const char* kNotProtectedText = "Shutdown Warning!  Command mode may not be protected.";
 inline constexpr const char* kModemOnlineText = "Shutdown Warning!\nLocal modem may still be online.";
-inline constexpr const char* kHangUpCaption = "Message";
-inline constexpr const char* kHangUpText = "Hang up telephone and then press OK.";
 inline constexpr int kShutdownWarningCloseMs = 2500;
 inline constexpr int kBroadcastStartPushRepeats = 5;
 
@@ -52,12 +52,5 @@ struct CloseOutcome {
 };
 
 CloseOutcome CloseConnection(AppContext& app, const CloseConnectionHooks& hooks = {});
-
-// The modem steps of the sequence, also used when a modem line must be dropped before it became
-// the connection (a line too slow to use). sleep replaces the guard-time waits when given.
-// The escape to command mode: true when the modem confirmed it with "OK".
-bool EscapeModemToCommandMode(AppContext& app, const std::function<void(int ms)>& sleep = {});
-// "ATH0" when the program dialled; the user is asked to hang up a call dialled by hand.
-void HangUpModem(AppContext& app, const std::function<void(int ms)>& sleep = {});
 
 }  // namespace qvx

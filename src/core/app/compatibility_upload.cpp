@@ -1,7 +1,7 @@
 #include "app/compatibility_upload.h"
 
-#include "app/app_context.h"
-#include "app/sensor_operations.h"
+#include "context/app_context.h"
+#include "protocol/sensor_operations.h"
 
 namespace qvx {
 
@@ -24,7 +24,8 @@ bool RunCompatibilityUpload(AppContext& context, SensorOperations& operations, i
 }
 
 void ResetLineAfterFailedUpload(AppContext& context) {
-    context.link.SerialWrite("QZ\r", 0, true);
+    context.link.PurgeInput();
+    context.link.Write("QZ\r");
 }
 
 }  // namespace qvx

@@ -5,14 +5,15 @@
 #include <optional>
 #include <string_view>
 
-#include "app/app_context.h"
-#include "app/sensor_operations.h"
 #include "protocol/frame.h"
+#include "protocol/refusal.h"
+#include "protocol/sensor_configuration.h"
+#include "protocol/sensor_operations.h"
+#include "protocol/transaction.h"
 
 namespace qvx {
 
 namespace {
-constexpr int kReported = 10;
 constexpr int kSaveDelayMs = 500;
 constexpr int kSuccessCloseMs = 2000;
 
@@ -51,26 +52,30 @@ bool RaiseHexField(std::string& record, std::size_t pos, unsigned floor) {
     return true;
 }
 
-bool IsRefusal(const std::string& reply) {
-    return reply.find("Failure") != std::string::npos || reply.find("Invalid") != std::string::npos;
-}
-
 class MinimumsRun {
   public:
-    MinimumsRun(AppContext& context) : context_(context) {}
+    explicit MinimumsRun(SensorProtocol& protocol) : protocol_(protocol) {}
 
     bool Read(const char* code, std::size_t length, int retries, bool reconnect, std::string& record) {
-        return context_.protocol.SendSensorCommand(code, "\r", record, kReported, retries, reconnect, 0) ==
-                   kOk &&
+        return protocol_.SendSensorCommand({.code = code,
+                                            .payload = "\r",
+                                            .on_error = ErrorPolicy::Report,
+                                            .retries = retries,
+                                            .link_recovery = reconnect},
+                                           record) == TransactionResult::Ok &&
                record.size() == length;
     }
 
     bool Write(const char* code, const std::string& record, bool reconnect) {
         std::string payload = record + ComputeFrameChecksum(record) + "\r";
         std::string reply;
-        const bool written =
-            context_.protocol.SendSensorCommand(code, payload, reply, kReported, 1, reconnect, 0) == kOk &&
-            !IsRefusal(reply);
+        const bool written = protocol_.SendSensorCommand({.code = code,
+                                                          .payload = payload,
+                                                          .on_error = ErrorPolicy::Report,
+                                                          .retries = 1,
+                                                          .link_recovery = reconnect},
+                                                         reply) == TransactionResult::Ok &&
+                             !IsRefusal(code, reply);
         changed_ = changed_ || written;
         return written;
     }
@@ -105,7 +110,7 @@ class MinimumsRun {
     bool changed() const { return changed_; }
 
   private:
-    AppContext& context_;
+    SensorProtocol& protocol_;
     bool changed_ = false;
 };
 }  // namespace
@@ -151,9 +156,9 @@ bool RaiseCollectionRecord(std::string& collection) {
     return true;
 }
 
-MinimumsResult EnforceMinimums(AppContext& context, SensorOperations& operations,
+MinimumsResult EnforceMinimums(SensorProtocol& protocol, SensorOperations& operations,
                                const std::function<void(int ms)>& sleep_ms) {
-    MinimumsRun run(context);
+    MinimumsRun run(protocol);
     run.Extended();
     const bool complete = run.Noise() && run.Collection();
     MinimumsResult result;
@@ -164,15 +169,21 @@ MinimumsResult EnforceMinimums(AppContext& context, SensorOperations& operations
     operations.BeginSensorOperation();
     sleep_ms(kSaveDelayMs);
     std::string reply;
-    result.saved =
-        context.protocol.SendSensorCommand(cmd::kSaveConfig, "\r", reply, kReported, 1, true, 0) == kOk;
+    const SensorRequest save{.code = cmd::kSaveConfig,
+                             .payload = "\r",
+                             .on_error = ErrorPolicy::Report,
+                             .retries = 1,
+                             .link_recovery = true};
+    // A sensor that answers "Failure" kept its old settings in flash.
+    result.saved = protocol.SendSensorCommand(save, reply) == TransactionResult::Ok &&
+                   !IsRefusal(cmd::kSaveConfig, reply);
     if (result.saved) {
         MessageRequest request;
         request.caption = "Success";
         request.text = "Sensor minimum standards enforced and saved!";
         request.icon = IconKind::Information;
         request.auto_close_ms = kSuccessCloseMs;
-        context.prompts().Message(request);
+        protocol.prompts().Message(request);
     }
     operations.EndSensorOperation();
     return result;

@@ -8,7 +8,7 @@
 
 namespace qvx {
 
-class AppContext;
+class SensorProtocol;
 class SensorOperations;
 
 // Each adjusts one record in place; true when it changed anything. A record too short for its
@@ -27,7 +27,7 @@ struct MinimumsResult {
 
 // Reads, adjusts and writes back the records, then saves them to flash when something changed.
 // sleep_ms pauses before the save (tests pass a no-op).
-MinimumsResult EnforceMinimums(AppContext& context, SensorOperations& operations,
+MinimumsResult EnforceMinimums(SensorProtocol& protocol, SensorOperations& operations,
                                const std::function<void(int ms)>& sleep_ms);
 
 }  // namespace qvx

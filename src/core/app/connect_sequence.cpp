@@ -1,10 +1,10 @@
 #include "app/connect_sequence.h"
 
-#include "app/app_context.h"
 #include "app/config_minimums.h"
-#include "app/operating_mode.h"
-#include "app/progress_reporter.h"
-#include "app/sensor_operations.h"
+#include "connect/operating_mode.h"
+#include "base/progress_reporter.h"
+#include "context/app_context.h"
+#include "protocol/sensor_operations.h"
 
 namespace qvx {
 
@@ -20,8 +20,8 @@ void Tell(AppContext& context, const char* caption, const char* text, IconKind i
 
 ConnectNext RunConnectSequence(AppContext& context, SensorOperations& operations, ProgressReporter& progress,
                                const BundleVersion& bundle, const ConnectSequenceHooks& hooks) {
-    if (DetectOperatingMode(context, progress))
-        EnforceMinimums(context, operations, hooks.sleep_ms);
+    if (DetectOperatingMode(context.protocol, progress))
+        EnforceMinimums(context.protocol, operations, hooks.sleep_ms);
 
     for (int uploads = 0;;) {
         progress.ShowProgress("Firmware...", "Checking firmware compatibility...");
@@ -45,7 +45,7 @@ ConnectNext RunConnectSequence(AppContext& context, SensorOperations& operations
                     return ConnectNext::Reconnect;
                 }
                 // The sensor runs new firmware: check the connection again.
-                DetectOperatingMode(context, progress);
+                DetectOperatingMode(context.protocol, progress);
                 continue;
             default:
                 break;

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "app/view_code.h"
+#include "connect/operating_mode.h"
 #include "link/connection_state.h"
 
 namespace qvx {
@@ -80,16 +81,6 @@ bool IsForwardFireSet(MenuSet set);
 // The view an item opens, and the item of a view (disabled while the view is open).
 std::optional<ViewCode> ViewOfItem(MenuItem item);
 std::optional<MenuItem> ItemOfView(ViewCode view);
-
-// ReadConfigMode's answers: the sensor's mode character '0', '1', '2' as 1, 2, 3; -1 when the
-// command failed; 0 when no reply decided.
-namespace config_mode {
-inline constexpr int kUndecided = 0;
-inline constexpr int kFailed = -1;
-inline constexpr int kAutoConfiguring = 1;  // mode '0': the sensor is still configuring its lanes
-inline constexpr int kConfigured = 2;       // mode '1'
-inline constexpr int kManual = 3;           // mode '2'
-}  // namespace config_mode
 
 struct MenuInputs {
     bool connected = false;

@@ -8,7 +8,6 @@ namespace qvx {
 
 namespace {
 
-constexpr int kReported = 10;
 constexpr int kRetries = 1;
 
 struct Slice {
@@ -30,23 +29,28 @@ void TakeSlice(const std::string& reply, Slice slice, std::string& field) {
     }
 }
 
-int Read(SensorProtocol& protocol, const char* code, std::string& reply) {
-    return protocol.SendSensorCommand(code, "\r", reply, kReported, kRetries, true, 0);
+TransactionResult Read(SensorProtocol& protocol, const char* code, std::string& reply) {
+    return protocol.SendSensorCommand({.code = code,
+                                       .payload = "\r",
+                                       .on_error = ErrorPolicy::Report,
+                                       .retries = kRetries,
+                                       .link_recovery = true},
+                                      reply);
 }
 
 }  // namespace
 
-int ReadSensorInformation(SensorProtocol& protocol, SensorInformation& info) {
+TransactionResult ReadSensorInformation(SensorProtocol& protocol, SensorInformation& info) {
     std::string reply;
-    int result = Read(protocol, cmd::kGetVersion, reply);
-    if (result != kOk) {
+    TransactionResult result = Read(protocol, cmd::kGetVersion, reply);
+    if (result != TransactionResult::Ok) {
         return result;
     }
     TakeSlice(reply, kDsp, info.dsp);
     TakeSlice(reply, kFpga, info.fpga);
 
     result = Read(protocol, cmd::kGetConfigInfo, reply);
-    if (result != kOk) {
+    if (result != TransactionResult::Ok) {
         return result;
     }
     TakeSlice(reply, kSerialNumber, info.serial_number);
@@ -55,7 +59,7 @@ int ReadSensorInformation(SensorProtocol& protocol, SensorInformation& info) {
     TakeSlice(reply, kDescription, info.description);
 
     result = Read(protocol, cmd::kGetConnectionPort, reply);
-    if (result == kOk) {
+    if (result == TransactionResult::Ok) {
         info.serial_interface = reply;
     }
     return result;

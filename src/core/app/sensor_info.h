@@ -5,6 +5,8 @@
 
 #include <string>
 
+#include "protocol/transaction_result.h"
+
 namespace qvx {
 
 class SensorProtocol;
@@ -24,8 +26,8 @@ struct SensorInformation {
 // "Get version", then "Get config info", then "Get connection port", each only when the one
 // before succeeded (reported, 1 retry, link recovery). Fields the sensor did not give stay
 // "Unknown"; a reply too short for a field leaves that field as it was. Returns the result of
-// the last command sent: 1 when all three succeeded.
-int ReadSensorInformation(SensorProtocol& protocol, SensorInformation& info);
+// the last command sent: Ok when all three succeeded.
+TransactionResult ReadSensorInformation(SensorProtocol& protocol, SensorInformation& info);
 
 // The field as it stands, with "&" doubled: a label would take a single one as a mnemonic.
 std::string DoubleAmpersands(const std::string& text);

@@ -1,6 +1,6 @@
 #include "app/sensor_info_access.h"
 
-#include "app/app_context.h"
+#include "context/app_context.h"
 
 namespace qvx {
 

@@ -3,7 +3,7 @@
 #include <cctype>
 
 #include "config/page_text.h"
-#include "protocol/hex_text.h"
+#include "base/hex_text.h"
 #include "protocol/sensor_configuration.h"
 
 namespace qvx {

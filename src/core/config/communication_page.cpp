@@ -4,7 +4,7 @@
 #include <cctype>
 
 #include "config/page_text.h"
-#include "protocol/hex_text.h"
+#include "base/hex_text.h"
 #include "protocol/sensor_configuration.h"
 #include "protocol/user_prompts.h"
 

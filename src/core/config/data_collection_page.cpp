@@ -5,7 +5,7 @@
 
 #include "config/length_units.h"
 #include "config/page_text.h"
-#include "protocol/hex_text.h"
+#include "base/hex_text.h"
 #include "protocol/sensor_configuration.h"
 
 namespace qvx {

@@ -2,7 +2,7 @@
 
 #include <charconv>
 
-#include "protocol/hex_text.h"
+#include "base/hex_text.h"
 
 namespace qvx::page_text {
 

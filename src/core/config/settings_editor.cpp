@@ -1,8 +1,8 @@
 #include "config/settings_editor.h"
 
-#include "app/app_context.h"
-#include "app/sensor_operations.h"
+#include "context/app_context.h"
 #include "protocol/record_io.h"
+#include "protocol/sensor_operations.h"
 #include "protocol/transaction_result.h"
 
 namespace qvx {
@@ -67,12 +67,13 @@ bool SettingsEditor::ReadFromSensor(bool initial) {
     SensorConfiguration fresh = working_;
     RecordIo io(app_.protocol, fresh);
     io.engineering_unlocked = app_.engineering_unlocked();
-    const bool general = io.ReadConfigInfo() && io.ReadExtendedConfigInfo() && io.ReadCollectionConfigInfo();
-    if (initial && !(general && io.ReadConnectionPort())) {
+    const bool general =
+        io.ReadConfigInfo().ok() && io.ReadExtendedConfigInfo().ok() && io.ReadCollectionConfigInfo().ok();
+    if (initial && !(general && io.ReadConnectionPort().ok())) {
         return false;
     }
     // Opened from the sensor, a failed algorithm read does not stop the rest.
-    const bool algorithm = side_fire_ ? io.ReadSfAlgorithmInfo(true) : io.ReadFfAlgorithmInfo(true);
+    const bool algorithm = (side_fire_ ? io.ReadSfAlgorithmInfo(true) : io.ReadFfAlgorithmInfo(true)).ok();
     if (!general || (initial && !algorithm)) {
         return false;
     }
@@ -105,17 +106,18 @@ int SettingsEditor::CollectAndValidate(bool stop_on_cancel, bool& cancelled) {
     return errors;
 }
 
-int SettingsEditor::WriteRecords() {
+RecordResult SettingsEditor::WriteRecords() {
     RecordIo io(app_.protocol, working_);
     io.engineering_unlocked = app_.engineering_unlocked();
     if (working_.connection_port().index == port_index::kUnknown) {
         io.ReadConnectionPort();  // the port whose rate the config write may change
     }
-    int result = side_fire_ ? io.WriteSfAlgorithmInfo(false, false) : io.WriteFfAlgorithmInfo(false, false);
-    if (result == kOk) {
+    RecordResult result =
+        side_fire_ ? io.WriteSfAlgorithmInfo(false, false) : io.WriteFfAlgorithmInfo(false, false);
+    if (result.ok()) {
         result = io.WriteExtendedConfigInfo(false, false);
     }
-    if (result == kOk) {
+    if (result.ok()) {
         const std::string reg = working_.GetCollectionField(kCommunicationRegisterField);
         // Off the simple protocol the sensor answers only frames that carry its ID, from the
         // frame after the collection record on.
@@ -124,7 +126,7 @@ int SettingsEditor::WriteRecords() {
         }
         result = io.WriteCollectionConfigInfo(false, false);
     }
-    if (result == kOk) {
+    if (result.ok()) {
         result = io.WriteConfigInfo(true, true);
     }
     return result;
@@ -140,15 +142,15 @@ SaveToSensorResult SettingsEditor::SaveToSensor(SensorOperations& operations) {
         return SaveToSensorResult::InputErrors;
     }
     operations.BeginSensorOperation();
-    const int result = WriteRecords();
-    if (result != kOk) {
+    const RecordResult result = WriteRecords();
+    if (!result.ok()) {
         ShowMessage(app_.prompts(), kNotSavedText, "Failure", IconKind::Error);
     }
     operations.EndSensorOperation();
-    if (result == kBaudRateUnknown) {
+    if (result.outcome == RecordOutcome::RateUnknown) {
         return SaveToSensorResult::BaudRateUnknown;
     }
-    return result == kOk ? SaveToSensorResult::Saved : SaveToSensorResult::NotSaved;
+    return result.ok() ? SaveToSensorResult::Saved : SaveToSensorResult::NotSaved;
 }
 
 int SettingsEditor::ValidateForFile() {

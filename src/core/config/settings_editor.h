@@ -11,6 +11,7 @@
 #include "config/data_collection_page.h"
 #include "config/general_page.h"
 #include "config/settings_file.h"
+#include "protocol/record_io.h"
 #include "protocol/sensor_configuration.h"
 
 namespace qvx {
@@ -82,7 +83,7 @@ class SettingsEditor {
 
   private:
     int CollectAndValidate(bool stop_on_cancel, bool& cancelled);
-    int WriteRecords();
+    RecordResult WriteRecords();
     bool multidrop_in_use() const;
 
     AppContext& app_;

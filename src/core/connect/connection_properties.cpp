@@ -1,9 +1,10 @@
 #include "connect/connection_properties.h"
 
-#include "app/app_context.h"
-#include "connect/calibration.h"
 #include "connect/connection_defaults.h"
+#include "link/sensor_link.h"
+#include "platform/named_sync.h"
 #include "platform/registry_store.h"
+#include "protocol/calibration.h"
 
 namespace qvx {
 
@@ -49,9 +50,9 @@ int AutomaticWaitMs(const ConnectionState& state) {
     return state.link_kind == LinkKind::None ? 0 : state.base_response_wait_ms;
 }
 
-bool RecalculateResponseWait(AppContext& app) {
-    ManualResetEvent& busy = app.objects.Event(sync_name::kGetProperties);
-    NamedMutex& sync = app.objects.SyncData();
+bool RecalculateResponseWait(SensorLink& link, NamedObjects& objects) {
+    ManualResetEvent& busy = objects.Event(sync_name::kGetProperties);
+    NamedMutex& sync = objects.SyncData();
     busy.Set();
     bool held = false;
     while (!held) {
@@ -59,7 +60,7 @@ bool RecalculateResponseWait(AppContext& app) {
             held = sync.TryLockFor(kPropertiesLockAttemptMs);
         }
     }
-    const bool calibrated = CalibrateResponseWait(app);
+    const bool calibrated = CalibrateResponseWait(link);
     busy.Reset();
     sync.Unlock();
     return calibrated;

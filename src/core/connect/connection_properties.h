@@ -7,7 +7,8 @@
 
 namespace qvx {
 
-class AppContext;
+class NamedObjects;
+class SensorLink;
 class RegistryStore;
 struct ConnectionState;
 
@@ -28,7 +29,7 @@ int AutomaticWaitMs(const ConnectionState& state);
 
 // "Re-calculate": sets "GetPropertiesEvent" so the polling threads stay off the link, takes
 // "SyncDataMutex" (in rounds of five 1,000 ms attempts until it comes), calibrates, and lets go.
-bool RecalculateResponseWait(AppContext& app);
+bool RecalculateResponseWait(SensorLink& link, NamedObjects& objects);
 
 // "Save As Default": "Use Delay" = 1 (one byte) and "User Added Delay" = the additional wait.
 bool SaveResponseWaitDefault(RegistryStore& registry, const ConnectionState& state);

@@ -3,12 +3,12 @@
 #include <chrono>
 #include <thread>
 
-#include "app/app_context.h"
 #include "connect/address_book.h"
-#include "connect/calibration.h"
 #include "connect/input_parameters.h"
+#include "context/app_context.h"
 #include "link/sensor_link.h"
 #include "platform/registry_store.h"
+#include "protocol/calibration.h"
 #include "protocol/catalogue.h"
 #include "protocol/transaction_result.h"
 
@@ -18,7 +18,6 @@ namespace {
 
 constexpr const char* kPlainPayload = "\r";
 constexpr const char* kSuccessWord = "Success";
-constexpr int kReported = 1;
 constexpr int kStopPushRetries = 5;
 constexpr int kStopPushExtraMs = 5000;
 constexpr int kPollExtraMs = 1000;
@@ -133,7 +132,7 @@ InternetConnectWorker::Outcome InternetConnectWorker::Run() {
     probes_.store(0);
     bool answered = false;
     bool cancelled = false;
-    if (app_.link.TcpConnect() == 1 && !app_.state.cancel_connect.load()) {
+    if (app_.link.tcp().Connect() && !app_.state.cancel_connect.load()) {
         for (;;) {
             connecting_.store(true);
             SleepMs(kProbeSettleMs);
@@ -157,7 +156,7 @@ InternetConnectWorker::Outcome InternetConnectWorker::Run() {
         answered = Unprotect();
     }
     if (!answered || cancelled) {
-        app_.link.TcpClose();
+        app_.link.tcp().Close();
     }
     cancelled = CancelSeen() || cancelled;
     if (cancelled) {
@@ -172,24 +171,33 @@ bool InternetConnectWorker::Probe() {
     SensorProtocol& protocol = app_.protocol;
     if (app_.state.multidrop_mode == kMultiDropDetect) {
         for (int i = 0; i < kMultiDropEnableRepeats; ++i) {
-            protocol.SendSensorCommand(cmd::kEnableMultiDrop, kPlainPayload, reply, 0, 0, false, 0);
+            protocol.SendSensorCommand({.code = cmd::kEnableMultiDrop, .payload = kPlainPayload}, reply);
         }
-        return protocol.SendSensorCommand(cmd::kRequestMultiDropIds, "00\r", reply, 0, 0, false,
-                                          kPollExtraMs) == kOk;
+        return protocol.SendSensorCommand(
+                   {.code = cmd::kRequestMultiDropIds, .payload = "00\r", .extra_wait_ms = kPollExtraMs},
+                   reply) == TransactionResult::Ok;
     }
-    const int result = protocol.SendSensorCommand(cmd::kStopPush, kPlainPayload, reply, 0, kStopPushRetries,
-                                                  false, kStopPushExtraMs);
-    return result == kOk && reply.find(kSuccessWord) != std::string::npos;
+    const TransactionResult result = protocol.SendSensorCommand({.code = cmd::kStopPush,
+                                                                 .payload = kPlainPayload,
+                                                                 .retries = kStopPushRetries,
+                                                                 .extra_wait_ms = kStopPushExtraMs},
+                                                                reply);
+    return result == TransactionResult::Ok && reply.find(kSuccessWord) != std::string::npos;
 }
 
 // Only the user's cancel in the communication-error dialog undoes the answer; a sensor that
 // answered the probe but refuses the unprotect is still connected.
 bool InternetConnectWorker::Unprotect() {
     std::string reply;
-    const int result =
-        app_.protocol.SendSensorCommand(cmd::kUnprotect, kPlainPayload, reply, kReported,
-                                        kWorkerUnprotectRetries, true, kInternetUnprotectExtraMs);
-    return result != kCancel;
+    const TransactionResult result =
+        app_.protocol.SendSensorCommand({.code = cmd::kUnprotect,
+                                         .payload = kPlainPayload,
+                                         .on_error = ErrorPolicy::Report,
+                                         .retries = kWorkerUnprotectRetries,
+                                         .link_recovery = true,
+                                         .extra_wait_ms = kInternetUnprotectExtraMs},
+                                        reply);
+    return result != TransactionResult::Cancel;
 }
 
 ConnectFinish AfterInternetConnect(AppContext& app, const SensorSelector& select, ProgressText& status) {
@@ -203,9 +211,12 @@ ConnectFinish AfterInternetConnect(AppContext& app, const SensorSelector& select
                 finish = ConnectFinish::Cancelled;
             } else if (selection.count > 0) {
                 std::string reply;
-                if (app.protocol.SendSensorCommand(cmd::kUnprotect, kPlainPayload, reply, kReported,
-                                                   kSelectedUnprotectRetries, false,
-                                                   kSelectedUnprotectExtraMs) == kOk) {
+                if (app.protocol.SendSensorCommand({.code = cmd::kUnprotect,
+                                                    .payload = kPlainPayload,
+                                                    .on_error = ErrorPolicy::Report,
+                                                    .retries = kSelectedUnprotectRetries,
+                                                    .extra_wait_ms = kSelectedUnprotectExtraMs},
+                                                   reply) == TransactionResult::Ok) {
                     finish = ConnectFinish::Success;
                 }
             }
@@ -214,11 +225,11 @@ ConnectFinish AfterInternetConnect(AppContext& app, const SensorSelector& select
         }
     }
     if (finish != ConnectFinish::Success) {
-        app.link.TcpClose();
+        app.link.tcp().Close();
         return finish;
     }
     status.Set(kCalculatingWaitText);
-    CalibrateResponseWait(app);
+    CalibrateResponseWait(app.link);
     status.Set(kRemoteEstablishedText);
     return ConnectFinish::Success;
 }

@@ -5,12 +5,12 @@
 #include <cstdio>
 #include <thread>
 
-#include "app/app_context.h"
-#include "app/close_connection.h"
-#include "connect/calibration.h"
 #include "connect/internet_connect.h"
+#include "connect/modem_line.h"
+#include "context/app_context.h"
 #include "link/sensor_link.h"
 #include "platform/registry_store.h"
+#include "protocol/calibration.h"
 #include "protocol/catalogue.h"
 #include "protocol/transaction_result.h"
 
@@ -28,7 +28,6 @@ constexpr int kInitDrainMs = 500;
 constexpr std::size_t kInitDrainChars = 200;
 constexpr std::size_t kSpeedMaxChars = 20;
 constexpr int kSensorSettleMs = 2000;
-constexpr int kReported = 1;
 constexpr int kModemRetries = 3;
 constexpr int kMultiDropPollExtraMs = 200;
 constexpr int kConnectedPauseMs = 200;
@@ -49,17 +48,17 @@ void SleepFor(const SleepFunction& sleep, int ms) {
 bool PortHoldsModem(AppContext& app, const std::string& search_command) {
     SensorLink& link = app.link;
     std::this_thread::sleep_for(std::chrono::milliseconds(kSearchSettleMs));
-    link.SerialWrite(search_command + "\r", 0, true);
+    link.PurgeInput();
+    link.Write(search_command + "\r");
     std::this_thread::sleep_for(std::chrono::milliseconds(kSearchReplyWaitMs));
     std::string reply;
     link.ReadUntil(reply, kSearchReadChars, kSearchReadMs, 0, 0);
     return IsModemSearchReply(reply, search_command);
 }
 
-int Send(AppContext& app, const char* code, const char* payload, int report, int retries, bool recovery,
-         int extra_ms) {
+TransactionResult Send(AppContext& app, const SensorRequest& request) {
     std::string reply;
-    return app.protocol.SendSensorCommand(code, payload, reply, report, retries, recovery, extra_ms);
+    return app.protocol.SendSensorCommand(request, reply);
 }
 
 // With automatic detection: the IDs are gathered, the user picks one, and it must accept
@@ -69,21 +68,26 @@ ConnectFinish ProveDetectedSensor(AppContext& app, std::uint32_t speed, const Se
     status.Set(kAutoDetectingText);
     SleepFor(sleep, kSensorSettleMs);
     for (int i = 0; i < kMultiDropEnableRepeats; ++i) {
-        Send(app, cmd::kEnableMultiDrop, kPlainPayload, 0, 0, false, 0);
+        Send(app, {.code = cmd::kEnableMultiDrop, .payload = kPlainPayload});
     }
-    if (Send(app, cmd::kRequestMultiDropIds, "00\r", 0, 0, false, kMultiDropPollExtraMs) != kOk) {
+    if (Send(app, {.code = cmd::kRequestMultiDropIds,
+                   .payload = "00\r",
+                   .extra_wait_ms = kMultiDropPollExtraMs}) != TransactionResult::Ok) {
         return ConnectFinish::Failed;
     }
     const SensorSelection selection = select ? select(app) : SelectSensorIdAutomatically(app);
     if (!selection.continued) {
         return ConnectFinish::Cancelled;
     }
-    if (selection.count == 0 ||
-        Send(app, cmd::kUnprotect, kPlainPayload, kReported, kModemRetries, true, 0) != kOk) {
+    if (selection.count == 0 || Send(app, {.code = cmd::kUnprotect,
+                                           .payload = kPlainPayload,
+                                           .on_error = ErrorPolicy::Report,
+                                           .retries = kModemRetries,
+                                           .link_recovery = true}) != TransactionResult::Ok) {
         return ConnectFinish::Failed;
     }
     status.Set(kCalculatingWaitText);
-    CalibrateResponseWait(app);
+    CalibrateResponseWait(app.link);
     status.Set(FormatSpeed(kModemConnectedFormat, speed));
     SleepFor(sleep, kConnectedPauseMs);
     return ConnectFinish::Success;
@@ -94,11 +98,19 @@ ConnectFinish ProveDetectedSensor(AppContext& app, std::uint32_t speed, const Se
 ConnectFinish ProveSensor(AppContext& app, ProgressText& status, const SleepFunction& sleep) {
     SleepFor(sleep, kSensorSettleMs);
     status.Set(kCalculatingWaitText);
-    CalibrateResponseWait(app);
-    if (Send(app, cmd::kStopPush, kPlainPayload, kReported, kModemRetries, true, 0) == kCancel) {
+    CalibrateResponseWait(app.link);
+    if (Send(app, {.code = cmd::kStopPush,
+                   .payload = kPlainPayload,
+                   .on_error = ErrorPolicy::Report,
+                   .retries = kModemRetries,
+                   .link_recovery = true}) == TransactionResult::Cancel) {
         return ConnectFinish::Failed;
     }
-    if (Send(app, cmd::kUnprotect, kPlainPayload, kReported, kModemRetries, true, 0) == kCancel) {
+    if (Send(app, {.code = cmd::kUnprotect,
+                   .payload = kPlainPayload,
+                   .on_error = ErrorPolicy::Report,
+                   .retries = kModemRetries,
+                   .link_recovery = true}) == TransactionResult::Cancel) {
         return ConnectFinish::Failed;
     }
     return ConnectFinish::Success;
@@ -237,21 +249,21 @@ bool FindModemPort(AppContext& app, const CancelCheck& cancelled, std::vector<st
             break;
         }
         app.state.port_name = port;
-        if (app.link.OpenSerialPort(kModemLineBaud, kReadIntervalNoWait, 0, 0) != 1) {
-            app.link.CloseSerialPort();
+        if (!app.link.serial().Open(kModemLineBaud, SerialTimeouts{})) {
+            app.link.serial().Close();
             continue;
         }
         if (PortHoldsModem(app, search_command)) {
             app.state.current_baud = kModemLineBaud;
             return true;
         }
-        app.link.CloseSerialPort();
+        app.link.serial().Close();
     }
     return false;
 }
 
 void InitialiseModem(AppContext& app) {
-    app.link.SerialWrite(app.state.modem_init + "\r", 0, false);
+    app.link.serial().Write(app.state.modem_init + "\r");
     std::string dropped;
     app.link.ReadUntil(dropped, kInitDrainChars, kInitDrainMs, 0, 0);
 }
@@ -260,7 +272,7 @@ bool DialModem(AppContext& app, bool manual_dial, const std::string& number) {
     const std::string command =
         manual_dial ? std::string(kManualDialCommand)
                     : std::string(kDialPrefix) + number.substr(0, kPhoneNumberMaxChars) + "\r";
-    return app.link.SerialWrite(command, 0, false) == command.size();
+    return app.link.serial().Write(command) == command.size();
 }
 
 std::string ReadModemResult(AppContext& app) {
@@ -295,13 +307,16 @@ void DropModemLine(AppContext& app, const SleepFunction& sleep) {
 }
 
 void AbandonModemDial(AppContext& app) {
-    if (!app.link.SerialPortOpen()) {
+    SerialPort& port = app.link.serial();
+    if (!port.IsOpen()) {
         return;
     }
-    app.link.SerialWrite("\r", kAbandonPauseMs, false);
-    app.link.SerialWrite("ATH0\r", kAbandonPauseMs, false);
-    app.link.PurgeInput();
-    app.link.CloseSerialPort();
+    port.Write("\r");
+    std::this_thread::sleep_for(std::chrono::milliseconds(kAbandonPauseMs));
+    port.Write("ATH0\r");
+    std::this_thread::sleep_for(std::chrono::milliseconds(kAbandonPauseMs));
+    port.Purge();
+    port.Close();
     app.state.link_kind = LinkKind::None;
 }
 

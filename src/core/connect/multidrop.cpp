@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
-#include "app/app_context.h"
 #include "connect/connection_defaults.h"
+#include "context/app_context.h"
 #include "protocol/catalogue.h"
 #include "protocol/transaction.h"
 #include "protocol/transaction_result.h"
@@ -16,7 +16,8 @@ constexpr const char* kPlainPayload = "\r";
 
 bool SendQuiet(SensorProtocol& protocol, const char* code, const std::string& payload, std::string& reply,
                int extra_wait_ms = 0) {
-    return protocol.SendSensorCommand(code, payload, reply, 0, 0, false, extra_wait_ms) == kOk;
+    return protocol.SendSensorCommand({.code = code, .payload = payload, .extra_wait_ms = extra_wait_ms},
+                                      reply) == TransactionResult::Ok;
 }
 
 // The fourth answer decides: a line where nobody heard the enabling has nobody to poll.

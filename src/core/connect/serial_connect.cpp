@@ -7,10 +7,10 @@
 #include <array>
 #include <cerrno>
 
-#include "app/app_context.h"
-#include "connect/calibration.h"
 #include "connect/connection_defaults.h"
+#include "context/app_context.h"
 #include "link/sensor_link.h"
+#include "protocol/calibration.h"
 #include "protocol/catalogue.h"
 #include "protocol/transaction_result.h"
 
@@ -19,7 +19,6 @@ namespace qvx {
 namespace {
 
 constexpr const char* kPlainPayload = "\r";
-constexpr int kReported = 1;
 constexpr int kStopPushRetries = 1;
 constexpr int kUnprotectRetries = 2;
 constexpr const char* kEchoMarker = "Echo";
@@ -59,9 +58,13 @@ std::string JoinNames(const std::vector<std::string>& names) {
     return text;
 }
 
-int UnprotectSensor(AppContext& app, std::string& reply) {
-    return app.protocol.SendSensorCommand(cmd::kUnprotect, kPlainPayload, reply, kReported, kUnprotectRetries,
-                                          false, kSerialCommandExtraWaitMs);
+TransactionResult UnprotectSensor(AppContext& app, std::string& reply) {
+    return app.protocol.SendSensorCommand({.code = cmd::kUnprotect,
+                                           .payload = kPlainPayload,
+                                           .on_error = ErrorPolicy::Report,
+                                           .retries = kUnprotectRetries,
+                                           .extra_wait_ms = kSerialCommandExtraWaitMs},
+                                          reply);
 }
 
 }  // namespace
@@ -155,9 +158,10 @@ bool SerialConnectWorker::SearchPort(const std::string& port) {
     state.port_name = port;
     state.current_baud = state.fixed_baud != 0 ? state.fixed_baud : kSerialSearchStartBaud;
     state.pending_baud = state.current_baud;
-    if (app_.link.OpenSerialPort(state.current_baud, kReadIntervalNoWait, 0, 0) != 1) {
+    SerialPort& serial = app_.link.serial();
+    if (!serial.Open(state.current_baud, SerialTimeouts{})) {
         const int error = static_cast<int>(state.last_link_error);
-        app_.link.CloseSerialPort();
+        serial.Close();
         std::lock_guard lock(unopened_mutex_);
         unopened_.push_back({port, error});
         return true;
@@ -165,14 +169,14 @@ bool SerialConnectWorker::SearchPort(const std::string& port) {
     const int attempts = state.fixed_baud != 0 ? 1 : kSerialAttemptsPerPort;
     for (int attempt = 1; attempt <= attempts && !connected_.load(); ++attempt) {
         if (CancelSeen()) {
-            app_.link.CloseSerialPort();
+            serial.Close();
             return false;
         }
         ++attempts_;
         status_.Set("Looking for initial response on " + RateText() + "...");
         if (!InitialResponse()) {
             if (const std::uint32_t next = SerialRateAfterAttempt(attempt); next != 0) {
-                app_.link.SetSerialBaud(next);
+                serial.SetBaud(next);
             }
             continue;
         }
@@ -188,7 +192,7 @@ bool SerialConnectWorker::SearchPort(const std::string& port) {
         }
     }
     if (!connected_.load()) {
-        app_.link.CloseSerialPort();
+        serial.Close();
     }
     return true;
 }
@@ -197,18 +201,23 @@ bool SerialConnectWorker::InitialResponse() {
     std::string reply;
     if (app_.state.multidrop_mode == kMultiDropDetect) {
         for (int i = 0; i < kMultiDropEnableRepeats; ++i) {
-            app_.protocol.SendSensorCommand(cmd::kEnableMultiDrop, kPlainPayload, reply, 0, 0, false, 0);
+            app_.protocol.SendSensorCommand({.code = cmd::kEnableMultiDrop, .payload = kPlainPayload}, reply);
         }
-        return app_.protocol.SendSensorCommand(cmd::kRequestMultiDropIds, "00\r", reply, 0, 0, false,
-                                               kSerialCommandExtraWaitMs) == kOk;
+        return app_.protocol.SendSensorCommand({.code = cmd::kRequestMultiDropIds,
+                                                .payload = "00\r",
+                                                .extra_wait_ms = kSerialCommandExtraWaitMs},
+                                               reply) == TransactionResult::Ok;
     }
-    return app_.protocol.SendSensorCommand(cmd::kStopPush, kPlainPayload, reply, 0, kStopPushRetries, false,
-                                           kSerialCommandExtraWaitMs) == kOk;
+    return app_.protocol.SendSensorCommand({.code = cmd::kStopPush,
+                                            .payload = kPlainPayload,
+                                            .retries = kStopPushRetries,
+                                            .extra_wait_ms = kSerialCommandExtraWaitMs},
+                                           reply) == TransactionResult::Ok;
 }
 
 SerialConnectWorker::UnprotectResult SerialConnectWorker::Unprotect() {
     std::string reply;
-    if (UnprotectSensor(app_, reply) != kOk) {
+    if (UnprotectSensor(app_, reply) != TransactionResult::Ok) {
         return UnprotectResult::Failed;
     }
     return reply.find(kEchoMarker) != std::string::npos ? UnprotectResult::Echo : UnprotectResult::Connected;
@@ -217,9 +226,7 @@ SerialConnectWorker::UnprotectResult SerialConnectWorker::Unprotect() {
 void FinishSerialConnection(AppContext& app) {
     app.state.link_kind = LinkKind::Serial;
     app.state.connection_type = LinkKind::Serial;
-    std::string description;
-    app.link.DescribePort(description);
-    app.state.connection_description = description;
+    app.state.connection_description = app.link.serial().Description();
 }
 
 ConnectFinish AfterSerialConnect(AppContext& app, bool connected, const SensorSelector& select,
@@ -239,14 +246,14 @@ ConnectFinish AfterSerialConnect(AppContext& app, bool connected, const SensorSe
             return ConnectFinish::Failed;
         }
         std::string reply;
-        if (UnprotectSensor(app, reply) != kOk) {
+        if (UnprotectSensor(app, reply) != TransactionResult::Ok) {
             return ConnectFinish::Cancelled;
         }
         app.state.link_kind = LinkKind::Serial;
         app.state.connection_type = LinkKind::Serial;
     }
     status.Set(kCalculatingWaitText);
-    CalibrateResponseWait(app);
+    CalibrateResponseWait(app.link);
     FinishSerialConnection(app);
     return ConnectFinish::Success;
 }

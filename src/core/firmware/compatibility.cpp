@@ -89,9 +89,9 @@ CompatibilityState CheckCompatibility(const VersionReader& read_version, UserPro
     state.bundle = bundle;
     state.target = target;
     std::string reply;
-    const int result = read_version(reply);
-    if (result != kOk) {
-        state.outcome = result == kExit ? outcome::kExit : outcome::kVersionUnreadable;
+    const TransactionResult result = read_version(reply);
+    if (result != TransactionResult::Ok) {
+        state.outcome = result == TransactionResult::Exit ? outcome::kExit : outcome::kVersionUnreadable;
         return state;
     }
     state.sensor = ParseSensorVersion(reply);

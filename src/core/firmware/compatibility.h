@@ -82,7 +82,7 @@ struct CompatibilityState {
 };
 
 // Reads the sensor's version reply; returns a TransactionResult.
-using VersionReader = std::function<int(std::string& reply)>;
+using VersionReader = std::function<TransactionResult(std::string& reply)>;
 // The compatibility window: returns kUpload, kContinue or kExit.
 using CompatibilityChooser = std::function<int(const CompatibilityState&)>;
 
@@ -93,7 +93,7 @@ CompatibilityState CheckCompatibility(const VersionReader& read_version, UserPro
                                       const CompatibilityChooser& choose = {});
 
 // Sends "S5": reported, one retry, link recovery allowed.
-int ReadSensorVersion(SensorProtocol& protocol, std::string& reply);
+TransactionResult ReadSensorVersion(SensorProtocol& protocol, std::string& reply);
 
 CompatibilityState CheckCompatibility(SensorProtocol& protocol, const BundleVersion& bundle,
                                       std::optional<FireMode> target,

@@ -6,12 +6,16 @@
 namespace qvx {
 
 namespace {
-constexpr int kReported = 10;
 constexpr int kOneRetry = 1;
 }  // namespace
 
-int ReadSensorVersion(SensorProtocol& protocol, std::string& reply) {
-    return protocol.SendSensorCommand(cmd::kGetVersion, "\r", reply, kReported, kOneRetry, true, 0);
+TransactionResult ReadSensorVersion(SensorProtocol& protocol, std::string& reply) {
+    return protocol.SendSensorCommand({.code = cmd::kGetVersion,
+                                       .payload = "\r",
+                                       .on_error = ErrorPolicy::Report,
+                                       .retries = kOneRetry,
+                                       .link_recovery = true},
+                                      reply);
 }
 
 CompatibilityState CheckCompatibility(SensorProtocol& protocol, const BundleVersion& bundle,

@@ -3,7 +3,7 @@
 #include <fstream>
 #include <iterator>
 
-#include "protocol/hex_text.h"
+#include "base/hex_text.h"
 
 namespace qvx {
 

@@ -11,7 +11,6 @@ namespace qvx {
 
 namespace {
 
-constexpr int kReported = 10;
 constexpr int kStepPauseMs = 100;         // file upload: between handshake steps
 constexpr int kCompatFirstStepMs = 1000;  // compatibility upload: before the first step
 constexpr int kCompatStepMs = 10;         // and between its steps
@@ -263,20 +262,21 @@ UploadJob::StepEnd UploadJob::FileHandshake(const Handshake& step) {
             return StepEnd::Cancelled;
         }
         std::string reply;
-        const int result = Send(step.code, step.payload, reply, step.retries, step.call_wait_ms);
-        if (result == kCancel) {
+        const TransactionResult result =
+            Send(step.code, step.payload, reply, step.retries, step.call_wait_ms);
+        if (result == TransactionResult::Cancel) {
             return StepEnd::Abandoned;
         }
         if (CancelRequested()) {
             return StepEnd::Cancelled;
         }
-        if (result == kOk && Contains(reply, step.expected.c_str())) {
+        if (result == TransactionResult::Ok && Contains(reply, step.expected.c_str())) {
             return StepEnd::Next;
         }
         if (!prompts_->Ask("Error", step.failure_text, "Retry", "Cancel")) {
             return StepEnd::Failed;
         }
-        if (Unprotect(kUnprotectRetries, 0) == kCancel) {
+        if (Unprotect(kUnprotectRetries, 0) == TransactionResult::Cancel) {
             return StepEnd::Abandoned;
         }
         Sleep(kStepPauseMs);
@@ -286,11 +286,12 @@ UploadJob::StepEnd UploadJob::FileHandshake(const Handshake& step) {
 UploadOutcome UploadJob::FinishFileUpload() {
     SetStep(UploadStep::Result, upload_text::kCompleted);
     std::string reply;
-    const int result = Send(CodesOf(image().kind).result, "\r", reply, kResultRetries, kResultWaitMs);
-    if (result == kCancel) {
+    const TransactionResult result =
+        Send(CodesOf(image().kind).result, "\r", reply, kResultRetries, kResultWaitMs);
+    if (result == TransactionResult::Cancel) {
         return End(UploadOutcome::Cancelled);
     }
-    if (result != kOk || !Contains(reply, "Suc")) {
+    if (result != TransactionResult::Ok || !Contains(reply, "Suc")) {
         SetText(upload_text::kFailed);
         return End(UploadOutcome::Failed);
     }
@@ -336,14 +337,14 @@ UploadOutcome UploadJob::RunCompatibilityUpload() {
         Sleep(kCompatStepMs);
         SetStep(UploadStep::Ready, upload_text::kCompatAwaitingReady);
         std::string reply;
-        const int ready = Send(codes.ready, "\r", reply, kReadyRetries, kReadyWaitMs);
-        if (ready == kCancel) {
+        const TransactionResult ready = Send(codes.ready, "\r", reply, kReadyRetries, kReadyWaitMs);
+        if (ready == TransactionResult::Cancel) {
             return End(UploadOutcome::Cancelled);
         }
         if (CancelRequested()) {
             return CancelTail();
         }
-        if (ready != kOk || !Contains(reply, "Ready")) {
+        if (ready != TransactionResult::Ok || !Contains(reply, "Ready")) {
             SetText(upload_text::kCompatNotReady);
             return End(UploadOutcome::Failed);
         }
@@ -363,15 +364,15 @@ UploadOutcome UploadJob::RunCompatibilityUpload() {
         }
         Sleep(kCompatStepMs);
         SetStep(UploadStep::Result, upload_text::kCompleted);
-        const int result = Send(codes.result, "\r", reply, kResultRetries, kResultWaitMs);
-        if (result == kCancel) {
+        const TransactionResult result = Send(codes.result, "\r", reply, kResultRetries, kResultWaitMs);
+        if (result == TransactionResult::Cancel) {
             return End(UploadOutcome::Cancelled);
         }
-        if (result == kOk && Contains(reply, "Suc")) {
+        if (result == TransactionResult::Ok && Contains(reply, "Suc")) {
             Sleep(kAfterSuccessMs);
             continue;
         }
-        if (result == kOk && Contains(reply, "Fail")) {
+        if (result == TransactionResult::Ok && Contains(reply, "Fail")) {
             SetText(upload_text::kFailed);
             Sleep(kAfterFailureMs);
         } else {
@@ -392,15 +393,15 @@ UploadJob::StepEnd UploadJob::CompatAnnounce() {
         }
         SetStep(UploadStep::Announce, upload_text::kCompatEstablishing);
         std::string reply;
-        const int result =
+        const TransactionResult result =
             Send(CodesOf(image().kind).announce, check + "\r", reply, kAnnounceRetries, kAnnounceWaitMs);
-        if (result == kCancel) {
+        if (result == TransactionResult::Cancel) {
             return StepEnd::Abandoned;
         }
-        if (result == kOk && Contains(reply, check.c_str())) {
+        if (result == TransactionResult::Ok && Contains(reply, check.c_str())) {
             return StepEnd::Next;
         }
-        if (Unprotect(kUnprotectRetries, kUnprotectWaitMs) == kCancel) {
+        if (Unprotect(kUnprotectRetries, kUnprotectWaitMs) == TransactionResult::Cancel) {
             return StepEnd::Abandoned;
         }
         Sleep(kCompatStepMs);
@@ -410,8 +411,8 @@ UploadJob::StepEnd UploadJob::CompatAnnounce() {
 
 UploadOutcome UploadJob::FinishCompatibility() {
     std::string reply;
-    const int restart = Send(kRestartCode, "\r", reply, 0, 0);
-    if (restart == kCancel) {
+    const TransactionResult restart = Send(kRestartCode, "\r", reply, 0, 0);
+    if (restart == TransactionResult::Cancel) {
         SetText(upload_text::kCompatRestartCancelled);
         return End(UploadOutcome::Failed);
     }
@@ -468,15 +469,15 @@ void UploadJob::PacketWorker(PacketEnd& end) {
         }
         const std::string packet = cutter.Next();
         for (int round = 1;; ++round) {
-            const int result = Send(codes.packet, packet, reply, kPacketRetries, 0);
-            if (result == kOk) {
+            const TransactionResult result = Send(codes.packet, packet, reply, kPacketRetries, 0);
+            if (result == TransactionResult::Ok) {
                 break;
             }
             if (round == kPacketResendLimit) {
                 end = PacketEnd::Failed;  // a sensor that never takes the packet
                 return;
             }
-            if (result == kCancel) {
+            if (result == TransactionResult::Cancel) {
                 cancel_flag_ = false;
                 end = PacketEnd::Abandoned;
                 return;
@@ -498,9 +499,9 @@ void UploadJob::PacketWorker(PacketEnd& end) {
 // After the countdown: stop push and unprotect. False when either was cancelled.
 bool UploadJob::AfterRestart() {
     std::string reply;
-    const int stop = Send(cmd::kStopPush, "\r", reply, kStopPushRetries, 0);
-    const int unprotect = Unprotect(kUnprotectRetries, 0);
-    return stop != kCancel && unprotect != kCancel;
+    const TransactionResult stop = Send(cmd::kStopPush, "\r", reply, kStopPushRetries, 0);
+    const TransactionResult unprotect = Unprotect(kUnprotectRetries, 0);
+    return stop != TransactionResult::Cancel && unprotect != TransactionResult::Cancel;
 }
 
 void UploadJob::Countdown(const char* format) {
@@ -526,7 +527,7 @@ UploadOutcome UploadJob::CancelTail() {
     SetStep(UploadStep::Cancelling,
             mode_ == UploadMode::File ? upload_text::kCancelRestoring : upload_text::kCompatCancelRestoring);
     std::string reply;
-    if (Send(kDspResultCode, "\r", reply, kResultRetries, 0) == kCancel) {
+    if (Send(kDspResultCode, "\r", reply, kResultRetries, 0) == TransactionResult::Cancel) {
         prompts_->Message(
             {.text = upload_text::kCancelUndetermined, .caption = "Warning", .icon = IconKind::Warning});
     }
@@ -542,13 +543,19 @@ UploadOutcome UploadJob::End(UploadOutcome outcome) {
     return outcome;
 }
 
-int UploadJob::Send(const char* code, const std::string& payload, std::string& reply, int retries,
-                    int call_wait_ms) {
+TransactionResult UploadJob::Send(const char* code, const std::string& payload, std::string& reply,
+                                  int retries, int call_wait_ms) {
     reply.clear();
-    return protocol_.SendSensorCommand(code, payload, reply, kReported, retries, true, call_wait_ms);
+    return protocol_.SendSensorCommand({.code = code,
+                                        .payload = payload,
+                                        .on_error = ErrorPolicy::Report,
+                                        .retries = retries,
+                                        .link_recovery = true,
+                                        .extra_wait_ms = call_wait_ms},
+                                       reply);
 }
 
-int UploadJob::Unprotect(int retries, int call_wait_ms) {
+TransactionResult UploadJob::Unprotect(int retries, int call_wait_ms) {
     std::string reply;
     return Send(cmd::kUnprotect, "\r", reply, retries, call_wait_ms);
 }

@@ -197,8 +197,9 @@ class UploadJob {
     UploadOutcome CancelTail();
     UploadOutcome End(UploadOutcome outcome);
 
-    int Send(const char* code, const std::string& payload, std::string& reply, int retries, int call_wait_ms);
-    int Unprotect(int retries, int call_wait_ms);
+    TransactionResult Send(const char* code, const std::string& payload, std::string& reply, int retries,
+                           int call_wait_ms);
+    TransactionResult Unprotect(int retries, int call_wait_ms);
     void SetStep(UploadStep step, const std::string& text);
     void SetText(const std::string& text);
     void Sleep(int ms);

@@ -17,6 +17,7 @@
 
 #include "link/link_wait.h"
 #include "link/sensor_link.h"
+#include "link/serial_port.h"
 
 namespace qvx {
 
@@ -183,30 +184,29 @@ std::vector<std::string> EnumerateSerialPorts() {
     return ports;
 }
 
-int SensorLink::OpenSerialPort(std::uint32_t baud, std::uint32_t read_interval, std::uint32_t read_multiplier,
-                               std::uint32_t read_constant) {
+bool SerialPort::Open(std::uint32_t baud, const SerialTimeouts& timeouts) {
     state_.last_link_error = link_error::kNone;
-    CloseSerialPort();
+    Close();
     const int fd = open(state_.port_name.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
         state_.last_link_error = static_cast<std::uint32_t>(errno);
         return 0;
     }
-    serial_fd_ = fd;
-    serial_is_socket_ = false;
+    fd_ = fd;
+    is_socket_ = false;
     if (ioctl(fd, TIOCEXCL) != 0) {
         state_.last_link_error = static_cast<std::uint32_t>(errno);
     }
     ApplyLineSettings(baud);
-    timeouts_ = SerialTimeouts{read_interval, read_multiplier, read_constant};
-    return state_.last_link_error == link_error::kNone ? 1 : 0;
+    timeouts_ = timeouts;
+    return state_.last_link_error == link_error::kNone;
 }
 
-int SensorLink::ApplyLineSettings(std::uint32_t baud) {
+bool SerialPort::ApplyLineSettings(std::uint32_t baud) {
     termios settings{};
-    if (tcgetattr(serial_fd_, &settings) != 0) {
+    if (tcgetattr(fd_, &settings) != 0) {
         state_.last_link_error = static_cast<std::uint32_t>(errno);
-        return 0;
+        return false;
     }
     settings.c_iflag &= ~static_cast<tcflag_t>(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR | ICRNL |
                                                IXON | IXOFF | IXANY | INPCK);
@@ -222,58 +222,57 @@ int SensorLink::ApplyLineSettings(std::uint32_t baud) {
     } else if (cfsetispeed(&settings, speed) != 0 || cfsetospeed(&settings, speed) != 0) {
         state_.last_link_error = static_cast<std::uint32_t>(errno);
     }
-    if (tcsetattr(serial_fd_, TCSANOW, &settings) != 0) {
+    if (tcsetattr(fd_, TCSANOW, &settings) != 0) {
         state_.last_link_error = static_cast<std::uint32_t>(errno);
-        return 0;
+        return false;
     }
-    return state_.last_link_error == link_error::kNone ? 1 : 0;
+    return state_.last_link_error == link_error::kNone;
 }
 
-int SensorLink::SetSerialTimeouts(std::uint32_t read_interval, std::uint32_t read_multiplier,
-                                  std::uint32_t read_constant) {
+bool SerialPort::SetTimeouts(const SerialTimeouts& timeouts) {
     state_.last_link_error = link_error::kNone;
-    timeouts_ = SerialTimeouts{read_interval, read_multiplier, read_constant};
-    if (serial_fd_ < 0) {
+    timeouts_ = timeouts;
+    if (fd_ < 0) {
         state_.last_link_error = EBADF;
-        return 0;
+        return false;
     }
-    return 1;
+    return true;
 }
 
-int SensorLink::SetSerialBaud(std::uint32_t baud) {
+bool SerialPort::SetBaud(std::uint32_t baud) {
     state_.last_link_error = link_error::kNone;
     state_.current_baud = baud;
     state_.pending_baud = baud;
-    if (serial_fd_ < 0) {
+    if (fd_ < 0) {
         state_.last_link_error = EBADF;
-        return 0;
+        return false;
     }
     termios settings{};
     speed_t speed = B9600;
-    if (tcgetattr(serial_fd_, &settings) != 0) {
+    if (tcgetattr(fd_, &settings) != 0) {
         state_.last_link_error = static_cast<std::uint32_t>(errno);
-        return 0;
+        return false;
     }
     if (!SpeedForRate(baud, speed)) {
         state_.last_link_error = EINVAL;
-        return 0;
+        return false;
     }
     if (cfsetispeed(&settings, speed) != 0 || cfsetospeed(&settings, speed) != 0 ||
-        tcsetattr(serial_fd_, TCSANOW, &settings) != 0) {
+        tcsetattr(fd_, TCSANOW, &settings) != 0) {
         state_.last_link_error = static_cast<std::uint32_t>(errno);
-        return 0;
+        return false;
     }
-    return 1;
+    return true;
 }
 
-std::uint32_t SensorLink::GetSerialBaud() {
+std::uint32_t SerialPort::Baud() {
     state_.last_link_error = link_error::kNone;
-    if (serial_fd_ < 0) {
+    if (fd_ < 0) {
         state_.last_link_error = EBADF;
         return 0;
     }
     termios settings{};
-    if (tcgetattr(serial_fd_, &settings) != 0) {
+    if (tcgetattr(fd_, &settings) != 0) {
         state_.last_link_error = static_cast<std::uint32_t>(errno);
         return 0;
     }
@@ -284,8 +283,8 @@ std::uint32_t SensorLink::GetSerialBaud() {
     return rate;
 }
 
-int SensorLink::DescribePort(std::string& out) {
-    const std::uint32_t rate = GetSerialBaud();
+bool SerialPort::Describe(std::string& out) {
+    const std::uint32_t rate = Baud();
     if (rate != 0) {
         state_.current_baud = rate;
         state_.pending_baud = rate;
@@ -293,33 +292,39 @@ int SensorLink::DescribePort(std::string& out) {
     out = state_.port_name + " @ ";
     const char* text = BaudRateText(rate);
     if (text == nullptr) {
-        return 0;
+        return false;
     }
     out += text;
-    return 1;
+    return true;
 }
 
-void SensorLink::CloseSerialPort() {
-    if (serial_fd_ >= 0) {
-        close(serial_fd_);
+std::string SerialPort::Description() {
+    std::string text;
+    Describe(text);
+    return text;
+}
+
+void SerialPort::Close() {
+    if (fd_ >= 0) {
+        close(fd_);
     }
-    serial_fd_ = -1;
-    serial_is_socket_ = false;
+    fd_ = -1;
+    is_socket_ = false;
 }
 
-void SensorLink::AdoptSerialDescriptor(int fd) {
-    CloseSerialPort();
-    serial_fd_ = fd;
+void SerialPort::Adopt(int fd) {
+    Close();
+    fd_ = fd;
     struct stat info {};
-    serial_is_socket_ = fstat(fd, &info) == 0 && S_ISSOCK(info.st_mode);
+    is_socket_ = fstat(fd, &info) == 0 && S_ISSOCK(info.st_mode);
     const int flags = fcntl(fd, F_GETFL);
     if (flags >= 0) {
         fcntl(fd, F_SETFL, flags | O_NONBLOCK);
     }
 }
 
-std::size_t SensorLink::SerialWriteBytes(std::string_view bytes) {
-    if (serial_fd_ < 0) {
+std::size_t SerialPort::Write(std::string_view bytes) {
+    if (fd_ < 0) {
         state_.last_link_error = EBADF;
         return 0;
     }
@@ -331,8 +336,8 @@ std::size_t SensorLink::SerialWriteBytes(std::string_view bytes) {
     while (sent < bytes.size()) {
         const char* data = bytes.data() + sent;
         const std::size_t left = bytes.size() - sent;
-        const ssize_t n = serial_is_socket_ ? send(serial_fd_, data, left, MSG_NOSIGNAL | MSG_DONTWAIT)
-                                            : write(serial_fd_, data, left);
+        const ssize_t n =
+            is_socket_ ? send(fd_, data, left, MSG_NOSIGNAL | MSG_DONTWAIT) : write(fd_, data, left);
         if (n > 0) {
             sent += static_cast<std::size_t>(n);
             continue;
@@ -344,7 +349,7 @@ std::size_t SensorLink::SerialWriteBytes(std::string_view bytes) {
             state_.last_link_error = static_cast<std::uint32_t>(errno);
             return 0;
         }
-        const auto wait = WaitFor(serial_fd_, deadline.Remaining(), true);
+        const auto wait = WaitFor(fd_, deadline.Remaining(), true);
         if (!wait.ready) {
             state_.last_link_error = wait.hangup ? EIO : ETIMEDOUT;
             return 0;
@@ -353,10 +358,10 @@ std::size_t SensorLink::SerialWriteBytes(std::string_view bytes) {
     return sent;
 }
 
-std::size_t SensorLink::SerialReadUntil(std::string& out, std::size_t max_len, int timeout_ms,
-                                        char terminator, char escape) {
+std::size_t SerialPort::ReadUntil(std::string& out, std::size_t max_len, int timeout_ms, char terminator,
+                                  char escape) {
     state_.last_link_error = link_error::kNone;
-    if (serial_fd_ < 0) {
+    if (fd_ < 0) {
         state_.last_link_error = EBADF;
         return 0;
     }
@@ -374,7 +379,7 @@ std::size_t SensorLink::SerialReadUntil(std::string& out, std::size_t max_len, i
         for (;;) {
             const std::size_t want =
                 bulk ? kBulkReadSize : (scanner.has_terminator() ? 1 : std::min(scanner.room(), kChunkSize));
-            const ReadOutcome got = ReadSome(serial_fd_, serial_is_socket_, buffer, want);
+            const ReadOutcome got = ReadSome(fd_, is_socket_, buffer, want);
             if (got.status == ReadStatus::Data) {
                 out.append(buffer, bulk ? got.count : scanner.Take(buffer, got.count));
                 over = bulk || scanner.finished();
@@ -389,23 +394,22 @@ std::size_t SensorLink::SerialReadUntil(std::string& out, std::size_t max_len, i
         if (over || deadline.Expired()) {
             break;
         }
-        hung_up = WaitFor(serial_fd_, deadline.Remaining()).hangup;
+        hung_up = WaitFor(fd_, deadline.Remaining()).hangup;
     }
     return out.size() - start_size;
 }
 
-std::size_t SensorLink::SerialReadAvailable(std::string& out, std::size_t max_len, int wait_ms) {
+std::size_t SerialPort::ReadAvailable(std::string& out, std::size_t max_len, int wait_ms) {
     state_.last_link_error = link_error::kNone;
-    if (serial_fd_ < 0) {
+    if (fd_ < 0) {
         state_.last_link_error = EBADF;
         return 0;
     }
-    const auto wait = WaitFor(serial_fd_, std::chrono::milliseconds(std::max(0, wait_ms)));
+    const auto wait = WaitFor(fd_, std::chrono::milliseconds(std::max(0, wait_ms)));
     char buffer[kChunkSize];
     std::size_t taken = 0;
     while (taken < max_len) {
-        const ReadOutcome got =
-            ReadSome(serial_fd_, serial_is_socket_, buffer, std::min(max_len - taken, kChunkSize));
+        const ReadOutcome got = ReadSome(fd_, is_socket_, buffer, std::min(max_len - taken, kChunkSize));
         if (got.status == ReadStatus::Data) {
             out.append(buffer, got.count);
             taken += got.count;
@@ -421,9 +425,9 @@ std::size_t SensorLink::SerialReadAvailable(std::string& out, std::size_t max_le
     return taken;
 }
 
-std::size_t SensorLink::SerialReadRaw(std::string& out, std::size_t count) {
+std::size_t SerialPort::ReadRaw(std::string& out, std::size_t count) {
     state_.last_link_error = link_error::kNone;
-    if (serial_fd_ < 0) {
+    if (fd_ < 0) {
         state_.last_link_error = EBADF;
         return 0;
     }
@@ -446,8 +450,7 @@ std::size_t SensorLink::SerialReadRaw(std::string& out, std::size_t count) {
     std::size_t taken = 0;
     char buffer[kChunkSize];
     while (taken < count) {
-        const ReadOutcome got =
-            ReadSome(serial_fd_, serial_is_socket_, buffer, std::min(count - taken, kChunkSize));
+        const ReadOutcome got = ReadSome(fd_, is_socket_, buffer, std::min(count - taken, kChunkSize));
         if (got.status == ReadStatus::Data) {
             out.append(buffer, got.count);
             taken += got.count;
@@ -470,21 +473,21 @@ std::size_t SensorLink::SerialReadRaw(std::string& out, std::size_t count) {
         if (wait <= Clock::duration::zero()) {
             break;
         }
-        hung_up = WaitFor(serial_fd_, wait).hangup;
+        hung_up = WaitFor(fd_, wait).hangup;
     }
     return taken;
 }
 
-void SensorLink::PurgeSerial() {
+void SerialPort::Purge() {
     state_.last_link_error = link_error::kNone;
-    if (serial_fd_ < 0) {
+    if (fd_ < 0) {
         return;
     }
     constexpr std::size_t kPurgeReadSize = 100;
     char buffer[kPurgeReadSize];
     std::size_t discarded = 0;
     while (discarded < kPurgeLimit) {
-        const ReadOutcome got = ReadSome(serial_fd_, serial_is_socket_, buffer, kPurgeReadSize);
+        const ReadOutcome got = ReadSome(fd_, is_socket_, buffer, kPurgeReadSize);
         if (got.status != ReadStatus::Data) {
             break;
         }

@@ -13,6 +13,7 @@
 #include "link/link_wait.h"
 #include "link/sensor_link.h"
 #include "link/socket_error.h"
+#include "link/tcp_link.h"
 
 namespace qvx {
 
@@ -46,7 +47,7 @@ in_addr DottedQuadAddress(std::string_view text) {
 
 // Resolves host_address; 0 on success, else the code to store.
 std::uint32_t ResolveAddress(const std::string& host, in_addr& address) {
-    if (SensorLink::IsDottedQuad(host)) {
+    if (TcpLink::IsDottedQuad(host)) {
         address = DottedQuadAddress(host);
         return 0;
     }
@@ -85,7 +86,7 @@ std::uint32_t ConnectWithin(int fd, const sockaddr_in& remote, int limit_ms) {
 
 }  // namespace
 
-bool SensorLink::IsDottedQuad(std::string_view text) {
+bool TcpLink::IsDottedQuad(std::string_view text) {
     if (text.size() < 7 || text.size() > 15 || std::count(text.begin(), text.end(), '.') != 3) {
         return false;
     }
@@ -108,16 +109,16 @@ bool SensorLink::IsDottedQuad(std::string_view text) {
     return true;
 }
 
-int SensorLink::TcpConnect() {
+bool TcpLink::Connect() {
     if (state_.socket_open) {
         state_.last_link_error = link_error::kAlreadyOpen;
-        return 0;
+        return false;
     }
     state_.last_link_error = link_error::kNone;
     const int fd = socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, IPPROTO_TCP);
     if (fd < 0) {
         state_.last_link_error = SocketErrorCode(errno);
-        return 0;
+        return false;
     }
     std::uint32_t failure = 0;
     sockaddr_in local{};
@@ -139,19 +140,19 @@ int SensorLink::TcpConnect() {
     if (failure != 0) {
         close(fd);
         state_.last_link_error = failure;
-        return 0;
+        return false;
     }
-    socket_fd_ = fd;
+    fd_ = fd;
     state_.socket_open = true;
     state_.link_kind = LinkKind::Internet;
     state_.connection_type = LinkKind::Internet;
-    return 1;
+    return true;
 }
 
-void SensorLink::TcpClose() {
-    if (socket_fd_ >= 0) {
-        close(socket_fd_);
-        socket_fd_ = -1;
+void TcpLink::Close() {
+    if (fd_ >= 0) {
+        close(fd_);
+        fd_ = -1;
     }
     if (state_.socket_open) {
         state_.socket_open = false;
@@ -159,14 +160,51 @@ void SensorLink::TcpClose() {
     }
 }
 
-void SensorLink::DropClosedConnection() {
+void TcpLink::DropClosedConnection() {
     state_.last_link_error = SocketErrorCode(ECONNRESET);
-    TcpClose();
+    Close();
 }
 
-std::size_t SensorLink::TcpSend(std::string_view data, int timeout_ms, char terminator, char escape) {
+std::string TcpLink::Description() {
+    return state_.host_address + ":" + std::to_string(state_.tcp_port);
+}
+
+std::size_t TcpLink::Write(std::string_view bytes) {
+    return Send(bytes, kTcpSendTimeoutMs, 0, 0);
+}
+
+std::size_t TcpLink::ReadUntil(std::string& out, std::size_t max_len, int timeout_ms, char terminator,
+                               char escape) {
+    if (!state_.socket_open) {
+        state_.last_link_error = SocketErrorCode(ENOTCONN);
+        return 0;
+    }
+    return Receive(out, max_len, timeout_ms, terminator, escape);
+}
+
+std::size_t TcpLink::ReadRaw(std::string& out, std::size_t count) {
+    if (count == 0) {
+        return 0;
+    }
+    return ReadAvailable(out, count, 0);
+}
+
+void TcpLink::Purge() {
+    std::size_t discarded = 0;
+    std::string scratch;
+    while (discarded < kPurgeLimit && state_.socket_open) {
+        scratch.clear();
+        const std::size_t got = Receive(scratch, 1, 10, 0, 0);
+        if (got == 0) {
+            break;
+        }
+        discarded += got;
+    }
+}
+
+std::size_t TcpLink::Send(std::string_view data, int timeout_ms, char terminator, char escape) {
     state_.last_link_error = link_error::kNone;
-    if (!state_.socket_open || socket_fd_ < 0) {
+    if (!state_.socket_open || fd_ < 0) {
         state_.last_link_error = SocketErrorCode(ENOTCONN);
         return 0;
     }
@@ -177,8 +215,7 @@ std::size_t SensorLink::TcpSend(std::string_view data, int timeout_ms, char term
     const Deadline deadline(timeout_ms);
     std::size_t sent = 0;
     while (sent < data.size()) {
-        const ssize_t n =
-            send(socket_fd_, data.data() + sent, data.size() - sent, MSG_NOSIGNAL | MSG_DONTWAIT);
+        const ssize_t n = send(fd_, data.data() + sent, data.size() - sent, MSG_NOSIGNAL | MSG_DONTWAIT);
         if (n > 0) {
             sent += static_cast<std::size_t>(n);
             continue;
@@ -190,7 +227,7 @@ std::size_t SensorLink::TcpSend(std::string_view data, int timeout_ms, char term
             state_.last_link_error = SocketErrorCode(errno);
             return 0;
         }
-        if (!WaitFor(socket_fd_, deadline.Remaining(), true).ready && deadline.Expired()) {
+        if (!WaitFor(fd_, deadline.Remaining(), true).ready && deadline.Expired()) {
             state_.last_link_error = link_error::kSendTimeout;
             return 0;
         }
@@ -198,10 +235,10 @@ std::size_t SensorLink::TcpSend(std::string_view data, int timeout_ms, char term
     return sent;
 }
 
-std::size_t SensorLink::TcpReceive(std::string& out, std::size_t max_len, int timeout_ms, char terminator,
-                                   char escape) {
+std::size_t TcpLink::Receive(std::string& out, std::size_t max_len, int timeout_ms, char terminator,
+                             char escape) {
     state_.last_link_error = link_error::kNone;
-    if (!state_.socket_open || socket_fd_ < 0) {
+    if (!state_.socket_open || fd_ < 0) {
         state_.last_link_error = SocketErrorCode(ENOTCONN);
         return 0;
     }
@@ -218,7 +255,7 @@ std::size_t SensorLink::TcpReceive(std::string& out, std::size_t max_len, int ti
     while (!deadline.Expired() && !scanner.finished()) {
         const auto pass =
             std::min<Clock::duration>(deadline.Remaining(), std::chrono::milliseconds(kReceivePassMs));
-        const auto wait = WaitFor(socket_fd_, pass);
+        const auto wait = WaitFor(fd_, pass);
         if (!wait.ready && !wait.hangup) {
             error = link_error::kReceiveTimeout;
             continue;
@@ -227,7 +264,7 @@ std::size_t SensorLink::TcpReceive(std::string& out, std::size_t max_len, int ti
         // the start of whatever follows stays in the socket.
         const std::size_t want = std::min(scanner.room(), sizeof buffer);
         const int flags = MSG_DONTWAIT | (scanner.has_terminator() ? MSG_PEEK : 0);
-        const ssize_t n = recv(socket_fd_, buffer, want, flags);
+        const ssize_t n = recv(fd_, buffer, want, flags);
         if (n == 0) {
             DropClosedConnection();
             error = state_.last_link_error;
@@ -242,7 +279,7 @@ std::size_t SensorLink::TcpReceive(std::string& out, std::size_t max_len, int ti
         }
         const std::size_t take = scanner.Take(buffer, static_cast<std::size_t>(n));
         if (scanner.has_terminator()) {
-            recv(socket_fd_, buffer, take, MSG_DONTWAIT);
+            recv(fd_, buffer, take, MSG_DONTWAIT);
         }
         out.append(buffer, take);
         error = link_error::kNone;
@@ -255,13 +292,13 @@ std::size_t SensorLink::TcpReceive(std::string& out, std::size_t max_len, int ti
     return out.size() - start_size;
 }
 
-std::size_t SensorLink::TcpReadAvailable(std::string& out, std::size_t max_len, int wait_ms) {
+std::size_t TcpLink::ReadAvailable(std::string& out, std::size_t max_len, int wait_ms) {
     state_.last_link_error = link_error::kNone;
-    if (!state_.socket_open || socket_fd_ < 0) {
+    if (!state_.socket_open || fd_ < 0) {
         state_.last_link_error = SocketErrorCode(ENOTCONN);
         return 0;
     }
-    const auto wait = WaitFor(socket_fd_, std::chrono::milliseconds(std::max(0, wait_ms)));
+    const auto wait = WaitFor(fd_, std::chrono::milliseconds(std::max(0, wait_ms)));
     if (!wait.ready && !wait.hangup) {
         state_.last_link_error = link_error::kReceiveTimeout;
         return 0;
@@ -269,7 +306,7 @@ std::size_t SensorLink::TcpReadAvailable(std::string& out, std::size_t max_len, 
     char buffer[4096];
     std::size_t taken = 0;
     while (taken < max_len) {
-        const ssize_t n = recv(socket_fd_, buffer, std::min(max_len - taken, sizeof buffer), MSG_DONTWAIT);
+        const ssize_t n = recv(fd_, buffer, std::min(max_len - taken, sizeof buffer), MSG_DONTWAIT);
         if (n > 0) {
             out.append(buffer, static_cast<std::size_t>(n));
             taken += static_cast<std::size_t>(n);

@@ -2,9 +2,9 @@
 
 #include <ctime>
 
-#include "app/app_context.h"
+#include "base/hex_text.h"
+#include "context/app_context.h"
 #include "protocol/catalogue.h"
-#include "protocol/hex_text.h"
 #include "protocol/transaction_result.h"
 
 namespace qvx {
@@ -15,9 +15,6 @@ namespace {
 constexpr const char* kGetActuation = "X1";
 constexpr const char* kGetFfActuation = "XG";
 constexpr const char* kFlushSramEvents = "XEE";
-constexpr int kSilent = 0;
-constexpr int kReported = 10;
-constexpr int kNoRetries = 0;
 constexpr std::size_t kActuationDigits = 4;
 constexpr std::size_t kFfActuationDigits = 8;
 constexpr int kUserActionExtraWaitMs = 1000;
@@ -26,8 +23,8 @@ constexpr int kConfigLocationField = 9;
 constexpr int kConfigDescriptionField = 10;
 
 // A poll asks once and says nothing: the next poll follows within milliseconds.
-int Poll(AppContext& context, const char* code, std::string& reply) {
-    return context.protocol.SendSensorCommand(code, "\r", reply, kSilent, kNoRetries, false, 0);
+TransactionResult Poll(AppContext& context, const char* code, std::string& reply) {
+    return context.protocol.SendSensorCommand({.code = code, .payload = "\r"}, reply);
 }
 
 std::optional<std::uint32_t> HexReply(const std::string& reply, std::size_t digits) {
@@ -60,13 +57,13 @@ EventFetcher::EventFetcher(AppContext& context, Mounting mounting)
 
 int EventFetcher::FetchEvent(bool log_to_file) {
     std::string reply;
-    const int result =
-        context_.protocol.SendSensorCommand(cmd::kGetEvent, "\r", reply, kSilent, kNoRetries, false, 0);
+    const TransactionResult result =
+        context_.protocol.SendSensorCommand({.code = cmd::kGetEvent, .payload = "\r"}, reply);
     last_event_result_.store(result);
-    if (result != kOk) {
+    if (result != TransactionResult::Ok) {
         failed_event_polls_.fetch_add(1);
     }
-    if (result != kOk || reply.find("Empty") != std::string::npos) {
+    if (result != TransactionResult::Ok || reply.find("Empty") != std::string::npos) {
         return 0;
     }
     const std::optional<EventRecord> event = DecodeEventRecord(reply);
@@ -109,10 +106,10 @@ void EventFetcher::TakeEvent(const EventRecord& event, bool log_to_file) {
     }
 }
 
-int EventFetcher::FetchActuation() {
+TransactionResult EventFetcher::FetchActuation() {
     std::string reply;
-    const int result = Poll(context_, kGetActuation, reply);
-    if (result == kOk) {
+    const TransactionResult result = Poll(context_, kGetActuation, reply);
+    if (result == TransactionResult::Ok) {
         if (const auto value = HexReply(reply, kActuationDigits)) {
             actuation_.store(static_cast<std::uint8_t>(*value & 0xFF));
         }
@@ -120,10 +117,10 @@ int EventFetcher::FetchActuation() {
     return result;
 }
 
-int EventFetcher::FetchFfActuation() {
+TransactionResult EventFetcher::FetchFfActuation() {
     std::string reply;
-    const int result = Poll(context_, kGetFfActuation, reply);
-    if (result == kOk) {
+    const TransactionResult result = Poll(context_, kGetFfActuation, reply);
+    if (result == TransactionResult::Ok) {
         if (const auto value = HexReply(reply, kFfActuationDigits)) {
             ff_actuation_.store(*value);
         }
@@ -135,13 +132,14 @@ int EventFetcher::FlushStoredEvents() {
     ScopedTryLock lock(context_.objects.SyncData(),
                        context_.state.response_wait_ms.load() + kUserActionExtraWaitMs);
     std::string reply;
-    const int result =
-        context_.protocol.SendSensorCommand(kFlushSramEvents, "\r", reply, kReported, kNoRetries, true, 0);
-    return result == kCancel ? 0 : 1;
+    const TransactionResult result = context_.protocol.SendSensorCommand(
+        {.code = kFlushSramEvents, .payload = "\r", .on_error = ErrorPolicy::Report, .link_recovery = true},
+        reply);
+    return result == TransactionResult::Cancel ? 0 : 1;
 }
 
 int EventFetcher::ReadBannerConfig() {
-    return records_.ReadConfigInfo();
+    return records_.ReadConfigInfo().ok() ? 1 : 0;
 }
 
 int EventFetcher::ReadSensorSettings() {
@@ -150,10 +148,10 @@ int EventFetcher::ReadSensorSettings() {
     if (!lock.held()) {
         return 0;
     }
-    if (records_.ReadConfigInfo() != kOk || records_.ReadExtendedConfigInfo() != kOk) {
+    if (!records_.ReadConfigInfo().ok() || !records_.ReadExtendedConfigInfo().ok()) {
         return 0;
     }
-    if (mounting_ == Mounting::SideFire && records_.ReadSfAlgorithmInfo(false) != kOk) {
+    if (mounting_ == Mounting::SideFire && !records_.ReadSfAlgorithmInfo(false).ok()) {
         return 0;
     }
     return 1;

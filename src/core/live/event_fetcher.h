@@ -56,9 +56,9 @@ class EventFetcher {
     // with log_to_file, logged), else 0. The caller holds "SyncDataMutex".
     int FetchEvent(bool log_to_file);
     // "X1": the lanes occupied now, one bit per lane. The transaction's result.
-    int FetchActuation();
+    TransactionResult FetchActuation();
     // "XG": the forward-fire occupancy value. The transaction's result.
-    int FetchFfActuation();
+    TransactionResult FetchFfActuation();
     // "XEE": drops the events the sensor kept, so the view starts with the traffic of now. Holds
     // "SyncDataMutex" when it can be had within the response wait + 1000 ms (a flush that did not
     // get it still goes out: it only clears a buffer). 0 only when the user cancelled after a
@@ -92,8 +92,8 @@ class EventFetcher {
     VehicleTrack& track() { return track_; }
     const VehicleTrack& track() const { return track_; }
     const LogLineWriter& log_writer() const { return log_writer_; }
-    // The result of the latest "XA" exchange (kOk also for an "Empty" reply).
-    int last_event_result() const { return last_event_result_.load(); }
+    // The result of the latest "XA" exchange (TransactionResult::Ok also for an "Empty" reply).
+    TransactionResult last_event_result() const { return last_event_result_.load(); }
     // "XA" exchanges that did not complete. The sensor may have handed out an event whose reply
     // never arrived whole: it is gone from the sensor, so these are the only events that can go
     // missing, and they are counted rather than lost silently.
@@ -119,7 +119,7 @@ class EventFetcher {
     std::atomic<int> current_direction_{0};
     std::atomic<std::uint8_t> actuation_{0};
     std::atomic<std::uint32_t> ff_actuation_{0};
-    std::atomic<int> last_event_result_{1};
+    std::atomic<TransactionResult> last_event_result_{TransactionResult::Ok};
     std::atomic<std::uint64_t> failed_event_polls_{0};
     std::atomic<std::uint64_t> events_taken_{0};
     std::atomic<std::uint64_t> events_ignored_{0};

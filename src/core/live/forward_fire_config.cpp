@@ -1,20 +1,18 @@
 #include "live/forward_fire_config.h"
 
-#include "app/app_context.h"
-#include "app/menus.h"
-#include "app/operating_mode.h"
-#include "app/sensor_operations.h"
+#include "connect/operating_mode.h"
+#include "context/app_context.h"
 #include "protocol/catalogue.h"
+#include "protocol/sensor_operations.h"
 #include "protocol/transaction_result.h"
 
 namespace qvx {
 
 namespace {
-constexpr int kReported = 10;
 constexpr int kRetries = 1;
 
-bool Succeeded(int result, const std::string& reply) {
-    return result == kOk && reply.find("Success") != std::string::npos;
+bool Succeeded(TransactionResult result, const std::string& reply) {
+    return result == TransactionResult::Ok && reply.find("Success") != std::string::npos;
 }
 }  // namespace
 
@@ -43,7 +41,7 @@ int ReadConfigModeHoldingMutex(AppContext& context, ProgressReporter& progress, 
     if (!lock.held()) {
         return config_mode::kFailed;
     }
-    return ReadConfigMode(context, progress);
+    return ReadConfigMode(context.protocol, progress);
 }
 
 RestartOutcome RestartAutomaticConfiguration(AppContext& context) {
@@ -52,9 +50,13 @@ RestartOutcome RestartAutomaticConfiguration(AppContext& context) {
         return RestartOutcome::MutexBusy;
     }
     std::string reply;
-    const int result =
-        context.protocol.SendSensorCommand(cmd::kSetConfigMode, "0\r", reply, kReported, kRetries, true, 0);
-    if (result != kOk) {
+    const TransactionResult result = context.protocol.SendSensorCommand({.code = cmd::kSetConfigMode,
+                                                                         .payload = "0\r",
+                                                                         .on_error = ErrorPolicy::Report,
+                                                                         .retries = kRetries,
+                                                                         .link_recovery = true},
+                                                                        reply);
+    if (result != TransactionResult::Ok) {
         return RestartOutcome::CommunicationFailed;
     }
     return Succeeded(result, reply) ? RestartOutcome::Restarted : RestartOutcome::Refused;
@@ -67,13 +69,21 @@ bool SaveAutomaticConfiguration(AppContext& context, SensorOperations& operation
     }
     operations.BeginSensorOperation();
     std::string reply;
-    bool saved = Succeeded(
-        context.protocol.SendSensorCommand(cmd::kSetConfigMode, "2\r", reply, kReported, kRetries, true, 0),
-        reply);
+    bool saved = Succeeded(context.protocol.SendSensorCommand({.code = cmd::kSetConfigMode,
+                                                               .payload = "2\r",
+                                                               .on_error = ErrorPolicy::Report,
+                                                               .retries = kRetries,
+                                                               .link_recovery = true},
+                                                              reply),
+                           reply);
     if (saved) {
-        saved = Succeeded(
-            context.protocol.SendSensorCommand(cmd::kSaveConfig, "\r", reply, kReported, kRetries, true, 0),
-            reply);
+        saved = Succeeded(context.protocol.SendSensorCommand({.code = cmd::kSaveConfig,
+                                                              .payload = "\r",
+                                                              .on_error = ErrorPolicy::Report,
+                                                              .retries = kRetries,
+                                                              .link_recovery = true},
+                                                             reply),
+                          reply);
     }
     operations.EndSensorOperation();
     return saved;

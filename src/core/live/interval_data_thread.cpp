@@ -1,6 +1,6 @@
 #include "live/interval_data_thread.h"
 
-#include "app/app_context.h"
+#include "context/app_context.h"
 #include "live/interval_fetcher.h"
 
 namespace qvx {

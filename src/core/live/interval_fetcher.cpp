@@ -4,11 +4,11 @@
 #include <cstdlib>
 #include <ctime>
 
-#include "app/app_context.h"
-#include "app/sensor_operations.h"
+#include "base/hex_text.h"
+#include "context/app_context.h"
 #include "protocol/catalogue.h"
-#include "protocol/hex_text.h"
 #include "protocol/interval_format.h"
+#include "protocol/sensor_operations.h"
 #include "protocol/transaction_result.h"
 
 namespace qvx {
@@ -91,9 +91,12 @@ void IntervalFetcher::ResetFetchCounters() {
 
 int IntervalFetcher::FetchLatestInterval(bool log_to_file) {
     std::string reply;
-    const int result = context_.protocol.SendSensorCommand(cmd::kGetIndexedData, kLatestRecordIndex, reply, 0,
-                                                           kFetchRetries, true, 0);
-    if (result != kOk || IsNoRecordReply(reply)) {
+    const SensorRequest request{.code = cmd::kGetIndexedData,
+                                .payload = kLatestRecordIndex,
+                                .retries = kFetchRetries,
+                                .link_recovery = true};
+    const TransactionResult result = context_.protocol.SendSensorCommand(request, reply);
+    if (result != TransactionResult::Ok || IsNoRecordReply(reply)) {
         return 0;
     }
     // A record whose numbers do not decode is not taken as seen: the next pass asks again.
@@ -134,7 +137,7 @@ void IntervalFetcher::StoreRecord(const IntervalRecord& record) {
 }
 
 int IntervalFetcher::ReadIntervalLength() {
-    if (records_.ReadConfigInfo() != kOk) {
+    if (!records_.ReadConfigInfo().ok()) {
         return 0;
     }
     const auto seconds = hex::Parse(config_.GetConfigField(config_field::kIntervalSeconds));
@@ -144,28 +147,28 @@ int IntervalFetcher::ReadIntervalLength() {
     interval_seconds_.store(static_cast<std::uint32_t>(*seconds));
     // The write needs the port the program is connected through; the connect sequence found it.
     int port = context_.configuration.connection_port().index;
-    if (port == port_index::kUnknown && records_.ReadConnectionPort() == kOk) {
+    if (port == port_index::kUnknown && records_.ReadConnectionPort().ok()) {
         port = config_.connection_port().index;
     }
     config_.SetConnectionPortIndex(port);
-    return kOk;
+    return 1;
 }
 
-int IntervalFetcher::WriteIntervalLength(std::uint32_t seconds, SensorOperations& operations) {
+bool IntervalFetcher::WriteIntervalLength(std::uint32_t seconds, SensorOperations& operations) {
     char field[16];
     std::snprintf(field, sizeof field, "%08X", seconds);
     if (!config_.SetConfigField(config_field::kIntervalSeconds, field)) {
-        return 0;
+        return false;
     }
     records_.engineering_unlocked = context_.records.engineering_unlocked;
     operations.BeginSensorOperation();
-    const int result = records_.WriteConfigInfo(true, false);
+    const bool written = records_.WriteConfigInfo(true, false).ok();
     operations.EndSensorOperation();
-    if (result == kOk) {
+    if (written) {
         GoFetchEvent().Reset();
         ResetFetchCounters();
     }
-    return result;
+    return written;
 }
 
 bool IntervalFetcher::TakeMutexForUserAction() {
@@ -202,12 +205,12 @@ SubmitOutcome IntervalFetcher::SubmitIntervalLength(const std::string& field_tex
         return SubmitOutcome::Unchanged;
     }
     interval_seconds_.store(*seconds);
-    int result = kIntervalSkipped;
+    bool written = false;
     if (TakeMutexForUserAction()) {
-        result = WriteIntervalLength(*seconds, operations);
+        written = WriteIntervalLength(*seconds, operations);
         context_.objects.SyncData().Unlock();
     }
-    if (result == kOk) {
+    if (written) {
         return SubmitOutcome::Saved;
     }
     // The sensor keeps its old interval, so the view goes on counting with it.

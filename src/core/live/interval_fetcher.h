@@ -8,9 +8,9 @@
 #include <optional>
 #include <string>
 
+#include "context/live_state.h"
 #include "live/interval_log.h"
 #include "live/interval_texts.h"
-#include "live/live_state.h"
 #include "protocol/record_io.h"
 #include "protocol/sensor_configuration.h"
 
@@ -65,8 +65,8 @@ class IntervalFetcher {
     // 1 on success, else 0. The caller holds the mutex.
     int ReadIntervalLength();
     // Field 11 = seconds, then the config write with the flash save, bracketed by the sensor-clock
-    // preservation. The write's result. The caller holds the mutex.
-    int WriteIntervalLength(std::uint32_t seconds, SensorOperations& operations);
+    // preservation. True when written. The caller holds the mutex.
+    bool WriteIntervalLength(std::uint32_t seconds, SensorOperations& operations);
 
     // "Refresh": ReadIntervalLength under the mutex (response wait + 1000 ms), or kIntervalSkipped.
     int RefreshIntervalLength();

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-#include "live/live_state.h"
+#include "context/live_state.h"
 #include "protocol/traffic_records.h"
 
 namespace qvx {

@@ -7,7 +7,7 @@
 #include <array>
 #include <cctype>
 
-#include "app/app_context.h"
+#include "context/app_context.h"
 #include "live/interval_log.h"
 
 namespace qvx {

@@ -9,7 +9,7 @@
 #include <string>
 #include <string_view>
 
-#include "live/live_state.h"
+#include "context/live_state.h"
 
 namespace qvx {
 

@@ -4,7 +4,7 @@
 #include <charconv>
 #include <optional>
 
-#include "protocol/hex_text.h"
+#include "base/hex_text.h"
 
 namespace qvx::registry_format {
 namespace {

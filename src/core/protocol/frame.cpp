@@ -1,8 +1,9 @@
 #include "protocol/frame.h"
 
-#include "protocol/hex_text.h"
+#include "base/hex_text.h"
 
 #include <cstdint>
+#include <ostream>
 
 namespace qvx {
 
@@ -18,29 +19,37 @@ std::uint32_t ByteSum(std::string_view text) {
 
 }  // namespace
 
-const char* TransactionResultText(int result) {
+const char* TransactionResultText(TransactionResult result) {
     switch (result) {
-        case kNoResponse:
+        case TransactionResult::NoResponse:
             return "No Response";
-        case kPartialHeader:
+        case TransactionResult::PartialHeader:
             return "Partial Header";
-        case kUnexpectedHeader:
+        case TransactionResult::UnexpectedHeader:
             return "Unexpected Header";
-        case kChecksumError:
+        case TransactionResult::ChecksumError:
             return "Checksum Error";
-        case kPartialPayload:
+        case TransactionResult::PartialPayload:
             return "Partial Payload";
-        case kPayloadError:
+        case TransactionResult::PayloadError:
             return "Payload Error";
-        case kReconnectFailure:
+        case TransactionResult::ReconnectFailure:
             return "Reconnect Failure";
-        case kLatencyDetectionFailure:
+        case TransactionResult::LatencyDetectionFailure:
             return "Latency Detection Failure";
-        case kUploadPacketFailure:
+        case TransactionResult::UploadPacketFailure:
             return "Upload Packet Failure";
         default:
             return "";
     }
+}
+
+std::ostream& operator<<(std::ostream& out, TransactionResult result) {
+    out << ResultCode(result);
+    if (const char* text = TransactionResultText(result); *text != '\0') {
+        out << ' ' << text;
+    }
+    return out;
 }
 
 std::string ComputeFrameChecksum(std::string_view text) {
@@ -195,27 +204,28 @@ bool HasAcceptedStatusWord(const CommandDescriptor& command, std::string_view da
     return false;
 }
 
-int CheckLength(const CommandDescriptor& command, std::size_t length) {
+TransactionResult CheckLength(const CommandDescriptor& command, std::size_t length) {
     const auto size = static_cast<long long>(length);
-    return size >= command.min_length && size <= command.max_length ? kOk : kPartialPayload;
+    return size >= command.min_length && size <= command.max_length ? TransactionResult::Ok
+                                                                    : TransactionResult::PartialPayload;
 }
 
-int CheckUnchecksummed(const CommandDescriptor& command, std::string_view data) {
+TransactionResult CheckUnchecksummed(const CommandDescriptor& command, std::string_view data) {
     if (command.min_length == kMultiDropLength) {
-        return kOk;
+        return TransactionResult::Ok;
     }
     return CheckLength(command, data.size());
 }
 
 // Removes the checksum field from data; a field that is missing or does not verify is 102.
-int CheckChecksummed(const CommandDescriptor& command, std::string& data) {
+TransactionResult CheckChecksummed(const CommandDescriptor& command, std::string& data) {
     if (data.size() <= kChecksumLength) {
-        return kChecksumError;
+        return TransactionResult::ChecksumError;
     }
     const std::string field = data.substr(data.size() - kChecksumLength);
     data.resize(data.size() - kChecksumLength);
     if (!VerifyFrameChecksum(data, field)) {
-        return kChecksumError;
+        return TransactionResult::ChecksumError;
     }
     return CheckLength(command, data.size());
 }
@@ -234,9 +244,9 @@ bool IsBareFirewallAcknowledgement(const CommandDescriptor& command, std::string
 
 // Every sensor on the bus answers "B1" + ID + checksum; the receiver joins the replies, so the
 // items are 10 characters apart. Only IDs whose checksum verifies are kept.
-int CheckDiscovery(std::string& data) {
+TransactionResult CheckDiscovery(std::string& data) {
     if (data.size() < kDiscoveryItemLength) {
-        return kPartialPayload;
+        return TransactionResult::PartialPayload;
     }
     std::string ids;
     for (std::size_t p = 0; p + kDiscoveryItemLength <= data.size(); p += kDiscoveryReplyStride) {
@@ -246,10 +256,10 @@ int CheckDiscovery(std::string& data) {
         }
     }
     if (ids.empty()) {
-        return kChecksumError;
+        return TransactionResult::ChecksumError;
     }
     data = std::move(ids);
-    return kOk;
+    return TransactionResult::Ok;
 }
 
 bool IsConnectionPortText(std::string_view data) {
@@ -269,37 +279,37 @@ bool IsWholeLaneCount(std::size_t length) {
     return length >= kIntervalHeaderLength && (length - kIntervalHeaderLength) % kIntervalLaneLength == 0;
 }
 
-int CheckContent(std::string_view letters, std::string& data) {
+TransactionResult CheckContent(std::string_view letters, std::string& data) {
     if (letters == "B0") {
         return CheckDiscovery(data);
     }
     if (letters == "SH") {
-        return IsConnectionPortText(data) ? kOk : kPayloadError;
+        return IsConnectionPortText(data) ? TransactionResult::Ok : TransactionResult::PayloadError;
     }
     if (letters == "S6") {
-        return IsConfigModeDigit(data) ? kOk : kPayloadError;
+        return IsConfigModeDigit(data) ? TransactionResult::Ok : TransactionResult::PayloadError;
     }
     if (letters == "X0" || letters == "XD") {
-        return IsWholeLaneCount(data.size()) ? kOk : kPayloadError;
+        return IsWholeLaneCount(data.size()) ? TransactionResult::Ok : TransactionResult::PayloadError;
     }
-    return kOk;
+    return TransactionResult::Ok;
 }
 
 // A refused firmware packet is reported as "Failure"; "9Failure" is the sensor's way of saying the
 // packet was taken after all.
-int CheckPacketStatus(std::string_view letters, std::string_view data) {
+TransactionResult CheckPacketStatus(std::string_view letters, std::string_view data) {
     if (letters != "D1" && letters != "F0") {
-        return kOk;
+        return TransactionResult::Ok;
     }
     if (Contains(data, "9Failure")) {
-        return kOk;
+        return TransactionResult::Ok;
     }
-    return Contains(data, "Failure") ? kUploadPacketFailure : kOk;
+    return Contains(data, "Failure") ? TransactionResult::UploadPacketFailure : TransactionResult::Ok;
 }
 
 }  // namespace
 
-int ValidateResponse(const FrameContext& context, std::string& response_inout) {
+TransactionResult ValidateResponse(const FrameContext& context, std::string& response_inout) {
     const CommandDescriptor& command = context.command;
     const std::string_view letters(context.command_letters);
     std::string text = response_inout;
@@ -308,35 +318,36 @@ int ValidateResponse(const FrameContext& context, std::string& response_inout) {
     }
     if (text.empty()) {
         if (command.max_length >= 0) {
-            return kNoResponse;
+            return TransactionResult::NoResponse;
         }
         response_inout.clear();
-        return kOk;
+        return TransactionResult::Ok;
     }
     if (text.size() < command.response_code.size()) {
-        return kPartialHeader;
+        return TransactionResult::PartialHeader;
     }
     if (text.compare(0, command.response_code.size(), command.response_code) != 0) {
-        return kUnexpectedHeader;
+        return TransactionResult::UnexpectedHeader;
     }
     std::string data = text.substr(command.response_code.size());
 
-    int result;
+    TransactionResult result;
     if (IsBareFirewallAcknowledgement(command, data)) {
-        result = kOk;
+        result = TransactionResult::Ok;
     } else if (HasAcceptedStatusWord(command, data)) {
         result = CheckPacketStatus(letters, data);
     } else {
         result = command.checksummed ? CheckChecksummed(command, data) : CheckUnchecksummed(command, data);
-        if (result == kChecksumError && IsUnprotectEcho(letters, data)) {
-            result = kOk;
+        if (result == TransactionResult::ChecksumError && IsUnprotectEcho(letters, data)) {
+            result = TransactionResult::Ok;
             data = "Echo";
-        } else if (result == kOk || (result == kPartialPayload && letters == "S6")) {
+        } else if (result == TransactionResult::Ok ||
+                   (result == TransactionResult::PartialPayload && letters == "S6")) {
             // The mode reply is a single digit: any other text is a content error, whatever its length.
             result = CheckContent(letters, data);
         }
     }
-    if (result == kOk) {
+    if (result == TransactionResult::Ok) {
         response_inout = std::move(data);
     }
     return result;

@@ -69,7 +69,7 @@ int SendFrame(SensorLink& link, FrameContext& context, std::string_view request_
 std::size_t ReceiveFrame(SensorLink& link, const FrameContext& context, std::string& response_out,
                          int deadline_ms, int poll_step_ms, std::size_t capacity = 8192);
 
-// Classifies a collected response; on kOk the text is replaced by its data part alone.
-int ValidateResponse(const FrameContext& context, std::string& response_inout);
+// Classifies a collected response; on TransactionResult::Ok the text is replaced by its data part alone.
+TransactionResult ValidateResponse(const FrameContext& context, std::string& response_inout);
 
 }  // namespace qvx

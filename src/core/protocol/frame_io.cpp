@@ -12,13 +12,6 @@ namespace {
 
 constexpr std::size_t kReadChunk = 256;
 
-bool LinkOpen(SensorLink& link) {
-    if (link.state().link_kind == LinkKind::Internet) {
-        return link.state().socket_open;
-    }
-    return link.SerialPortOpen();
-}
-
 // The receive loop waits in poll steps; like the step-by-step wait it replaces, it gives the reply
 // whole steps, so the longest wait is the deadline rounded up to the next step.
 int RoundedDeadline(int deadline_ms, int poll_step_ms) {
@@ -45,8 +38,7 @@ int SendFrame(SensorLink& link, FrameContext& context, std::string_view request_
         frame = "Z0" + state.multidrop_current_id;
     }
     frame.append(request_text);
-    // The link writes to the socket (with its send time limit) or the serial port as the link kind says.
-    const std::size_t written = link.SerialWrite(frame, 0, false);
+    const std::size_t written = link.Write(frame);
     return written == frame.size() ? 1 : 0;
 }
 
@@ -67,7 +59,7 @@ std::size_t ReceiveFrame(SensorLink& link, const FrameContext& context, std::str
         const auto remaining = std::chrono::duration_cast<std::chrono::milliseconds>(end - now).count() + 1;
         const int wait = static_cast<int>(std::min<long long>(remaining, std::max(poll_step_ms, 1)));
         chunk.clear();
-        if (link.ReadAvailable(chunk, kReadChunk, wait) == 0 && !LinkOpen(link)) {
+        if (link.ReadAvailable(chunk, kReadChunk, wait) == 0 && !link.IsOpen()) {
             break;  // nothing more can arrive: validate what came
         }
         for (char byte : chunk) {

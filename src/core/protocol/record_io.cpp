@@ -5,6 +5,7 @@
 #include <thread>
 
 #include "protocol/frame.h"
+#include "protocol/refusal.h"
 #include "protocol/transaction.h"
 
 namespace qvx {
@@ -18,7 +19,6 @@ struct RecordPart {
 
 namespace {
 
-constexpr int kShowDialog = 10;
 constexpr int kSaveDelayMs = 500;
 constexpr int kForwardFireDelayMs = 200;
 constexpr int kRatePingDelayMs = 2000;
@@ -43,9 +43,15 @@ bool Contains(std::string_view text, std::string_view word) {
     return text.find(word) != std::string_view::npos;
 }
 
-// A write the sensor answered with a status word other than success.
-bool IsRefusal(std::string_view reply) {
-    return Contains(reply, "Failure") || Contains(reply, "Invalid");
+constexpr RecordResult kRecordOk{};
+
+// Every record command reports a failed exchange and may retry; only some may re-open the link.
+SensorRequest RecordRequest(const char* code, std::string payload, int retries, bool reconnect) {
+    return {.code = code,
+            .payload = std::move(payload),
+            .on_error = ErrorPolicy::Report,
+            .retries = retries,
+            .link_recovery = reconnect};
 }
 
 std::string Describe(const char* format, const std::string& value) {
@@ -74,31 +80,36 @@ ConnectionState& RecordIo::state() {
     return protocol_.state();
 }
 
-bool RecordIo::ReadRecord(const char* code, std::size_t length, int retries, bool reconnect,
-                          std::string& out) {
+RecordResult RecordIo::ReadRecord(const char* code, std::size_t length, int retries, bool reconnect,
+                                  std::string& out) {
     std::string reply;
+    const TransactionResult result =
+        protocol_.SendSensorCommand(RecordRequest(code, "\r", retries, reconnect), reply);
+    if (result != TransactionResult::Ok) {
+        return RecordFailed(result);
+    }
     // A status word ("Failure", "Invalid") is a valid frame but no record: the length tells.
-    if (protocol_.SendSensorCommand(code, "\r", reply, kShowDialog, retries, reconnect, 0) != kOk ||
-        reply.size() != length) {
-        return false;
+    if (reply.size() != length) {
+        return {IsRefusal(code, reply) ? RecordOutcome::Refused : RecordOutcome::Malformed};
     }
     out = std::move(reply);
-    return true;
+    return kRecordOk;
 }
 
-int RecordIo::ReadConfigInfo() {
+RecordResult RecordIo::ReadConfigInfo() {
     std::string record;
-    const bool ok = ReadRecord(cmd::kGetConfigInfo, kConfigInfoLength, 1, true, record);
-    configuration_.SetRecord(RecordSlot::Config, ok ? record : std::string());
-    return ok ? 1 : 0;
+    const RecordResult result = ReadRecord(cmd::kGetConfigInfo, kConfigInfoLength, 1, true, record);
+    configuration_.SetRecord(RecordSlot::Config, result.ok() ? record : std::string());
+    return result;
 }
 
-int RecordIo::ReadExtendedConfigInfo() {
+RecordResult RecordIo::ReadExtendedConfigInfo() {
     std::string record;
-    const bool ok = ReadRecord(cmd::kGetExtendedConfigInfo, kExtendedConfigInfoLength, 1, true, record);
-    configuration_.SetRecord(RecordSlot::Extended, ok ? record : std::string());
-    if (!ok) {
-        return 0;
+    const RecordResult result =
+        ReadRecord(cmd::kGetExtendedConfigInfo, kExtendedConfigInfoLength, 1, true, record);
+    configuration_.SetRecord(RecordSlot::Extended, result.ok() ? record : std::string());
+    if (!result.ok()) {
+        return result;
     }
     ConnectionState& connection = state();
     for (int lane = 0; lane < kMaxLanes; ++lane) {
@@ -107,82 +118,90 @@ int RecordIo::ReadExtendedConfigInfo() {
     const char units = record[0] == 'E' ? 'E' : 'M';
     configuration_.set_units(units);
     connection.units = units;
-    return 1;
+    return kRecordOk;
 }
 
-int RecordIo::ReadCollectionConfigInfo() {
+RecordResult RecordIo::ReadCollectionConfigInfo() {
     std::string record;
     // The collection read is the one that may fail on older sensors: no retry, no reconnect.
-    const bool ok = ReadRecord(cmd::kGetCollectionConfigInfo, kCollectionConfigInfoLength, 0, false, record);
-    configuration_.SetRecord(RecordSlot::Collection, ok ? record : std::string());
-    return ok ? 1 : 0;
+    const RecordResult result =
+        ReadRecord(cmd::kGetCollectionConfigInfo, kCollectionConfigInfoLength, 0, false, record);
+    configuration_.SetRecord(RecordSlot::Collection, result.ok() ? record : std::string());
+    return result;
 }
 
-int RecordIo::ReadSfAlgorithmInfo(bool with_noise) {
+RecordResult RecordIo::ReadSfAlgorithmInfo(bool with_noise) {
     return ReadRecordParts(RecordSlot::SideFire, kSideFireParts, with_noise ? 2 : 1, kSideFireLength);
 }
 
-int RecordIo::ReadFfAlgorithmInfo(bool all) {
+RecordResult RecordIo::ReadFfAlgorithmInfo(bool all) {
     const std::size_t parts = all ? std::size(kForwardFireParts) : 1;
     return ReadRecordParts(RecordSlot::ForwardFire, kForwardFireParts, parts, kForwardFireLength);
 }
 
-int RecordIo::ReadRecordParts(RecordSlot slot, const RecordPart* parts, std::size_t part_count,
-                              std::size_t full_length) {
+RecordResult RecordIo::ReadRecordParts(RecordSlot slot, const RecordPart* parts, std::size_t part_count,
+                                       std::size_t full_length) {
     const std::string previous = configuration_.record(slot);
     std::string text;
     for (std::size_t k = 0; k < part_count; ++k) {
         std::string part;
-        if (!ReadRecord(parts[k].read_code, parts[k].length, 1, true, part)) {
+        const RecordResult result = ReadRecord(parts[k].read_code, parts[k].length, 1, true, part);
+        if (!result.ok()) {
             configuration_.ClearRecord(slot);
-            return 0;
+            return result;
         }
         text += part;
     }
     configuration_.SetRecord(slot, KeepTail(text, previous, full_length));
-    return 1;
+    return kRecordOk;
 }
 
-int RecordIo::ReadConnectionPort() {
+RecordResult RecordIo::ReadConnectionPort() {
     std::string reply;
-    if (protocol_.SendSensorCommand(cmd::kGetConnectionPort, "\r", reply, kShowDialog, 1, true, 0) != kOk) {
+    const TransactionResult result =
+        protocol_.SendSensorCommand(RecordRequest(cmd::kGetConnectionPort, "\r", 1, true), reply);
+    if (result != TransactionResult::Ok) {
         configuration_.SetConnectionPortIndex(port_index::kUnknown);
-        return 0;
+        return RecordFailed(result);
     }
     configuration_.SetConnectionPort(reply);
-    return configuration_.connection_port().index == port_index::kUnknown ? 0 : 1;
+    if (configuration_.connection_port().index == port_index::kUnknown) {
+        return {RecordOutcome::Malformed};
+    }
+    return kRecordOk;
 }
 
-int RecordIo::ReadSensorConfiguration(unsigned flags) {
+RecordResult RecordIo::ReadSensorConfiguration(unsigned flags) {
     using namespace read_flag;
-    if ((flags & kConfig) && !ReadConfigInfo()) {
-        return 0;
-    }
-    if ((flags & kExtended) && !ReadExtendedConfigInfo()) {
-        return 0;
-    }
-    if ((flags & kCollection) && !ReadCollectionConfigInfo()) {
-        return 0;
-    }
-    if ((flags & kSideFire) && !ReadSfAlgorithmInfo((flags & kSideFireNoise) != 0)) {
-        return 0;
-    }
-    if ((flags & kForwardFire) && !ReadFfAlgorithmInfo((flags & kForwardFireAll) != 0)) {
-        return 0;
+    const std::pair<unsigned, std::function<RecordResult()>> reads[] = {
+        {kConfig, [this] { return ReadConfigInfo(); }},
+        {kExtended, [this] { return ReadExtendedConfigInfo(); }},
+        {kCollection, [this] { return ReadCollectionConfigInfo(); }},
+        {kSideFire, [this, flags] { return ReadSfAlgorithmInfo((flags & kSideFireNoise) != 0); }},
+        {kForwardFire, [this, flags] { return ReadFfAlgorithmInfo((flags & kForwardFireAll) != 0); }},
+    };
+    for (const auto& [flag, read] : reads) {
+        if ((flags & flag) == 0) {
+            continue;
+        }
+        if (const RecordResult result = read(); !result.ok()) {
+            return result;
+        }
     }
     return ReadConnectionPort();
 }
 
-int RecordIo::SendRecord(const char* code, std::string_view record, int retries, bool reconnect,
-                         std::string& reply) {
+RecordResult RecordIo::SendRecord(const char* code, std::string_view record, int retries, bool reconnect,
+                                  std::string& reply) {
     std::string payload(record);
     payload += ComputeFrameChecksum(record);
     payload += '\r';
-    const int result = protocol_.SendSensorCommand(code, payload, reply, kShowDialog, retries, reconnect, 0);
-    if (result != kOk) {
-        return result;
+    const TransactionResult result =
+        protocol_.SendSensorCommand(RecordRequest(code, std::move(payload), retries, reconnect), reply);
+    if (result != TransactionResult::Ok) {
+        return RecordFailed(result);
     }
-    return IsRefusal(reply) ? 0 : kOk;
+    return IsRefusal(code, reply) ? RecordResult{RecordOutcome::Refused} : kRecordOk;
 }
 
 void RecordIo::Message(const std::string& text, const std::string& caption, IconKind icon,
@@ -195,46 +214,47 @@ void RecordIo::Message(const std::string& text, const std::string& caption, Icon
     protocol_.prompts().Message(request);
 }
 
-int RecordIo::FinishWrite(bool save_to_flash, bool confirm) {
+RecordResult RecordIo::FinishWrite(bool save_to_flash, bool confirm) {
     if (!save_to_flash) {
-        return kOk;
+        return kRecordOk;
     }
     sleep_ms(kSaveDelayMs);
     std::string reply;
-    const int result = protocol_.SendSensorCommand(cmd::kSaveConfig, "\r", reply, kShowDialog, 1, true, 0);
-    if (result != kOk) {
-        return result;
+    const TransactionResult result =
+        protocol_.SendSensorCommand(RecordRequest(cmd::kSaveConfig, "\r", 1, true), reply);
+    if (result != TransactionResult::Ok) {
+        return RecordFailed(result);
     }
-    if (IsRefusal(reply)) {
-        return 0;
+    if (IsRefusal(cmd::kSaveConfig, reply)) {
+        return {RecordOutcome::Refused};
     }
     if (confirm) {
         Message(kSavedText, "Success", IconKind::Information, 2000);
     }
-    return kOk;
+    return kRecordOk;
 }
 
-int RecordIo::WriteExtendedConfigInfo(bool save_to_flash, bool confirm) {
+RecordResult RecordIo::WriteExtendedConfigInfo(bool save_to_flash, bool confirm) {
     if (!configuration_.HasRecord(RecordSlot::Extended)) {
-        return 0;
+        return {RecordOutcome::NotLoaded};
     }
     std::string reply;
     // No reconnect: the extended write is sent while a lane configuration is being changed, and
     // a re-opened link would run the latency calibration in the middle of it.
     const std::string_view record(configuration_.extended().data(), kExtendedConfigInfoLength);
-    const int result = SendRecord(cmd::kSetExtendedConfigInfo, record, 1, false, reply);
-    return result == kOk ? FinishWrite(save_to_flash, confirm) : result;
+    const RecordResult result = SendRecord(cmd::kSetExtendedConfigInfo, record, 1, false, reply);
+    return result.ok() ? FinishWrite(save_to_flash, confirm) : result;
 }
 
-int RecordIo::WriteCollectionConfigInfo(bool save_to_flash, bool confirm) {
+RecordResult RecordIo::WriteCollectionConfigInfo(bool save_to_flash, bool confirm) {
     if (!configuration_.HasRecord(RecordSlot::Collection)) {
-        return 0;
+        return {RecordOutcome::NotLoaded};
     }
     const std::string_view record(configuration_.collection().data(), kCollectionConfigInfoLength);
     const std::string options = configuration_.GetCollectionField(kCommunicationRegisterField);
     std::string reply;
-    const int result = SendRecord(cmd::kSetCollectionConfigInfo, record, 1, true, reply);
-    if (result != kOk) {
+    const RecordResult result = SendRecord(cmd::kSetCollectionConfigInfo, record, 1, true, reply);
+    if (!result.ok()) {
         return result;
     }
     // Any protocol digit but '1' puts the sensor on a multi-drop network from now on, so every
@@ -245,26 +265,26 @@ int RecordIo::WriteCollectionConfigInfo(bool save_to_flash, bool confirm) {
     return FinishWrite(save_to_flash, confirm);
 }
 
-int RecordIo::WriteSfAlgorithmInfo(bool save_to_flash, bool confirm) {
+RecordResult RecordIo::WriteSfAlgorithmInfo(bool save_to_flash, bool confirm) {
     if (!configuration_.HasRecord(RecordSlot::SideFire)) {
-        return 0;
+        return {RecordOutcome::NotLoaded};
     }
     configuration_.SetLaneMap(configuration_.lane_map());
     const std::string text = configuration_.side_fire();
     std::string reply;
     for (const RecordPart& part : kSideFireParts) {
-        const int result = SendRecord(
+        const RecordResult result = SendRecord(
             part.write_code, std::string_view(text).substr(part.offset, part.length), 1, true, reply);
-        if (result != kOk) {
+        if (!result.ok()) {
             return result;
         }
     }
     return FinishWrite(save_to_flash, confirm);
 }
 
-int RecordIo::WriteFfAlgorithmInfo(bool save_to_flash, bool confirm) {
+RecordResult RecordIo::WriteFfAlgorithmInfo(bool save_to_flash, bool confirm) {
     if (!configuration_.HasRecord(RecordSlot::ForwardFire)) {
-        return 0;
+        return {RecordOutcome::NotLoaded};
     }
     const std::string text = configuration_.forward_fire();
     sleep_ms(kForwardFireDelayMs);
@@ -273,29 +293,25 @@ int RecordIo::WriteFfAlgorithmInfo(bool save_to_flash, bool confirm) {
     // parts that follow it have arrived.
     for (const std::size_t k : {0u, 1u, 2u, 3u, 2u}) {
         const RecordPart& part = kForwardFireParts[k];
-        const int result = SendRecord(
+        const RecordResult result = SendRecord(
             part.write_code, std::string_view(text).substr(part.offset, part.length), 1, true, reply);
-        if (result != kOk) {
+        if (!result.ok()) {
             return result;
         }
     }
     return FinishWrite(save_to_flash, confirm);
 }
 
-int RecordIo::ApplySerialGuard(std::string& record) {
+RecordResult RecordIo::ApplySerialGuard(std::string& record) {
     std::string sensor_record;
-    const int result =
-        protocol_.SendSensorCommand(cmd::kGetConfigInfo, "\r", sensor_record, kShowDialog, 1, true, 0);
-    if (result != kOk) {
-        return result;
-    }
     // Without the sensor's serial number the guard cannot hold: write nothing.
-    if (sensor_record.size() != kConfigInfoLength) {
-        return 0;
+    const RecordResult read = ReadRecord(cmd::kGetConfigInfo, kConfigInfoLength, 1, true, sensor_record);
+    if (!read.ok()) {
+        return read;
     }
     const std::string sensor_serial = sensor_record.substr(0, kSerialNumberLength);
     if (sensor_serial == record.substr(0, kSerialNumberLength)) {
-        return kOk;
+        return kRecordOk;
     }
     if (engineering_unlocked) {
         Message(Describe("The sensor's original serial number\n%s\nwill be overwritten.", sensor_serial),
@@ -305,12 +321,13 @@ int RecordIo::ApplySerialGuard(std::string& record) {
         Message(Describe("The sensor's original serial number\n%s\nwill be preserved.", sensor_serial),
                 "Information", IconKind::Information);
     }
-    return kOk;
+    return kRecordOk;
 }
 
-int RecordIo::Ping() {
+bool RecordIo::Ping() {
     std::string reply;
-    return protocol_.SendSensorCommand(cmd::kPing, "123\r", reply, 0, 0, false, 0);
+    return protocol_.SendSensorCommand({.code = cmd::kPing, .payload = "123\r"}, reply) ==
+           TransactionResult::Ok;
 }
 
 RecordIo::RateOutcome RecordIo::ConfirmRateChange(std::uint32_t old_rate, std::uint32_t new_rate) {
@@ -318,22 +335,22 @@ RecordIo::RateOutcome RecordIo::ConfirmRateChange(std::uint32_t old_rate, std::u
     for (int attempt = 0; attempt < kRatePingAttempts; ++attempt) {
         sleep_ms(kRatePingDelayMs);
         connection.pending_baud = new_rate;
-        if (Ping() == kOk) {
+        if (Ping()) {
             return RateOutcome::NewRate;
         }
     }
     for (int attempt = 0; attempt < kRatePingAttempts; ++attempt) {
         connection.pending_baud = old_rate;
-        if (Ping() == kOk) {
+        if (Ping()) {
             return RateOutcome::OldRate;
         }
     }
     return RateOutcome::Unknown;
 }
 
-int RecordIo::WriteConfigInfo(bool save_to_flash, bool confirm) {
+RecordResult RecordIo::WriteConfigInfo(bool save_to_flash, bool confirm) {
     if (!configuration_.HasRecord(RecordSlot::Config)) {
-        return 0;
+        return {RecordOutcome::NotLoaded};
     }
     std::string record = configuration_.config().substr(0, kConfigInfoLength);
     const std::uint32_t old_rate = state().current_baud;
@@ -346,19 +363,19 @@ int RecordIo::WriteConfigInfo(bool save_to_flash, bool confirm) {
         new_rate = rate != 0 ? rate : old_rate;
     }
 
-    const int guard = ApplySerialGuard(record);
-    if (guard != kOk) {
+    const RecordResult guard = ApplySerialGuard(record);
+    if (!guard.ok()) {
         return guard;
     }
     std::string reply;
-    int result = SendRecord(cmd::kSetConfigInfo, record, 0, true, reply);
+    RecordResult result = SendRecord(cmd::kSetConfigInfo, record, 0, true, reply);
     if (Contains(reply, "Suc")) {
         state().pending_baud = new_rate;
     } else if (new_rate != old_rate) {
         // The sensor may have switched before its reply got through: look for it at both rates.
         switch (ConfirmRateChange(old_rate, new_rate)) {
             case RateOutcome::NewRate:
-                result = kOk;
+                result = kRecordOk;
                 break;
             case RateOutcome::OldRate: {
                 char text[160];
@@ -366,15 +383,15 @@ int RecordIo::WriteConfigInfo(bool save_to_flash, bool confirm) {
                               "The baud rate was NOT succesfully changed\r\nfrom %u bps to %u bps", old_rate,
                               new_rate);
                 Message(text, "Error", IconKind::Error);
-                return result == kOk ? 0 : result;
+                return result.ok() ? RecordResult{RecordOutcome::RateNotConfirmed} : result;
             }
             case RateOutcome::Unknown:
                 Message("The program will exit...\r\nReconnect and redetect the baud rate...",
                         "Baud rate unknown...", IconKind::Error);
-                return kBaudRateUnknown;
+                return {RecordOutcome::RateUnknown};
         }
     }
-    return result == kOk ? FinishWrite(save_to_flash, confirm) : result;
+    return result.ok() ? FinishWrite(save_to_flash, confirm) : result;
 }
 
 }  // namespace qvx

@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <ctime>
 
-#include "protocol/hex_text.h"
+#include "base/hex_text.h"
 
 namespace qvx {
 

@@ -1,7 +1,8 @@
 #pragma once
 // The sensor clock: a count of seconds since 2000-01-01 00:00:00 sent as 8 upper-case hex digits,
 // and its conversion to and from the PC's calendar. The sensor clock holds either UTC (shown in
-// the PC's local time) or the local wall-clock time itself.
+// the PC's local time) or the local wall-clock time itself. The exchanges are in
+// protocol/sensor_clock_io.h.
 
 #include <array>
 #include <cstdint>
@@ -10,8 +11,6 @@
 #include <string_view>
 
 namespace qvx {
-
-class SensorProtocol;
 
 // 2000-01-01 00:00:00 UTC in the 1970-based count.
 inline constexpr std::int64_t kSensorEpochUnix = 946684800;
@@ -25,11 +24,6 @@ struct CalendarTime {
     int second = 0;
     bool operator==(const CalendarTime&) const = default;
 };
-
-// "SB", no dialog, no retries: the poll of the clock display. nullopt when the read failed.
-std::optional<std::uint32_t> ReadSensorClock(SensorProtocol& protocol);
-// "S4" with the 8 digits and CR, dialog on, 1 retry, reconnect allowed. The TransactionResult.
-int WriteSensorClock(SensorProtocol& protocol, std::uint32_t seconds);
 
 // 8 upper-case hex digits; and back (exactly 8 hex digits, else nullopt).
 std::string SensorTimeText(std::uint32_t seconds);

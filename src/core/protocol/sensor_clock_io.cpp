@@ -1,25 +1,39 @@
-// The clock commands, apart from the conversions so that those need no link.
+#include "protocol/sensor_clock_io.h"
+
+#include "protocol/refusal.h"
 #include "protocol/sensor_clock.h"
-#include "protocol/transaction.h"
 
 namespace qvx {
 
 namespace {
-constexpr int kShowDialog = 10;
-}  // namespace
 
-std::optional<std::uint32_t> ReadSensorClock(SensorProtocol& protocol) {
-    std::string reply;
-    if (protocol.SendSensorCommand(cmd::kGetTime, "\r", reply, 0, 0, false, 0) != kOk) {
-        return std::nullopt;
-    }
-    return ParseSensorTime(reply);
+SensorRequest ClockRequest(const char* code, std::string payload, const ClockExchange& exchange) {
+    return {.code = code,
+            .payload = std::move(payload),
+            .on_error = exchange.on_error,
+            .retries = exchange.retries,
+            .link_recovery = exchange.link_recovery};
 }
 
-int WriteSensorClock(SensorProtocol& protocol, std::uint32_t seconds) {
-    std::string reply;
-    return protocol.SendSensorCommand(cmd::kSetTime, SensorTimeText(seconds) + "\r", reply, kShowDialog, 1,
-                                      true, 0);
+}  // namespace
+
+ClockReadResult ReadSensorClock(SensorProtocol& protocol, const ClockExchange& exchange) {
+    ClockReadResult reading;
+    reading.transaction =
+        protocol.SendSensorCommand(ClockRequest(cmd::kGetTime, "\r", exchange), reading.reply);
+    if (reading.transaction == TransactionResult::Ok) {
+        reading.seconds = ParseSensorTime(reading.reply);
+    }
+    return reading;
+}
+
+ClockWriteResult WriteSensorClock(SensorProtocol& protocol, std::uint32_t seconds,
+                                  const ClockExchange& exchange) {
+    ClockWriteResult writing;
+    const SensorRequest request = ClockRequest(cmd::kSetTime, SensorTimeText(seconds) + "\r", exchange);
+    writing.transaction = protocol.SendSensorCommand(request, writing.reply);
+    writing.refused = writing.transaction == TransactionResult::Ok && IsRefusal(cmd::kSetTime, writing.reply);
+    return writing;
 }
 
 }  // namespace qvx

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "protocol/hex_text.h"
+#include "base/hex_text.h"
 
 namespace qvx {
 

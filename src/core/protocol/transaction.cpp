@@ -1,13 +1,13 @@
 #include "protocol/transaction.h"
 
-#include "app/busy_flag.h"
+#include "base/busy_flag.h"
 
 #include <algorithm>
 #include <chrono>
-#include <cstdio>
 #include <thread>
 
 #include "link/sensor_link.h"
+#include "protocol/communication_error.h"
 
 namespace qvx {
 
@@ -25,13 +25,9 @@ void RealSleep(int ms) {
     std::this_thread::sleep_for(std::chrono::milliseconds(ms));
 }
 
-bool IsRetryableResult(int result) {
-    return result == kNoResponse || result == kPartialHeader || result == kUnexpectedHeader ||
-           result == kChecksumError || result == kPartialPayload;
-}
-
-bool IsDialogAnswer(int answer) {
-    return answer >= kIgnore && answer <= kRetry;
+bool IsDialogAnswer(TransactionResult answer) {
+    using enum TransactionResult;
+    return answer == Ignore || answer == Cancel || answer == Exit || answer == Retry;
 }
 
 std::string Format(const char* pattern, const std::string& value) {
@@ -52,15 +48,13 @@ ConnectionState& SensorProtocol::state() {
     return link_.state();
 }
 
-int SensorProtocol::SendSensorCommand(std::string_view request_code, std::string_view payload,
-                                      std::string& response_out, int show_error_dialog, int retries,
-                                      bool reconnect_allowed, int call_wait_ms) {
-    const CommandId id = catalogue_.FindCommand(request_code);
+TransactionResult SensorProtocol::SendSensorCommand(const SensorRequest& request, std::string& response_out) {
+    const CommandId id = catalogue_.FindCommand(request.code);
     if (id < 0) {
-        ReportUnknownCommand(request_code);
-        return kNoResponse;
+        ReportUnknownCommand(request.code);
+        return TransactionResult::NoResponse;
     }
-    FillPendingCommand(id, payload, show_error_dialog, retries, reconnect_allowed, call_wait_ms);
+    FillPendingCommand(id, request);
     request_text_ = pending_.request_code + pending_.payload;
     TakeTargetMultiDropId();
     ApplyPendingBaudChange();
@@ -76,18 +70,17 @@ void SensorProtocol::ReportUnknownCommand(std::string_view request_code) {
     prompts_.Message(message);
 }
 
-void SensorProtocol::FillPendingCommand(CommandId id, std::string_view payload, int show_error_dialog,
-                                        int retries, bool reconnect_allowed, int call_wait_ms) {
+void SensorProtocol::FillPendingCommand(CommandId id, const SensorRequest& request) {
     const CommandDescriptor& row = catalogue_.DescribeCommand(id);
     pending_ = PendingCommand{};
     pending_.request_code = row.request_code;
     pending_.response_code = row.response_code;
-    pending_.payload = std::string(payload);
+    pending_.payload = request.payload;
     pending_.name = row.name;
-    pending_.show_error_dialog = show_error_dialog;
-    pending_.retries = retries;
-    pending_.reconnect_allowed = reconnect_allowed;
-    pending_.call_wait_ms = call_wait_ms;
+    pending_.on_error = request.on_error;
+    pending_.retries = request.retries;
+    pending_.reconnect_allowed = request.link_recovery;
+    pending_.call_wait_ms = request.extra_wait_ms;
     pending_.max_length = row.max_length;
     pending_.min_length = row.min_length;
     pending_.extra_wait_ms = row.extra_wait_ms;
@@ -115,7 +108,7 @@ void SensorProtocol::ApplyPendingBaudChange() {
     if (s.pending_baud == s.current_baud) {
         return;
     }
-    link_.SetSerialBaud(s.pending_baud);
+    link_.serial().SetBaud(s.pending_baud);
     if (port_changed_) {
         port_changed_();
     }
@@ -139,35 +132,35 @@ int SensorProtocol::PollStep() const {
     return pending_.attempt_timeout_ms <= 250 ? kPollStepMediumMs : kPollStepLongMs;
 }
 
-int SensorProtocol::RunTransaction(std::string& response_out) {
+TransactionResult SensorProtocol::RunTransaction(std::string& response_out) {
     int cap = kFirstSeriesCap;
     bool recovery_used = false;
     bool retried = false;
     for (;;) {
-        int result = RunSeries(response_out, cap);
-        if (result != kOk && !recovery_used && ShouldRecoverTcp()) {
+        TransactionResult result = RunSeries(response_out, cap);
+        if (result != TransactionResult::Ok && !recovery_used && ShouldRecoverTcp()) {
             // One reconnect per series the caller or the user started: a peer that accepts and then
             // drops every connection must not keep the transaction going for ever.
             recovery_used = true;
             result = RecoverTcp();
-            if (result == kOk) {
+            if (result == TransactionResult::Ok) {
                 continue;
             }
         }
         ConnectionState& s = state();
         ++s.transactions_total;
-        if (result == kOk) {
+        if (result == TransactionResult::Ok) {
             ++s.transactions_ok;
             // A Retry answer set the busy flag; the retried exchange is over now.
             if (retried)
                 busy_flag::Clear();
-            return kOk;
+            return TransactionResult::Ok;
         }
-        if (pending_.show_error_dialog == 0) {
-            return kIgnore;
+        if (pending_.on_error == ErrorPolicy::Silent) {
+            return TransactionResult::Ignore;
         }
-        const int answer = ShowCommunicationError(result);
-        if (answer != kRetry) {
+        const TransactionResult answer = ShowCommunicationError(result);
+        if (answer != TransactionResult::Retry) {
             return answer;
         }
         cap = std::max(pending_.retries, 1);
@@ -177,12 +170,12 @@ int SensorProtocol::RunTransaction(std::string& response_out) {
     }
 }
 
-int SensorProtocol::RunSeries(std::string& response_out, int cap) {
-    int result = kNoResponse;
+TransactionResult SensorProtocol::RunSeries(std::string& response_out, int cap) {
+    TransactionResult result = TransactionResult::NoResponse;
     for (int attempt = 0; attempt <= pending_.retries && attempt < cap; ++attempt) {
         ++attempts_made_;
         if (SendFrame(link_, frame_, request_text_) == 0) {
-            result = kNoResponse;
+            result = TransactionResult::NoResponse;
             continue;
         }
         std::string response;
@@ -190,10 +183,10 @@ int SensorProtocol::RunSeries(std::string& response_out, int cap) {
         ReceiveFrame(link_, frame_, response, deadline, PollStep());
         result = ValidateResponse(frame_, response);
         response_out = std::move(response);
-        if (result == kOk) {
-            return kOk;
+        if (result == TransactionResult::Ok) {
+            return TransactionResult::Ok;
         }
-        if (result == kUploadPacketFailure && !packet_retries_raised_) {
+        if (result == TransactionResult::UploadPacketFailure && !packet_retries_raised_) {
             packet_retries_raised_ = true;
             pending_.retries += kPacketRefusalExtraRetries;
         }
@@ -212,58 +205,36 @@ bool SensorProtocol::ShouldRecoverTcp() const {
     return tcp && (link_error::IsSocketError(s.last_link_error) || link_gone);
 }
 
-int SensorProtocol::RecoverTcp() {
-    link_.TcpClose();
+TransactionResult SensorProtocol::RecoverTcp() {
+    link_.tcp().Close();
     link_.SetLastLinkError(link_error::kNone);
-    const int connected = link_.TcpConnect();
-    if (connected != 1 || link_error::IsSocketError(link_.GetLastLinkError())) {
-        return kReconnectFailure;
+    const bool connected = link_.tcp().Connect();
+    if (!connected || link_error::IsSocketError(link_.GetLastLinkError())) {
+        return TransactionResult::ReconnectFailure;
     }
     sleep_ms(kReconnectSettleMs);
     if (calibrate_ && !calibrate_()) {
-        return kLatencyDetectionFailure;
+        return TransactionResult::LatencyDetectionFailure;
     }
     ComputeAttemptTimeout();
-    return kOk;
+    return TransactionResult::Ok;
 }
 
-int SensorProtocol::ShowCommunicationError(int result) {
+TransactionResult SensorProtocol::ShowCommunicationError(TransactionResult result) {
+    CommunicationErrorFacts facts;
+    facts.result = result;
+    facts.operation = pending_.name;
+    facts.link_error = link_.state().last_link_error;
+    facts.reliability = GetReliability();
+    facts.retries = pending_.retries;
+    facts.attempt_timeout_ms = pending_.attempt_timeout_ms;
     CommunicationErrorReport report;
     report.result = result;
-    report.error_text = CommunicationErrorText(result);
-    report.details = CommunicationErrorDetails(result);
-    const int answer = prompts_.CommunicationError(report);
+    report.error_text = CommunicationErrorText(facts);
+    report.details = CommunicationErrorDetails(facts);
+    const TransactionResult answer = prompts_.CommunicationError(report);
     // Anything but the four buttons means the dialog was closed: that cancels.
-    return IsDialogAnswer(answer) ? answer : kCancel;
-}
-
-std::string SensorProtocol::CommunicationErrorText(int result) const {
-    std::string text = TransactionResultText(result);
-    if (link_error::IsSocketError(link_.state().last_link_error)) {
-        text = "WSA Socket Error";
-    }
-    if (result == kReconnectFailure || result == kLatencyDetectionFailure) {
-        text = TransactionResultText(result);
-    }
-    return text;
-}
-
-std::string SensorProtocol::CommunicationErrorDetails(int result) const {
-    const ConnectionState& s = link_.state();
-    // The code is shown the way the system reports it: all ones reads as -1.
-    const auto error_code = static_cast<std::int32_t>(s.last_link_error);
-    std::string details = "Operation: " + pending_.name + "\r\n";
-    details += "Response Error: " + CommunicationErrorText(result) + "\r\n";
-    details += "Error Code: " + std::to_string(error_code) + "\r\n";
-    details += "Reliability: " + std::to_string(GetReliability()) + "%";
-    if (IsRetryableResult(result)) {
-        char block[128];
-        std::snprintf(block, sizeof block, "Automatic Retries: %i\r\nResponse Timeout: %i milliseconds",
-                      pending_.retries, pending_.attempt_timeout_ms);
-        details += "\r\n";
-        details += block;
-    }
-    return details;
+    return IsDialogAnswer(answer) ? answer : TransactionResult::Cancel;
 }
 
 int SensorProtocol::GetReliability() const {

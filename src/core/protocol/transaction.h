@@ -18,12 +18,27 @@ namespace qvx {
 
 class SensorLink;
 
+// What a failed exchange does once its retries are spent: ask the user (the communication-error
+// dialog) or return Ignore without a word.
+enum class ErrorPolicy { Silent, Report };
+
+// One command to send: the request code as the catalogue names it, the payload (usually ending
+// in CR), and how the exchange behaves on failure.
+struct SensorRequest {
+    std::string code;
+    std::string payload;
+    ErrorPolicy on_error = ErrorPolicy::Silent;
+    int retries = 0;             // further attempts after the first
+    bool link_recovery = false;  // a dropped TCP link may be opened again once per series
+    int extra_wait_ms = 0;       // added to every attempt's time-out
+};
+
 struct PendingCommand {
     std::string request_code;
     std::string response_code;
     std::string payload;
     std::string name;
-    int show_error_dialog = 0;
+    ErrorPolicy on_error = ErrorPolicy::Silent;
     int retries = 0;
     bool reconnect_allowed = false;
     int call_wait_ms = 0;
@@ -40,15 +55,13 @@ class SensorProtocol {
   public:
     SensorProtocol(SensorLink& link, UserPrompts& prompts);
 
-    int SendSensorCommand(std::string_view request_code, std::string_view payload, std::string& response_out,
-                          int show_error_dialog, int retries, bool reconnect_allowed, int call_wait_ms);
-    // The communication-error dialog: 120, 121, 122 or 123.
-    int ShowCommunicationError(int result);
+    // Ok with the reply's data part in response_out; a failure the request reports ends in the
+    // user's answer (Ignore, Cancel, Exit), a silent one in Ignore.
+    TransactionResult SendSensorCommand(const SensorRequest& request, std::string& response_out);
+    // The communication-error dialog: Ignore, Cancel, Exit or Retry.
+    TransactionResult ShowCommunicationError(TransactionResult result);
     // transactions_ok * 100 / transactions_total, 0 while nothing was sent.
     int GetReliability() const;
-    // The details block the dialog shows for a result.
-    std::string CommunicationErrorDetails(int result) const;
-    std::string CommunicationErrorText(int result) const;
 
     // The response-wait calibration, run after a baud change and a TCP reconnect. Returns success.
     void SetCalibrationHook(std::function<bool()> hook) { calibrate_ = std::move(hook); }
@@ -69,14 +82,13 @@ class SensorProtocol {
 
   private:
     void ReportUnknownCommand(std::string_view request_code);
-    void FillPendingCommand(CommandId id, std::string_view payload, int show_error_dialog, int retries,
-                            bool reconnect_allowed, int call_wait_ms);
+    void FillPendingCommand(CommandId id, const SensorRequest& request);
     void TakeTargetMultiDropId();
     void ApplyPendingBaudChange();
-    int RunTransaction(std::string& response_out);
-    int RunSeries(std::string& response_out, int cap);
+    TransactionResult RunTransaction(std::string& response_out);
+    TransactionResult RunSeries(std::string& response_out, int cap);
     bool ShouldRecoverTcp() const;
-    int RecoverTcp();
+    TransactionResult RecoverTcp();
     void ComputeAttemptTimeout();
     int PollStep() const;
 

@@ -11,7 +11,7 @@ T TakeNext(std::vector<T>& answers, std::size_t& next, T fallback) {
 
 }  // namespace
 
-int ScriptedPrompts::CommunicationError(const CommunicationErrorReport& report) {
+TransactionResult ScriptedPrompts::CommunicationError(const CommunicationErrorReport& report) {
     communication_errors.push_back(report);
     return TakeNext(communication_answers, next_communication_answer_, default_communication_answer);
 }

@@ -6,14 +6,16 @@
 #include <string>
 #include <vector>
 
+#include "protocol/transaction_result.h"
+
 namespace qvx {
 
 enum class IconKind : int { None = 0, Information = 1, Warning = 2, Error = 3 };
 
 struct CommunicationErrorReport {
-    int result = 0;          // the failed TransactionResult
-    std::string error_text;  // "No Response", "WSA Socket Error", ...
-    std::string details;     // the details block, lines joined with CR LF
+    TransactionResult result = TransactionResult::NoResponse;  // the failed exchange
+    std::string error_text;                                    // "No Response", "WSA Socket Error", ...
+    std::string details;                                       // the details block, lines joined with CR LF
 };
 
 struct MessageRequest {
@@ -30,9 +32,9 @@ struct MessageRequest {
 class UserPrompts {
   public:
     virtual ~UserPrompts() = default;
-    // The "Communication error..." dialog: 120 ignore, 121 cancel, 122 exit, 123 retry. It may
-    // change the connection's response_wait_ms.
-    virtual int CommunicationError(const CommunicationErrorReport& report) = 0;
+    // The "Communication error..." dialog: Ignore, Cancel, Exit or Retry. It may change the
+    // connection's response_wait_ms.
+    virtual TransactionResult CommunicationError(const CommunicationErrorReport& report) = 0;
     // The program's "Error..." dialog and plain messages. Returns true for OK.
     virtual bool Message(const MessageRequest& request) = 0;
     // A question with two answers; true for the first (Yes / Retry / OK).
@@ -44,15 +46,15 @@ class UserPrompts {
 // question a fixed reply. Records what was asked.
 class ScriptedPrompts : public UserPrompts {
   public:
-    int CommunicationError(const CommunicationErrorReport& report) override;
+    TransactionResult CommunicationError(const CommunicationErrorReport& report) override;
     bool Message(const MessageRequest& request) override;
     bool Ask(const std::string& caption, const std::string& text, const std::string& yes_label,
              const std::string& no_label) override;
 
     // Answers taken in order; when exhausted, the defaults below.
-    std::vector<int> communication_answers;
+    std::vector<TransactionResult> communication_answers;
     std::vector<bool> ask_answers;
-    int default_communication_answer = 121;
+    TransactionResult default_communication_answer = TransactionResult::Cancel;
     bool default_ask_answer = false;
 
     std::vector<CommunicationErrorReport> communication_errors;

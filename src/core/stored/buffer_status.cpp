@@ -2,9 +2,9 @@
 
 #include <cstdio>
 
-#include "app/app_context.h"
+#include "base/hex_text.h"
+#include "context/app_context.h"
 #include "protocol/catalogue.h"
-#include "protocol/hex_text.h"
 #include "protocol/transaction_result.h"
 
 namespace qvx {
@@ -67,10 +67,13 @@ CountResult CountStoredRecords(const RecordProbe& probe, int capacity) {
 RecordProbe SensorRecordProbe(AppContext& app) {
     return [&app](int index) {
         std::string reply;
-        const int result = app.protocol.SendSensorCommand(
-            cmd::kGetIndexedData, hex::Format(static_cast<std::uint32_t>(index), 4) + "\r", reply, 0,
-            kProbeRetries, true, 0);
-        if (result != kOk) {
+        const TransactionResult result = app.protocol.SendSensorCommand(
+            {.code = cmd::kGetIndexedData,
+             .payload = hex::Format(static_cast<std::uint32_t>(index), 4) + "\r",
+             .retries = kProbeRetries,
+             .link_recovery = true},
+            reply);
+        if (result != TransactionResult::Ok) {
             return ProbeAnswer::Failed;
         }
         if (reply.size() >= kShortestRecordReply) {
@@ -97,14 +100,14 @@ std::optional<int> CountSelectedRecords(AppContext& app) {
 std::optional<unsigned> WriteStorageFlags(AppContext& app, unsigned flags) {
     const char character = static_cast<char>(flags & 0xFF);
     if (!app.configuration.SetConfigField(config_field::kFlags, std::string_view(&character, 1)) ||
-        app.records.WriteConfigInfo(false, false) != kOk || app.records.ReadConfigInfo() != kOk) {
+        !app.records.WriteConfigInfo(false, false).ok() || !app.records.ReadConfigInfo().ok()) {
         return std::nullopt;
     }
     return FlagsOfConfig(app);
 }
 
 int SelectFlashBuffer(AppContext& app, unsigned& saved_flags) {
-    if (app.records.ReadConfigInfo() != kOk) {
+    if (!app.records.ReadConfigInfo().ok()) {
         return 0;
     }
     const std::optional<unsigned> flags = FlagsOfConfig(app);

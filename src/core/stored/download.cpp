@@ -3,12 +3,13 @@
 #include <cstdio>
 #include <ctime>
 
-#include "app/app_context.h"
+#include "base/hex_text.h"
+#include "context/app_context.h"
 #include "live/interval_log.h"
 #include "protocol/catalogue.h"
 #include "protocol/frame.h"
-#include "protocol/hex_text.h"
 #include "protocol/sensor_clock.h"
+#include "protocol/sensor_clock_io.h"
 #include "protocol/traffic_records.h"
 #include "protocol/transaction_result.h"
 #include "stored/buffer_status.h"
@@ -16,8 +17,6 @@
 namespace qvx {
 
 namespace {
-
-constexpr int kReported = 10;
 constexpr std::size_t kHeaderLength = kIntervalHeaderLength;
 constexpr std::size_t kChecksumLength = 4;
 
@@ -61,7 +60,7 @@ class RecordFetch {
   private:
     enum class Step { Next, Again, End };
 
-    bool ReadSensorClock(int& result);
+    bool ReadSensorClock(TransactionResult& result);
     Step HandleFailedTransaction(const std::string& raw);
     Step HandleReply(const std::string& reply);
     Step HandleInvalid();
@@ -84,8 +83,9 @@ class RecordFetch {
             sleep_(kDownloadRetryWaitMs);
         }
     }
-    int Send(const std::string& payload, std::string& reply, bool reconnect) {
-        return app_.protocol.SendSensorCommand(cmd::kGetIndexedData, payload, reply, 0, 0, reconnect, 0);
+    TransactionResult Send(const std::string& payload, std::string& reply, bool reconnect) {
+        return app_.protocol.SendSensorCommand(
+            {.code = cmd::kGetIndexedData, .payload = payload, .link_recovery = reconnect}, reply);
     }
     void Save(int status_plain, int status_flagged);
     void AskSaveAfterStop();
@@ -98,30 +98,30 @@ class RecordFetch {
     int result_ = 0;
 };
 
-bool RecordFetch::ReadSensorClock(int& result) {
-    std::string reply;
-    result = app_.protocol.SendSensorCommand(cmd::kGetTime, "\r", reply, kReported, 1, true, 0);
-    if (result != kOk) {
+bool RecordFetch::ReadSensorClock(TransactionResult& result) {
+    const ClockReadResult clock = qvx::ReadSensorClock(app_.protocol, kReportedClockExchange);
+    result = clock.transaction;
+    if (result != TransactionResult::Ok) {
         return false;
     }
-    job_.sensor_now = ParseSensorTime(reply).value_or(0);
+    job_.sensor_now = clock.seconds.value_or(0);
     return true;
 }
 
 int RecordFetch::Run() {
-    int clock_result = 0;
-    if (!ReadSensorClock(clock_result) && clock_result == kCancel) {
+    TransactionResult clock_result = TransactionResult::NoResponse;
+    if (!ReadSensorClock(clock_result) && clock_result == TransactionResult::Cancel) {
         Fail(kNoTimestampText);
         return 0;
     }
-    if (app_.records.ReadConfigInfo() == kOk) {
+    if (app_.records.ReadConfigInfo().ok()) {
         const auto interval = hex::Parse(app_.configuration.GetConfigField(config_field::kIntervalSeconds));
         job_.interval = interval.value_or(job_.interval);
     }
     while (job_.status.load() == download_status::kRunning) {
         std::string reply;
-        const int result = Send(IndexPayload(job_.index), reply, last_failed_);
-        last_failed_ = result != kOk;
+        const TransactionResult result = Send(IndexPayload(job_.index), reply, last_failed_);
+        last_failed_ = result != TransactionResult::Ok;
         const Step step = last_failed_ ? HandleFailedTransaction(reply) : HandleReply(reply);
         if (step == Step::End) {
             return result_;
@@ -245,7 +245,7 @@ RecordFetch::Step RecordFetch::HandleRecord(const std::string& reply) {
         return Step::Again;
     }
     if (job_.packets_downloaded.load() == 0) {
-        int clock_result = 0;
+        TransactionResult clock_result = TransactionResult::NoResponse;
         if (!ReadSensorClock(clock_result)) {
             return Fail(kNoTimestampText);
         }
@@ -462,7 +462,7 @@ int StartDownload(AppContext& app, DownloadJob& job, const std::string& download
         job.status.store(download_status::kFailed);
         return 0;
     };
-    if (app.records.ReadConfigInfo() != kOk) {
+    if (!app.records.ReadConfigInfo().ok()) {
         return fail(kNoConfigurationText);
     }
     if (!OfferJournalRecovery(app, download_path)) {

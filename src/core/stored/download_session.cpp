@@ -1,8 +1,8 @@
 #include "stored/download_session.h"
 
-#include "app/app_context.h"
-#include "app/busy_flag.h"
-#include "app/sensor_operations.h"
+#include "base/busy_flag.h"
+#include "context/app_context.h"
+#include "protocol/sensor_operations.h"
 #include "protocol/transaction_result.h"
 #include "stored/buffer_status.h"
 
@@ -11,7 +11,7 @@ namespace qvx {
 DownloadPreparation PrepareDownload(AppContext& app, SensorOperations& operations, DownloadMode mode) {
     DownloadPreparation preparation;
     if (mode == DownloadMode::ErrorRecovery) {
-        if (app.records.ReadConfigInfo() != kOk) {
+        if (!app.records.ReadConfigInfo().ok()) {
             return preparation;
         }
         const std::string field = app.configuration.GetConfigField(config_field::kFlags);

@@ -1,18 +1,17 @@
 #include "stored/erase.h"
 
-#include "app/app_context.h"
-#include "app/busy_flag.h"
-#include "app/sensor_operations.h"
+#include "base/busy_flag.h"
+#include "base/hex_text.h"
+#include "context/app_context.h"
 #include "protocol/catalogue.h"
-#include "protocol/hex_text.h"
+#include "protocol/refusal.h"
+#include "protocol/sensor_operations.h"
 #include "protocol/transaction_result.h"
 #include "stored/download.h"
 
 namespace qvx {
 
 namespace {
-
-constexpr int kReported = 10;
 
 void Tell(AppContext& app, const std::string& text, const char* caption, IconKind icon) {
     MessageRequest request;
@@ -22,23 +21,37 @@ void Tell(AppContext& app, const std::string& text, const char* caption, IconKin
     app.prompts().Message(request);
 }
 
-bool Succeeded(int result, const std::string& reply) {
-    return result == kOk && reply.find("Failure") == std::string::npos;
+bool Succeeded(const char* code, TransactionResult result, const std::string& reply) {
+    return result == TransactionResult::Ok && !IsRefusal(code, reply);
 }
 
 }  // namespace
 
 bool FlushIntervalBuffers(AppContext& app) {
     std::string reply;
-    if (!Succeeded(app.protocol.SendSensorCommand("XE", "\r", reply, kReported, 1, true, 0), reply)) {
+    if (!Succeeded("XE",
+                   app.protocol.SendSensorCommand({.code = "XE",
+                                                   .payload = "\r",
+                                                   .on_error = ErrorPolicy::Report,
+                                                   .retries = 1,
+                                                   .link_recovery = true},
+                                                  reply),
+                   reply)) {
         return false;
     }
-    return Succeeded(app.protocol.SendSensorCommand("XF", "\r", reply, kReported, 1, true, 0), reply);
+    return Succeeded("XF",
+                     app.protocol.SendSensorCommand({.code = "XF",
+                                                     .payload = "\r",
+                                                     .on_error = ErrorPolicy::Report,
+                                                     .retries = 1,
+                                                     .link_recovery = true},
+                                                    reply),
+                     reply);
 }
 
 EraseInspection InspectBeforeErase(AppContext& app) {
     EraseInspection inspection;
-    if (app.records.ReadConfigInfo() != kOk) {
+    if (!app.records.ReadConfigInfo().ok()) {
         Tell(app, kEraseSensorErrorText, "Failure", IconKind::Error);
         return inspection;
     }
@@ -46,8 +59,9 @@ EraseInspection InspectBeforeErase(AppContext& app) {
     const std::uint32_t mark = ReadIncrementalMark(app, serial);
 
     std::string reply;
-    const int result = app.protocol.SendSensorCommand(cmd::kGetIndexedData, "0001\r", reply, 0, 2, true, 0);
-    if (result == kOk &&
+    const TransactionResult result = app.protocol.SendSensorCommand(
+        {.code = cmd::kGetIndexedData, .payload = "0001\r", .retries = 2, .link_recovery = true}, reply);
+    if (result == TransactionResult::Ok &&
         (reply.find("Empty") != std::string::npos || reply.find("No lanes") != std::string::npos ||
          reply.find("No Lanes") != std::string::npos)) {
         Tell(app, kNothingToEraseText, "Information", IconKind::Information);
@@ -55,7 +69,8 @@ EraseInspection InspectBeforeErase(AppContext& app) {
         return inspection;
     }
     // Without a readable newest record there is no telling what is new: count it as new.
-    const auto newest = result == kOk && reply.size() >= 8 ? hex::Parse(reply.substr(0, 8)) : std::nullopt;
+    const auto newest =
+        result == TransactionResult::Ok && reply.size() >= 8 ? hex::Parse(reply.substr(0, 8)) : std::nullopt;
     inspection.new_data = !newest || *newest != mark;
     inspection.question = inspection.new_data ? kNewDataEraseText : kEraseWarningText;
     inspection.outcome = EraseOutcome::Erased;

@@ -3,13 +3,14 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "app/app_context.h"
-#include "app/busy_flag.h"
-#include "app/sensor_operations.h"
+#include "base/busy_flag.h"
+#include "base/hex_text.h"
+#include "context/app_context.h"
 #include "protocol/catalogue.h"
-#include "protocol/hex_text.h"
 #include "protocol/record_io.h"
 #include "protocol/sensor_clock.h"
+#include "protocol/sensor_clock_io.h"
+#include "protocol/sensor_operations.h"
 #include "protocol/transaction_result.h"
 #include "stored/buffer_status.h"
 #include "stored/erase.h"
@@ -57,7 +58,7 @@ bool ConfigureStorage(AppContext& app, const StudySetup& setup) {
         (setup.storage_flags | storage_flag::kStatusEnabled | storage_flag::kFlashStorage) & 0xFF);
     return app.configuration.SetConfigField(config_field::kIntervalSeconds, hex::Format(setup.interval, 8)) &&
            app.configuration.SetConfigField(config_field::kFlags, std::string_view(&flags, 1)) &&
-           app.records.WriteConfigInfo(false, false) == kOk;
+           app.records.WriteConfigInfo(false, false).ok();
 }
 
 bool EraseStoredData(AppContext& app, SensorOperations& operations) {
@@ -110,7 +111,7 @@ std::optional<StudyArithmetic> ComputeStudyArithmetic(const std::string& interva
 }
 
 bool ReadStudySetup(AppContext& app, StudySetup& setup) {
-    if (app.records.ReadSensorConfiguration(read_flag::kConfig | read_flag::kCollection) != kOk) {
+    if (!app.records.ReadSensorConfiguration(read_flag::kConfig | read_flag::kCollection).ok()) {
         return false;
     }
     setup.interval =
@@ -145,7 +146,7 @@ StudyOutcome StartStudy(AppContext& app, SensorOperations& operations, const Stu
         progress.flash_update_shown(setup.flash_update_seconds);
     }
     Show(progress, "Step 2b in process...");
-    if (app.records.WriteCollectionConfigInfo(true, true) != kOk) {
+    if (!app.records.WriteCollectionConfigInfo(true, true).ok()) {
         return StepFailed(progress, "2b");
     }
     Show(progress, "Step 2c in process...");
@@ -156,7 +157,7 @@ StudyOutcome StartStudy(AppContext& app, SensorOperations& operations, const Stu
     if (!EraseStoredData(app, operations)) {
         return StepFailed(progress, "2d");
     }
-    const std::optional<std::uint32_t> now = ReadSensorClock(app.protocol);
+    const std::optional<std::uint32_t> now = ReadSensorClock(app.protocol).seconds;
     std::string done = "Step 2 completed! Study has started...";
     if (now) {
         done += FormatSensorSeconds(*now, app.state.sensor_clock_is_utc);

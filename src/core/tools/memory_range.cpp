@@ -3,15 +3,13 @@
 #include <algorithm>
 #include <cctype>
 
-#include "protocol/hex_text.h"
+#include "base/hex_text.h"
 #include "protocol/transaction.h"
 #include "protocol/transaction_result.h"
 
 namespace qvx {
 
 namespace {
-
-constexpr int kShowDialog = 10;
 constexpr int kRetries = 1;
 constexpr int kExtraWaitMs = 1000;
 constexpr std::size_t kAddressDigits = 4;
@@ -90,9 +88,14 @@ std::string UpperFieldText(const MemoryRange& range) {
 MemoryReading ReadMemoryRange(SensorProtocol& protocol, const MemoryRange& range) {
     MemoryReading reading;
     std::string reply;
-    reading.result =
-        protocol.SendSensorCommand("X6", range.Payload(), reply, kShowDialog, kRetries, true, kExtraWaitMs);
-    if (reading.result != kOk) {
+    reading.result = protocol.SendSensorCommand({.code = "X6",
+                                                 .payload = range.Payload(),
+                                                 .on_error = ErrorPolicy::Report,
+                                                 .retries = kRetries,
+                                                 .link_recovery = true,
+                                                 .extra_wait_ms = kExtraWaitMs},
+                                                reply);
+    if (reading.result != TransactionResult::Ok) {
         return reading;
     }
     if (reply == "Failure") {

@@ -10,6 +10,8 @@
 #include <string_view>
 #include <vector>
 
+#include "protocol/transaction_result.h"
+
 namespace qvx {
 
 class SensorProtocol;
@@ -48,7 +50,7 @@ enum class MemoryFormat { Hexadecimal, Decimal, Character, Histogram };
 enum class HistogramDataSize { Bits8, Bits16, Bits32 };
 
 struct MemoryReading {
-    int result = 0;                  // TransactionResult of the exchange
+    TransactionResult result = TransactionResult::NoResponse;  // the exchange
     std::string data;                // 4 hex characters per word, as the sensor sent them
     std::size_t words_returned = 0;  // whole words in data
     bool malformed = false;          // the reply is not whole hexadecimal words

@@ -2,7 +2,7 @@
 
 #include <array>
 
-#include "protocol/hex_text.h"
+#include "base/hex_text.h"
 #include "protocol/transaction.h"
 #include "protocol/transaction_result.h"
 
@@ -14,7 +14,6 @@ constexpr std::uint32_t kLatchControl = 0b10;
 constexpr std::uint32_t kNControl = 0b01;
 constexpr std::uint32_t kFlagBit = 0x40000;  // above the ratio; bit 20 once shifted
 constexpr std::uint32_t kValueMask = 0xFFFFFF;
-constexpr int kShowDialog = 10;
 constexpr std::size_t kReplyPrefix = 2;  // the "00" before the register's 6 digits
 
 // "FastLock Modes" choices as bits 11..9.
@@ -143,10 +142,13 @@ const char* PllRegisterName(PllRegister reg) {
     }
 }
 
-int WritePllRegister(SensorProtocol& protocol, PllRegister reg, std::uint32_t value) {
+TransactionResult WritePllRegister(SensorProtocol& protocol, PllRegister reg, std::uint32_t value) {
     std::string reply;
-    return protocol.SendSensorCommand(PllWriteCode(reg), "00" + PllHexText(value) + "\r", reply, kShowDialog,
-                                      0, true, 0);
+    return protocol.SendSensorCommand({.code = PllWriteCode(reg),
+                                       .payload = "00" + PllHexText(value) + "\r",
+                                       .on_error = ErrorPolicy::Report,
+                                       .link_recovery = true},
+                                      reply);
 }
 
 std::optional<std::uint32_t> ParsePllReply(std::string_view data) {
@@ -159,8 +161,10 @@ std::optional<std::uint32_t> ParsePllReply(std::string_view data) {
 PllRead ReadPllRegister(SensorProtocol& protocol, PllRegister reg) {
     std::string reply;
     PllRead read;
-    read.result = protocol.SendSensorCommand(PllReadCode(reg), "\r", reply, kShowDialog, 0, true, 0);
-    if (read.result == kOk) {
+    read.result = protocol.SendSensorCommand(
+        {.code = PllReadCode(reg), .payload = "\r", .on_error = ErrorPolicy::Report, .link_recovery = true},
+        reply);
+    if (read.result == TransactionResult::Ok) {
         read.value = ParsePllReply(reply);
     }
     return read;

@@ -8,6 +8,8 @@
 #include <string>
 #include <string_view>
 
+#include "protocol/transaction_result.h"
+
 namespace qvx {
 
 class SensorProtocol;
@@ -64,12 +66,12 @@ const char* PllReadCode(PllRegister reg);
 const char* PllRegisterName(PllRegister reg);  // "Latches", "R Counter", "N Counter"
 
 struct PllRead {
-    int result = 0;                      // TransactionResult
+    TransactionResult result = TransactionResult::NoResponse;
     std::optional<std::uint32_t> value;  // set when the reply carried the register
 };
 
 // Sends "00" + 6 hex digits; the communication-error dialog is shown, no automatic retry.
-int WritePllRegister(SensorProtocol& protocol, PllRegister reg, std::uint32_t value);
+TransactionResult WritePllRegister(SensorProtocol& protocol, PllRegister reg, std::uint32_t value);
 // Reads the register back. A reply that does not carry 6 hexadecimal digits after its first two
 // characters leaves value empty (the fields keep what they showed).
 PllRead ReadPllRegister(SensorProtocol& protocol, PllRegister reg);

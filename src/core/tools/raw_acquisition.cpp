@@ -11,8 +11,8 @@
 #include <ctime>
 #include <thread>
 
-#include "app/app_context.h"
-#include "protocol/hex_text.h"
+#include "base/hex_text.h"
+#include "context/app_context.h"
 #include "protocol/sensor_configuration.h"
 #include "protocol/transaction_result.h"
 
@@ -26,8 +26,6 @@ constexpr const char* kSwitchCodeFrom38400 = "1117";
 constexpr const char* kSwitchCodeOther = "1217";
 constexpr int kSettleMs = 100;
 constexpr int kRetrySwitchMs = 10;
-constexpr int kNoDialog = 0;
-constexpr int kShowDialog = 10;
 constexpr int kStreamReadWaitMs = 50;
 constexpr int kDrainWaitMs = 100;
 constexpr std::size_t kStreamBlock = 65536;
@@ -156,7 +154,8 @@ bool AcquisitionRateSwitch::TrySwitch() {
     switch_code_ = saved_pc_baud_ == kSwitchFromBaud ? kSwitchCodeFrom38400 : kSwitchCodeOther;
     // Without the sensor's own rates there would be nothing to restore: no switch then.
     std::string config;
-    if (app_.protocol.SendSensorCommand("S0", "\r", config, kNoDialog, 2, true, 0) != kOk ||
+    if (app_.protocol.SendSensorCommand({.code = "S0", .payload = "\r", .retries = 2, .link_recovery = true},
+                                        config) != TransactionResult::Ok ||
         config.size() != kConfigInfoLength) {
         return false;
     }
@@ -164,10 +163,12 @@ bool AcquisitionRateSwitch::TrySwitch() {
     active_ = true;
     std::string reply;
     // The sensor may answer at either rate, so the result tells nothing.
-    app_.protocol.SendSensorCommand("S7", switch_code_ + "\r", reply, kNoDialog, 2, true, 0);
-    app_.link.SetSerialBaud(kAcquisitionBaud);
+    app_.protocol.SendSensorCommand(
+        {.code = "S7", .payload = switch_code_ + "\r", .retries = 2, .link_recovery = true}, reply);
+    app_.link.serial().SetBaud(kAcquisitionBaud);
     sleep_ms(kSettleMs);
-    switched_ = app_.protocol.SendSensorCommand("S6", "\r", reply, kNoDialog, 3, false, 0) == kOk;
+    switched_ = app_.protocol.SendSensorCommand({.code = "S6", .payload = "\r", .retries = 3}, reply) ==
+                TransactionResult::Ok;
     return switched_;
 }
 
@@ -178,22 +179,28 @@ bool AcquisitionRateSwitch::Restore() {
     active_ = false;
     if (!switched_) {
         // The sensor did not answer at 921600: it listens at the rate the switch code gave.
-        app_.link.SetSerialBaud(switch_code_ == kSwitchCodeFrom38400 ? 19200 : 38400);
+        app_.link.serial().SetBaud(switch_code_ == kSwitchCodeFrom38400 ? 19200 : 38400);
     }
     const bool was_switched = switched_;
     switched_ = false;
     std::string reply;
-    const bool sent = app_.protocol.SendSensorCommand("S7", saved_sensor_field_ + "\r", reply, kNoDialog, 2,
-                                                      true, 0) == kOk &&
-                      reply == "Success";
+    const bool sent =
+        app_.protocol.SendSensorCommand(
+            {.code = "S7", .payload = saved_sensor_field_ + "\r", .retries = 2, .link_recovery = true},
+            reply) == TransactionResult::Ok &&
+        reply == "Success";
     if (!sent && was_switched) {
         return false;  // the sensor still runs at 921600 and the port stays with it
     }
-    app_.link.SetSerialBaud(saved_pc_baud_);
+    app_.link.serial().SetBaud(saved_pc_baud_);
     sleep_ms(kSettleMs);
     // A sensor that refused the switch never left the old rate, so it answers there all the same.
-    return app_.protocol.SendSensorCommand("S6", "\r", reply, sent ? kShowDialog : kNoDialog, 2, true, 0) ==
-           kOk;
+    return app_.protocol.SendSensorCommand({.code = "S6",
+                                            .payload = "\r",
+                                            .on_error = sent ? ErrorPolicy::Report : ErrorPolicy::Silent,
+                                            .retries = 2,
+                                            .link_recovery = true},
+                                           reply) == TransactionResult::Ok;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -208,7 +215,8 @@ RawRecording RawRecorder::Record(int interval_seconds) {
     received_.store(0);
     buffer_.assign(recording.expected, 0);
     recording.started = std::chrono::system_clock::now();
-    if (app_.link.SerialWrite(RawDumpRequest(interval_seconds), 0, true) == 0) {
+    app_.link.PurgeInput();
+    if (app_.link.Write(RawDumpRequest(interval_seconds)) == 0) {
         recording.send_failed = true;
         recording.ended = std::chrono::system_clock::now();
         return recording;

@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <cctype>
 
+#include "base/hex_text.h"
 #include "link/sensor_link.h"
 #include "platform/named_sync.h"
-#include "protocol/hex_text.h"
 
 namespace qvx {
 
@@ -241,14 +241,14 @@ bool TerminalSession::SendPending(bool& awaiting_reply) {
         read_after_send_ = false;
     }
     if (next.mode != TerminalMode::Binary) {
-        link_.SerialWrite(next.text, 0, false);
+        link_.Write(next.text);
         ++writes_;
         awaiting_reply = next.text.find('\r') != std::string::npos;
         return true;
     }
     // Each byte goes out by a write of its own.
     for (char byte : BinaryLineBytes(next.text)) {
-        link_.SerialWrite(std::string_view(&byte, 1), 0, false);
+        link_.Write(std::string_view(&byte, 1));
         ++writes_;
     }
     return true;

@@ -7,9 +7,9 @@
 
 namespace qvx::gui {
 
-int PromptsRelay::CommunicationError(const CommunicationErrorReport& report) {
+TransactionResult PromptsRelay::CommunicationError(const CommunicationErrorReport& report) {
     record("Communication error...", report.error_text);
-    return target_ ? target_->CommunicationError(report) : 120;
+    return target_ ? target_->CommunicationError(report) : TransactionResult::Ignore;
 }
 
 bool PromptsRelay::Message(const MessageRequest& request) {
@@ -34,7 +34,9 @@ void PromptsRelay::record(const std::string& caption, const std::string& text) {
 }
 
 Application::Application(const MainWindowOptions& options)
-    : context_(relay_), gui_prompts_(context_.state), operations_(context_) {
+    : context_(relay_),
+      gui_prompts_(context_.state),
+      operations_(context_.protocol, context_.objects.SyncData()) {
     relay_.setTarget(&gui_prompts_);
     EnsureLogsKey(context_.registry);
     window_ = std::make_unique<MainWindow>(context_, operations_, options);

@@ -5,9 +5,9 @@
 #include <QString>
 #include <memory>
 
-#include "app/app_context.h"
-#include "app/sensor_operations.h"
+#include "context/app_context.h"
 #include "protocol/gui_prompts.h"
+#include "protocol/sensor_operations.h"
 
 namespace qvx::gui {
 
@@ -20,7 +20,7 @@ struct MainWindowOptions;
 class PromptsRelay : public UserPrompts {
   public:
     void setTarget(UserPrompts* target) { target_ = target; }
-    int CommunicationError(const CommunicationErrorReport& report) override;
+    TransactionResult CommunicationError(const CommunicationErrorReport& report) override;
     bool Message(const MessageRequest& request) override;
     bool Ask(const std::string& caption, const std::string& text, const std::string& yes_label,
              const std::string& no_label) override;

@@ -11,11 +11,11 @@
 #include <QSpinBox>
 #include <QVBoxLayout>
 
-#include "app/app_context.h"
 #include "app/clock_face.h"
 #include "app/link_work.h"
 #include "app/main_window.h"
-#include "app/sensor_operations.h"
+#include "context/app_context.h"
+#include "protocol/sensor_operations.h"
 
 namespace qvx::gui {
 

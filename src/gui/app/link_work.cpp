@@ -5,7 +5,7 @@
 #include <atomic>
 #include <thread>
 
-#include "app/busy_flag.h"
+#include "base/busy_flag.h"
 #include "protocol/busy_cursor.h"
 
 namespace qvx::gui {

@@ -11,15 +11,13 @@
 #include <map>
 
 #include "app/about_dialog.h"
-#include "app/app_context.h"
 #include "app/close_connection.h"
 #include "app/connect_sequence.h"
 #include "app/help_window.h"
 #include "app/link_work.h"
-#include "app/operating_mode.h"
+#include "connect/operating_mode.h"
 #include "app/progress_window.h"
 #include "app/sensor_info_dialog.h"
-#include "app/sensor_operations.h"
 #include "app/splash_window.h"
 #include "app/startup.h"
 #include "app/version.h"
@@ -30,11 +28,13 @@
 #include "connect/internet_connection_dialog.h"
 #include "connect/modem_connection_dialog.h"
 #include "connect/serial_connection_dialog.h"
+#include "context/app_context.h"
 #include "export/log_chart_window.h"
 #include "firmware/compatibility_dialog.h"
 #include "firmware/firmware_bundle.h"
 #include "firmware/upload_progress_dialog.h"
 #include "live/log_file_dialogs.h"
+#include "protocol/sensor_operations.h"
 
 namespace qvx::gui {
 
@@ -237,8 +237,8 @@ void MainWindow::rebuildMenus(bool open_view) {
     inputs.side_fire = app_.state.side_fire_mode != 0;
     if (inputs.connected) {
         RunLinkWork([&] {
-            inputs.side_fire = DetectOperatingMode(app_, *progress_);
-            inputs.config_mode = ReadConfigMode(app_, *progress_);
+            inputs.side_fire = DetectOperatingMode(app_.protocol, *progress_);
+            inputs.config_mode = ReadConfigMode(app_.protocol, *progress_);
         });
     }
     installMenus(PlanMenus(inputs));

@@ -4,7 +4,7 @@
 
 #include <QDialog>
 
-#include "app/progress_reporter.h"
+#include "base/progress_reporter.h"
 
 class QLabel;
 

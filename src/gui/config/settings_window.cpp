@@ -8,7 +8,7 @@
 #include <QTabWidget>
 #include <QVBoxLayout>
 
-#include "app/app_context.h"
+#include "context/app_context.h"
 #include "app/link_work.h"
 #include "config/settings_page_widgets.h"
 #include "connect/dialog_widgets.h"

@@ -7,11 +7,11 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "app/app_context.h"
-#include "app/busy_flag.h"
+#include "base/busy_flag.h"
 #include "connect/connection_defaults.h"
 #include "connect/connection_properties.h"
 #include "connect/dialog_widgets.h"
+#include "context/app_context.h"
 #include "protocol/busy_cursor.h"
 
 namespace qvx::gui {
@@ -103,7 +103,7 @@ void ConnectionPropertiesDialog::recalculate() {
     }
     busy_flag::Set();
     BusyCursor::sync();
-    task_.start([this] { RecalculateResponseWait(app_); });
+    task_.start([this] { RecalculateResponseWait(app_.link, app_.objects); });
     poll_.start();
     updateWidgets();
 }

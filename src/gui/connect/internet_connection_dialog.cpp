@@ -1,4 +1,5 @@
 #include "connect/internet_connection_dialog.h"
+#include "connect/abandon_connection.h"
 
 #include <QCloseEvent>
 #include <QFormLayout>
@@ -10,8 +11,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "app/app_context.h"
-#include "app/busy_flag.h"
+#include "base/busy_flag.h"
 #include "connect/address_book.h"
 #include "connect/address_book_dialog.h"
 #include "connect/advanced_connection_settings_dialog.h"
@@ -20,6 +20,7 @@
 #include "connect/dialog_widgets.h"
 #include "connect/input_parameters.h"
 #include "connect/select_sensor_id_dialog.h"
+#include "context/app_context.h"
 #include "protocol/busy_cursor.h"
 
 namespace qvx::gui {
@@ -135,7 +136,7 @@ void InternetConnectionDialog::connectOrDisconnect() {
 
 void InternetConnectionDialog::startConnect() {
     if (app_.state.socket_open) {
-        app_.link.TcpClose();
+        AbandonConnection(app_.link);
     }
     const std::string address = address_->text().toStdString();
     PrepareInternetConnect(app_, address, port_->text().toStdString());
@@ -173,7 +174,7 @@ void InternetConnectionDialog::finish() {
     animation_->hide();
     if (worker_cancelled_.load()) {
         // The worker ended on a cancel of its own seeing; the window closes as a cancel would.
-        app_.link.TcpClose();
+        AbandonConnection(app_.link);
         reject();
         return;
     }
@@ -185,7 +186,7 @@ void InternetConnectionDialog::finish() {
 }
 
 void InternetConnectionDialog::disconnectLink() {
-    app_.link.TcpClose();
+    AbandonConnection(app_.link);
     phase_ = Phase::Idle;
     status_->setText(kRemoteTerminatedText);
     updateWidgets();
@@ -205,7 +206,7 @@ void InternetConnectionDialog::cancelOrContinue() {
         updateWidgets();
         return;
     }
-    app_.link.TcpClose();
+    AbandonConnection(app_.link);
     reject();
 }
 
@@ -216,8 +217,7 @@ void InternetConnectionDialog::pollCancel() {
     }
     cancel_poll_.stop();
     animation_->hide();
-    app_.state.cancel_connect.store(false);
-    app_.link.TcpClose();
+    AbandonConnection(app_.link);
     reject();
 }
 
@@ -275,7 +275,7 @@ void InternetConnectionDialog::closeEvent(QCloseEvent* event) {
         }
         return;
     }
-    app_.link.TcpClose();
+    AbandonConnection(app_.link);
     QDialog::closeEvent(event);
 }
 

@@ -12,7 +12,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "app/app_context.h"
+#include "context/app_context.h"
 #include "app/close_connection.h"
 #include "connect/address_book.h"
 #include "connect/address_book_dialog.h"

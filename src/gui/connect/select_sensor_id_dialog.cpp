@@ -10,9 +10,9 @@
 #include <QThread>
 #include <QVBoxLayout>
 
-#include "app/app_context.h"
-#include "app/busy_flag.h"
+#include "base/busy_flag.h"
 #include "connect/connection_defaults.h"
+#include "context/app_context.h"
 #include "protocol/busy_cursor.h"
 
 namespace qvx::gui {

@@ -1,4 +1,5 @@
 #include "connect/serial_connection_dialog.h"
+#include "connect/abandon_connection.h"
 
 #include <QCloseEvent>
 #include <QHBoxLayout>
@@ -7,11 +8,11 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "app/app_context.h"
 #include "connect/advanced_connection_settings_dialog.h"
 #include "connect/connection_text.h"
 #include "connect/dialog_widgets.h"
 #include "connect/select_sensor_id_dialog.h"
+#include "context/app_context.h"
 
 namespace qvx::gui {
 
@@ -107,7 +108,7 @@ void SerialConnectionDialog::finish() {
     app_.state.cancel_connect.store(false);
     if (cancelling_ || search_cancelled_.load()) {
         // A cancel that came while the finishing step ran wins over the link it may have made.
-        app_.state.link_kind = LinkKind::None;
+        AbandonConnection(app_.link);
         reject();
         return;
     }
@@ -116,6 +117,7 @@ void SerialConnectionDialog::finish() {
             accept();
             break;
         case ConnectFinish::Cancelled:
+            AbandonConnection(app_.link);
             reject();
             break;
         case ConnectFinish::Failed:
@@ -126,7 +128,7 @@ void SerialConnectionDialog::finish() {
 
 void SerialConnectionDialog::showFailed() {
     phase_ = Phase::Failed;
-    app_.state.link_kind = LinkKind::None;
+    AbandonConnection(app_.link);
     status_->setText(QString::fromStdString(PermissionAdvice(worker_.unopened_ports())));
     updateWidgets();
 }

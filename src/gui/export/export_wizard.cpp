@@ -7,7 +7,7 @@
 #include <QStackedWidget>
 #include <QVBoxLayout>
 
-#include "app/app_context.h"
+#include "context/app_context.h"
 #include "export/card_settings_step.h"
 #include "export/csv_export.h"
 #include "export/export_file_step.h"

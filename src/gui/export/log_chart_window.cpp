@@ -13,7 +13,7 @@
 #include <QVBoxLayout>
 #include <QValueAxis>
 
-#include "app/app_context.h"
+#include "context/app_context.h"
 #include "export/export_settings.h"
 
 namespace qvx::gui {

@@ -12,11 +12,11 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 
-#include "app/app_context.h"
 #include "app/link_work.h"
-#include "app/sensor_operations.h"
+#include "context/app_context.h"
 #include "firmware/upload_job.h"
 #include "firmware/upload_progress_dialog.h"
+#include "protocol/sensor_operations.h"
 
 namespace qvx::gui {
 

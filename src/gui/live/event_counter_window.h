@@ -7,7 +7,7 @@
 #include <QDialog>
 #include <array>
 
-#include "live/lane_statistics.h"
+#include "context/lane_statistics.h"
 
 class QLabel;
 class QLineEdit;

@@ -13,16 +13,16 @@
 #include <QVBoxLayout>
 #include <ctime>
 
-#include "app/app_context.h"
 #include "app/menus.h"
-#include "app/progress_reporter.h"
+#include "base/progress_reporter.h"
 #include "app/progress_window.h"
-#include "app/sensor_operations.h"
+#include "context/app_context.h"
 #include "live/direction_picture.h"
 #include "live/event_view_icons.h"
 #include "live/log_file_dialogs.h"
 #include "platform/editor_launch.h"
 #include "protocol/interval_format.h"
+#include "protocol/sensor_operations.h"
 
 namespace qvx::gui {
 

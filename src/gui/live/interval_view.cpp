@@ -17,14 +17,14 @@
 #include <QVBoxLayout>
 #include <ctime>
 
-#include "app/app_context.h"
-#include "app/busy_flag.h"
-#include "app/sensor_operations.h"
+#include "base/busy_flag.h"
+#include "context/app_context.h"
 #include "live/lane_history_chart.h"
 #include "live/log_file_dialogs.h"
 #include "platform/editor_launch.h"
 #include "protocol/busy_cursor.h"
 #include "protocol/interval_format.h"
+#include "protocol/sensor_operations.h"
 
 namespace qvx::gui {
 

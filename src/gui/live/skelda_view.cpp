@@ -8,7 +8,7 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
-#include "app/app_context.h"
+#include "context/app_context.h"
 #include "live/event_counter_window.h"
 #include "live/event_view_icons.h"
 #include "live/log_file_dialogs.h"

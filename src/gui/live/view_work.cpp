@@ -3,7 +3,7 @@
 #include <QCoreApplication>
 #include <QThread>
 
-#include "app/busy_flag.h"
+#include "base/busy_flag.h"
 #include "protocol/busy_cursor.h"
 
 namespace qvx::gui {

@@ -3,7 +3,7 @@
 #include <QCursor>
 #include <QGuiApplication>
 
-#include "app/busy_flag.h"
+#include "base/busy_flag.h"
 
 namespace qvx::gui {
 namespace {

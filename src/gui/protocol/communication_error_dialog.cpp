@@ -10,7 +10,7 @@
 #include <QStyle>
 #include <QVBoxLayout>
 
-#include "app/busy_flag.h"
+#include "base/busy_flag.h"
 #include "protocol/busy_cursor.h"
 #include "protocol/transaction_result.h"
 
@@ -24,14 +24,14 @@ struct Choice {
     const char* object_name;
     const char* label;
     const char* tooltip;
-    int result;
+    TransactionResult result;
 };
 
 constexpr Choice kChoices[] = {
-    {"retryButton", "Retry", "Try executing the operation again", kRetry},
-    {"ignoreButton", "Ignore", "Ignore the error and continue execution", kIgnore},
-    {"cancelButton", "Cancel", "Cancel the operation; return to previous state", kCancel},
-    {"exitButton", "Exit", "Exit Quorvix Manager", kExit},
+    {"retryButton", "Retry", "Try executing the operation again", TransactionResult::Retry},
+    {"ignoreButton", "Ignore", "Ignore the error and continue execution", TransactionResult::Ignore},
+    {"cancelButton", "Cancel", "Cancel the operation; return to previous state", TransactionResult::Cancel},
+    {"exitButton", "Exit", "Exit Quorvix Manager", TransactionResult::Exit},
 };
 
 QString DisplayText(const std::string& text) {
@@ -78,9 +78,9 @@ void CommunicationErrorDialog::buildWidgets(const CommunicationErrorReport& repo
         button->setObjectName(choice.object_name);
         button->setToolTip(choice.tooltip);
         button->setAutoDefault(false);
-        const int result = choice.result;
+        const TransactionResult result = choice.result;
         connect(button, &QPushButton::clicked, this, [this, result] { finishWith(result); });
-        button->setDefault(result == kRetry);
+        button->setDefault(result == TransactionResult::Retry);
         buttons->addWidget(button);
     }
     buttons->addStretch(1);
@@ -152,23 +152,23 @@ void CommunicationErrorDialog::takeResponseWait(const QString& text) {
         state_.response_wait_ms = wait_ms;
 }
 
-int CommunicationErrorDialog::run() {
-    return exec();
+TransactionResult CommunicationErrorDialog::run() {
+    return static_cast<TransactionResult>(exec());
 }
 
 void CommunicationErrorDialog::reject() {
-    finishWith(kCancel);
+    finishWith(TransactionResult::Cancel);
 }
 
-void CommunicationErrorDialog::finishWith(int result) {
+void CommunicationErrorDialog::finishWith(TransactionResult result) {
     // Retry keeps the program busy while the exchange runs again; every other answer ends it.
-    if (result == kRetry) {
+    if (result == TransactionResult::Retry) {
         busy_flag::Set();
     } else {
         busy_flag::Clear();
     }
     BusyCursor::sync();
-    done(result);
+    done(ResultCode(result));
 }
 
 }  // namespace qvx::gui

@@ -24,7 +24,7 @@ class CommunicationErrorDialog : public QDialog {
                              QWidget* parent = nullptr);
 
     // Shows the dialog modally and returns the answer.
-    int run();
+    TransactionResult run();
 
     void reject() override;
 
@@ -34,7 +34,7 @@ class CommunicationErrorDialog : public QDialog {
     void updateWidgets();
     void toggleDetails();
     void takeResponseWait(const QString& text);
-    void finishWith(int result);
+    void finishWith(TransactionResult result);
 
     ConnectionState& state_;
     bool details_shown_ = false;

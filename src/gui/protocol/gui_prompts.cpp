@@ -29,8 +29,8 @@ QWidget* GuiPrompts::dialogParent() const {
     return dialog_parent_ ? dialog_parent_.data() : QApplication::activeWindow();
 }
 
-int GuiPrompts::CommunicationError(const CommunicationErrorReport& report) {
-    return onUiThread<int>([&] {
+TransactionResult GuiPrompts::CommunicationError(const CommunicationErrorReport& report) {
+    return onUiThread<TransactionResult>([&] {
         CommunicationErrorDialog dialog(report, state_, dialogParent());
         return dialog.run();
     });

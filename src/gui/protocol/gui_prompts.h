@@ -21,7 +21,7 @@ class GuiPrompts : public QObject, public UserPrompts {
     // active window when it is null.
     explicit GuiPrompts(ConnectionState& state, QWidget* dialog_parent = nullptr);
 
-    int CommunicationError(const CommunicationErrorReport& report) override;
+    TransactionResult CommunicationError(const CommunicationErrorReport& report) override;
     bool Message(const MessageRequest& request) override;
     bool Ask(const std::string& caption, const std::string& text, const std::string& yes_label = "Yes",
              const std::string& no_label = "No") override;

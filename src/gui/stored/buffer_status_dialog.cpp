@@ -8,8 +8,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "app/app_context.h"
-#include "app/busy_flag.h"
+#include "base/busy_flag.h"
+#include "context/app_context.h"
 #include "protocol/busy_cursor.h"
 
 namespace qvx::gui {

@@ -9,7 +9,7 @@
 #include <QVBoxLayout>
 #include <thread>
 
-#include "app/app_context.h"
+#include "context/app_context.h"
 #include "platform/editor_launch.h"
 
 namespace qvx::gui {

@@ -13,10 +13,10 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 
-#include "app/app_context.h"
 #include "app/link_work.h"
-#include "app/sensor_operations.h"
+#include "context/app_context.h"
 #include "live/log_file_dialogs.h"
+#include "protocol/sensor_operations.h"
 #include "protocol/transaction_result.h"
 #include "stored/buffer_status_dialog.h"
 #include "stored/data_download_dialog.h"
@@ -141,7 +141,7 @@ void DownloadView::setMode(DownloadMode mode) {
 void DownloadView::startOpening() {
     note_->setText("Reading the sensor's configuration...");
     opening_.start([this] {
-        if (context_.records.ReadConfigInfo() == kOk) {
+        if (context_.records.ReadConfigInfo().ok()) {
             context_.records.ReadExtendedConfigInfo();
         }
     });

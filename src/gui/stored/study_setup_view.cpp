@@ -12,8 +12,8 @@
 #include <QRegularExpressionValidator>
 #include <QVBoxLayout>
 
-#include "app/app_context.h"
-#include "app/busy_flag.h"
+#include "base/busy_flag.h"
+#include "context/app_context.h"
 #include "protocol/busy_cursor.h"
 #include "stored/buffer_status.h"
 #include "stored/buffer_status_dialog.h"

@@ -11,8 +11,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "app/app_context.h"
 #include "app/link_work.h"
+#include "context/app_context.h"
 
 namespace qvx::gui {
 

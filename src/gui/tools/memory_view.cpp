@@ -18,8 +18,8 @@
 #include <QStackedWidget>
 #include <QVBoxLayout>
 
-#include "app/app_context.h"
-#include "protocol/hex_text.h"
+#include "base/hex_text.h"
+#include "context/app_context.h"
 #include "protocol/transaction_result.h"
 #include "tools/memory_histogram.h"
 
@@ -277,12 +277,13 @@ void MemoryView::finishRead() {
         note_->setText(kBusyText);
         return;
     }
-    if (reading_.result == kCancel && autoRefreshing()) {
+    if (reading_.result == TransactionResult::Cancel && autoRefreshing()) {
         stopAutoRefresh("Auto-refresh stopped.");
     }
-    if (reading_.result != kOk || reading_.refused || reading_.malformed) {
-        note_->setText(reading_.result != kOk ? kMemoryNoResponseText
-                                              : (reading_.refused ? kRefusedText : kMalformedText));
+    if (reading_.result != TransactionResult::Ok || reading_.refused || reading_.malformed) {
+        note_->setText(reading_.result != TransactionResult::Ok
+                           ? kMemoryNoResponseText
+                           : (reading_.refused ? kRefusedText : kMalformedText));
         return;
     }
     note_->setText(Qs(MemoryShortfallNote(range_.count(), reading_.words_returned)));

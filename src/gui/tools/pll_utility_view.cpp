@@ -15,7 +15,7 @@
 #include <QVBoxLayout>
 #include <deque>
 
-#include "app/app_context.h"
+#include "context/app_context.h"
 #include "protocol/transaction_result.h"
 
 namespace qvx::gui {
@@ -42,7 +42,7 @@ QComboBox* Choices(const char* name, int count, const std::function<std::uint32_
 }
 
 QString ResultText(PllRegister reg, const PllRead& read) {
-    if (read.result == kOk && !read.value) {
+    if (read.result == TransactionResult::Ok && !read.value) {
         return QString("The %1 reply carried no register value.").arg(PllRegisterName(reg));
     }
     return QString();
@@ -263,7 +263,7 @@ void PllUtilityView::refreshAll() {
             busy_link_ = !lock.held();
             for (std::size_t k = 0; k < reads_.size() && !busy_link_; ++k) {
                 reads_[k] = ReadPllRegister(app_.protocol, static_cast<PllRegister>(k));
-                if (reads_[k].result == kCancel) {
+                if (reads_[k].result == TransactionResult::Cancel) {
                     break;
                 }
             }
@@ -320,7 +320,7 @@ void PllUtilityView::submit(PllRegister reg) {
     const std::uint32_t value = fieldsValue(reg);
     updateDisplays(reg);
     reads_[Index(reg)] = PllRead{};
-    write_result_ = 0;
+    write_result_ = TransactionResult::NoResponse;
     work_.start(
         [this, reg, value] {
             ScopedTryLock lock(app_.objects.SyncData(), kMutexWaitMs);
@@ -330,7 +330,7 @@ void PllUtilityView::submit(PllRegister reg) {
             }
             write_result_ = WritePllRegister(app_.protocol, reg, value);
             // Cancel in the communication-error dialog abandons the read-back too.
-            if (write_result_ != kCancel) {
+            if (write_result_ != TransactionResult::Cancel) {
                 reads_[Index(reg)] = ReadPllRegister(app_.protocol, reg);
             }
         },

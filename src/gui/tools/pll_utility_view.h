@@ -80,7 +80,7 @@ class PllUtilityView : public WorkingView {
     ToolWork work_;
     std::array<Tab, 3> tabs_of_;
     std::array<PllRead, 3> reads_{};
-    int write_result_ = 0;
+    TransactionResult write_result_ = TransactionResult::NoResponse;
     bool busy_link_ = false;
     bool stopped_ = false;
 

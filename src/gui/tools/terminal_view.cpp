@@ -11,7 +11,7 @@
 #include <QScrollBar>
 #include <QVBoxLayout>
 
-#include "app/app_context.h"
+#include "context/app_context.h"
 
 namespace qvx::gui {
 

@@ -1,16 +1,14 @@
-#include "app/operating_mode.h"
+#include "connect/operating_mode.h"
 
 #include <string>
 
-#include "app/app_context.h"
-#include "app/menus.h"
-#include "app/progress_reporter.h"
+#include "base/progress_reporter.h"
 #include "firmware/firmware_version.h"
+#include "protocol/transaction.h"
 
 namespace qvx {
 
 namespace {
-constexpr int kReported = 10;
 constexpr int kConfigModeAttempts = 10;
 constexpr const char* kCheckingCaption = "Checking mode...";
 constexpr const char* kCheckingText = "Checking sensor's configuration mode...";
@@ -32,32 +30,41 @@ int ConfigModeFromReply(std::string_view reply) {
     }
 }
 
-bool DetectOperatingMode(AppContext& context, ProgressReporter& progress) {
+bool DetectOperatingMode(SensorProtocol& protocol, ProgressReporter& progress) {
     progress.ShowProgress(kCheckingCaption, kCheckingText);
-    context.state.side_fire_mode = 1;
+    protocol.state().side_fire_mode = 1;
     std::string reply;
     bool side_fire = true;
-    if (context.protocol.SendSensorCommand(cmd::kGetVersion, "\r", reply, kReported, 1, true, 0) == kOk) {
+    if (protocol.SendSensorCommand({.code = cmd::kGetVersion,
+                                    .payload = "\r",
+                                    .on_error = ErrorPolicy::Report,
+                                    .retries = 1,
+                                    .link_recovery = true},
+                                   reply) == TransactionResult::Ok) {
         side_fire = !VersionReplyIsForwardFire(reply);
     } else {
         progress.CloseProgress();
-        side_fire = context.prompts().Ask(
+        side_fire = protocol.prompts().Ask(
             "Communication error...",
             "Sensor's operating mode not detected!\n What is the operating mode of the sensor?", "Side",
             "Forward");
     }
-    context.state.side_fire_mode = side_fire ? 1 : 0;
+    protocol.state().side_fire_mode = side_fire ? 1 : 0;
     progress.CloseProgress();
     return side_fire;
 }
 
-int ReadConfigMode(AppContext& context, ProgressReporter& progress) {
+int ReadConfigMode(SensorProtocol& protocol, ProgressReporter& progress) {
     int mode = config_mode::kUndecided;
     for (int attempt = 0; attempt < kConfigModeAttempts && mode == config_mode::kUndecided; ++attempt) {
         progress.ShowProgress(kCheckingCaption, kCheckingText);
         std::string reply;
-        if (context.protocol.SendSensorCommand(cmd::kGetConfigMode, "\r", reply, kReported, 1, true, 0) !=
-            kOk) {
+        if (protocol.SendSensorCommand({.code = cmd::kGetConfigMode,
+                                        .payload = "\r",
+                                        .on_error = ErrorPolicy::Report,
+                                        .retries = 1,
+                                        .link_recovery = true},
+                                       reply) != TransactionResult::Ok) {
             mode = config_mode::kFailed;
             break;
         }

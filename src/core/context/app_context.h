@@ -5,9 +5,9 @@
 
 #include <string>
 
+#include "context/live_state.h"
 #include "link/connection_state.h"
 #include "link/sensor_link.h"
-#include "live/live_state.h"
 #include "platform/named_sync.h"
 #include "platform/registry_store.h"
 #include "protocol/record_io.h"

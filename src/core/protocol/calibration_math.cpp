@@ -1,4 +1,4 @@
-#include "connect/calibration_math.h"
+#include "protocol/calibration_math.h"
 
 #include <algorithm>
 

@@ -1,13 +1,13 @@
-#include "app/app_context.h"
+#include "context/app_context.h"
 
-#include "connect/calibration.h"
+#include "protocol/calibration.h"
 
 namespace qvx {
 
 namespace {
 // The instance number must be known before the named objects are made: it suffixes their names.
 std::string NumberInstance(SensorLink& link) {
-    link.InitSerialLink();
+    link.Init();
     return link.state().instance_number;
 }
 }  // namespace
@@ -20,7 +20,7 @@ AppContext::AppContext(UserPrompts& prompts, RegistryStore registry_store)
       records(protocol, configuration),
       objects(NumberInstance(link)),
       registry(std::move(registry_store)) {
-    protocol.SetCalibrationHook([this] { return CalibrateResponseWait(*this); });
+    protocol.SetCalibrationHook([this] { return CalibrateResponseWait(link); });
 }
 
 }  // namespace qvx

@@ -1,4 +1,4 @@
-#include "protocol/hex_text.h"
+#include "base/hex_text.h"
 
 namespace qvx::hex {
 

@@ -1,4 +1,4 @@
-#include "live/lane_statistics.h"
+#include "context/lane_statistics.h"
 
 #include <cstdlib>
 

@@ -9,14 +9,16 @@
 
 namespace qvx {
 
-class AppContext;
+class NamedMutex;
+class SensorProtocol;
 
 // Sensor clock values below this (two years) mean the clock was never set.
 inline constexpr std::uint32_t kUnsetClockLimit = 63072000;
 
 class SensorOperations {
   public:
-    explicit SensorOperations(AppContext& context);
+    // sync_data is "SyncDataMutex": a synchronisation holds it while it talks to the sensor.
+    SensorOperations(SensorProtocol& protocol, NamedMutex& sync_data);
 
     // Reads the sensor clock (recorded for the download when it was unset), then sets it from the
     // PC's UTC time. Waits at most 500 ms for "SyncDataMutex"; without it, force decides whether
@@ -39,7 +41,8 @@ class SensorOperations {
   private:
     bool SynchronizeHoldingMutex(bool force);
 
-    AppContext& context_;
+    SensorProtocol& protocol_;
+    NamedMutex& sync_data_;
     SyncHooks sync_hooks_;
     std::optional<std::uint32_t> recorded_sensor_time_;
     std::chrono::steady_clock::time_point recorded_at_;

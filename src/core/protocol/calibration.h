@@ -8,7 +8,6 @@
 
 namespace qvx {
 
-class AppContext;
 class SensorLink;
 
 // Read limit of the Internet link's calibration reads.
@@ -21,6 +20,5 @@ inline constexpr int kCalibrationAnswerChars = 240;
 // Returns success. A failed first read leaves the starting value for the link kind, a failed
 // second read keeps the latency-based value.
 bool CalibrateResponseWait(SensorLink& link);
-bool CalibrateResponseWait(AppContext& app);
 
 }  // namespace qvx

@@ -1,11 +1,10 @@
-#include "connect/calibration.h"
+#include "protocol/calibration.h"
 
 #include <chrono>
 #include <string>
 
-#include "app/app_context.h"
-#include "connect/calibration_math.h"
 #include "link/sensor_link.h"
+#include "protocol/calibration_math.h"
 
 namespace qvx {
 
@@ -24,10 +23,6 @@ int ElapsedMs(Clock::time_point from, Clock::time_point to) {
     return static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(to - from).count());
 }
 
-bool UsesSocket(const ConnectionState& state) {
-    return state.link_kind == LinkKind::Internet;
-}
-
 bool AddressingOn(const ConnectionState& state) {
     return state.multidrop_enabled || state.multidrop_enable_next;
 }
@@ -39,36 +34,38 @@ void WriteProbe(SensorLink& link, const char* probe) {
     if (AddressingOn(state)) {
         state.multidrop_enabled = true;
         state.multidrop_current_id = state.multidrop_target_id;
-        link.SerialWrite("Z0" + state.multidrop_current_id, 0, true);
+        link.PurgeInput();
+        link.Write("Z0" + state.multidrop_current_id);
     }
-    link.SerialWrite(probe, 0, true);
+    link.PurgeInput();
+    link.Write(probe);
 }
 
 bool SetNonBlockingReads(SensorLink& link) {
-    return link.SetSerialTimeouts(kReadIntervalNoWait, 0, 0) == 1;
+    return link.serial().SetTimeouts({kReadIntervalNoWait, 0, 0});
 }
 
 std::size_t ReadFirstCharacter(SensorLink& link, std::string& out) {
-    if (UsesSocket(link.state())) {
+    if (link.UsesTcp()) {
         return link.ReadUntil(out, 1, kCalibrationSocketReadMs, 0, 0);
     }
     return link.ReadRaw(out, 1);
 }
 
 void DrainLatencyAnswer(SensorLink& link) {
-    const bool socket = UsesSocket(link.state());
+    const bool socket = link.UsesTcp();
     if (!socket) {
         SetNonBlockingReads(link);
     }
     std::string rest;
     link.ReadUntil(rest, kDrainChars, kDrainTimeoutMs, '\r', '~');
     if (!socket) {
-        link.SetSerialTimeouts(0, kMsPerAnswerChar, kAnswerConstantMs);
+        link.serial().SetTimeouts({0, kMsPerAnswerChar, kAnswerConstantMs});
     }
 }
 
 std::size_t ReadLongAnswer(SensorLink& link, std::string& out) {
-    if (UsesSocket(link.state())) {
+    if (link.UsesTcp()) {
         return link.ReadUntil(out, kCalibrationAnswerChars, kCalibrationSocketReadMs, 0, 0);
     }
     return link.ReadRaw(out, kCalibrationAnswerChars);
@@ -96,10 +93,10 @@ bool MeasureThroughput(SensorLink& link) {
 
 bool CalibrateResponseWait(SensorLink& link) {
     ConnectionState& state = link.state();
-    const bool socket = UsesSocket(state);
+    const bool socket = link.UsesTcp();
     state.base_response_wait_ms = StartingResponseWait(state.link_kind, state.current_baud);
     if (!socket) {
-        link.SetSerialTimeouts(0, 0, kCalibrationFirstCharMs);
+        link.serial().SetTimeouts({0, 0, kCalibrationFirstCharMs});
     }
     WriteProbe(link, kLatencyProbe);
     std::string first;
@@ -120,10 +117,6 @@ bool CalibrateResponseWait(SensorLink& link) {
     // wait out the calibration's time-outs.
     const bool restored = SetNonBlockingReads(link);
     return ok && restored;
-}
-
-bool CalibrateResponseWait(AppContext& app) {
-    return CalibrateResponseWait(app.link);
 }
 
 }  // namespace qvx

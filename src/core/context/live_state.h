@@ -8,7 +8,7 @@
 #include <mutex>
 #include <string>
 
-#include "live/lane_statistics.h"
+#include "context/lane_statistics.h"
 
 namespace qvx {
 

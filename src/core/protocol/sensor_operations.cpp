@@ -1,10 +1,11 @@
-#include "app/sensor_operations.h"
+#include "protocol/sensor_operations.h"
 
 #include <ctime>
 #include <string>
 
-#include "app/app_context.h"
+#include "platform/named_sync.h"
 #include "protocol/sensor_clock.h"
+#include "protocol/sensor_clock_io.h"
 
 namespace qvx {
 
@@ -12,23 +13,18 @@ namespace {
 constexpr int kSyncMutexWaitMs = 500;
 constexpr int kWarningCloseMs = 2500;
 
-void Warn(AppContext& context, const char* text) {
+void Warn(UserPrompts& prompts, const char* text) {
     MessageRequest request;
     request.text = text;
     request.caption = "Warning";
     request.icon = IconKind::Warning;
     request.auto_close_ms = kWarningCloseMs;
-    context.prompts().Message(request);
-}
-
-int SendTime(AppContext& context, std::uint32_t seconds, int show_error, int retries, bool reconnect) {
-    std::string reply;
-    return context.protocol.SendSensorCommand(cmd::kSetTime, SensorTimeText(seconds) + "\r", reply,
-                                              show_error, retries, reconnect, 0);
+    prompts.Message(request);
 }
 }  // namespace
 
-SensorOperations::SensorOperations(AppContext& context) : context_(context) {}
+SensorOperations::SensorOperations(SensorProtocol& protocol, NamedMutex& sync_data)
+    : protocol_(protocol), sync_data_(sync_data) {}
 
 std::uint32_t SensorOperations::PcSensorSeconds() {
     return static_cast<std::uint32_t>(std::time(nullptr) - kSensorEpochUnix);
@@ -44,45 +40,41 @@ bool SensorOperations::SyncSensorClock(bool force) {
 }
 
 bool SensorOperations::SynchronizeHoldingMutex(bool force) {
-    NamedMutex& mutex = context_.objects.SyncData();
-    const bool held = mutex.TryLockFor(kSyncMutexWaitMs);
+    const bool held = sync_data_.TryLockFor(kSyncMutexWaitMs);
     if (!held && !force)
         return false;
 
-    ConnectionState& state = context_.state;
-    std::string reply;
-    const int read = context_.protocol.SendSensorCommand(cmd::kGetTime, "\r", reply, 0, 0, false, 0);
-    if (read == kOk) {
-        if (auto seconds = ParseSensorTime(reply))
-            state.reset_clock_time = *seconds < kUnsetClockLimit ? static_cast<std::int64_t>(*seconds) : -1;
-    }
+    ConnectionState& state = protocol_.state();
+    const ClockReadResult read = ReadSensorClock(protocol_, kQuietClockExchange);
+    if (read.ok())
+        state.reset_clock_time =
+            *read.seconds < kUnsetClockLimit ? static_cast<std::int64_t>(*read.seconds) : -1;
     // The clock is set even when the read failed: a sensor that answers only writes still gets the time.
     const std::uint32_t now = PcSensorSeconds();
     state.reset_clock_correction = now;
-    const int written = SendTime(context_, now, 0, 0, false);
+    const ClockWriteResult written = WriteSensorClock(protocol_, now, kQuietClockExchange);
 
-    const bool synchronized = read == kOk && written == kOk;
+    const bool synchronized =
+        read.transaction == TransactionResult::Ok && written.transaction == TransactionResult::Ok;
     if (!synchronized)
-        Warn(context_, "\r\nSensor time may not be synchronized!");
+        Warn(protocol_.prompts(), "\r\nSensor time may not be synchronized!");
     if (held)
-        mutex.Unlock();
+        sync_data_.Unlock();
     return synchronized;
 }
 
 void SensorOperations::BeginSensorOperation() {
-    ConnectionState& state = context_.state;
+    ConnectionState& state = protocol_.state();
     state.sync_suspended = true;
     recorded_sensor_time_.reset();
     if (state.synchronize_clock)
         return;
     recorded_at_ = std::chrono::steady_clock::now();
-    std::string reply;
-    if (context_.protocol.SendSensorCommand(cmd::kGetTime, "\r", reply, 10, 1, true, 0) == kOk)
-        recorded_sensor_time_ = ParseSensorTime(reply);
+    recorded_sensor_time_ = ReadSensorClock(protocol_, kReportedClockExchange).seconds;
 }
 
 void SensorOperations::EndSensorOperation() {
-    ConnectionState& state = context_.state;
+    ConnectionState& state = protocol_.state();
     if (state.synchronize_clock) {
         SyncSensorClock(false);
     } else {
@@ -91,11 +83,12 @@ void SensorOperations::EndSensorOperation() {
             const auto elapsed = std::chrono::duration_cast<std::chrono::seconds>(
                                      std::chrono::steady_clock::now() - recorded_at_)
                                      .count();
-            restored = SendTime(context_, *recorded_sensor_time_ + static_cast<std::uint32_t>(elapsed), 10, 1,
-                                true) == kOk;
+            const std::uint32_t now = *recorded_sensor_time_ + static_cast<std::uint32_t>(elapsed);
+            restored =
+                WriteSensorClock(protocol_, now, kReportedClockExchange).transaction == TransactionResult::Ok;
         }
         if (!restored)
-            Warn(context_, "Sensor's time may have drifted");
+            Warn(protocol_.prompts(), "Sensor's time may have drifted");
     }
     recorded_sensor_time_.reset();
     state.sync_suspended = false;

@@ -1,0 +1,30 @@
+#pragma once
+// The texts of the communication-error dialog: the one-line error and the details block, built
+// from the failed result, the command and the link's last error.
+
+#include <cstdint>
+#include <string>
+
+#include "protocol/transaction_result.h"
+
+namespace qvx {
+
+// What the texts are made of, gathered by the transaction when its retries are spent.
+struct CommunicationErrorFacts {
+    TransactionResult result = TransactionResult::NoResponse;
+    std::string operation;         // the command's name
+    std::uint32_t link_error = 0;  // ConnectionState::last_link_error
+    int reliability = 0;           // percent
+    int retries = 0;
+    int attempt_timeout_ms = 0;
+};
+
+// "No Response", ..., or "WSA Socket Error" when the link reports a socket error (a failed
+// reconnect or calibration keeps its own text).
+std::string CommunicationErrorText(const CommunicationErrorFacts& facts);
+// "Operation: ...", "Response Error: ...", "Error Code: ...", "Reliability: ...%", and for the
+// results a retry may mend, "Automatic Retries: ..." and "Response Timeout: ... milliseconds";
+// lines joined with CR LF.
+std::string CommunicationErrorDetails(const CommunicationErrorFacts& facts);
+
+}  // namespace qvx
