@@ -59,8 +59,10 @@ class AddressBookFile {
     AddressBookKind kind() const { return kind_; }
     const std::vector<AddressBookEntry>& entries() const { return entries_; }
 
-    // Reads the book's entries; false when the file cannot be read.
+    // Reads the book's entries; false when the file cannot be read, is not a regular file or is
+    // far too large for a book (load_problem() then says which, naming the file).
     bool Load();
+    const std::string& load_problem() const { return load_problem_; }
     // Rewrites the file with the other kind's lines first, then this book's entries. A failed
     // write leaves the old file as it was.
     bool Save() const;
@@ -75,6 +77,7 @@ class AddressBookFile {
     std::string path_;
     AddressBookKind kind_;
     std::vector<AddressBookEntry> entries_;
+    std::string load_problem_;
 };
 
 // --- locating the book file (registry value "AddressBookPath") ---

@@ -57,6 +57,7 @@ int StartApplication(int argc, char** argv) {
     MainWindowOptions options;
     if (const auto file = PendingAddressFromArgs(args))
         options.pending_address = QString::fromStdString(*file);
+    options.auto_connect = AutoConnectFromArgs(args);
     Application application(options);
     application.window().show();
     return QApplication::exec();

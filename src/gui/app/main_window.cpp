@@ -68,6 +68,7 @@ MainWindow::MainWindow(AppContext& app, SensorOperations& operations, MainWindow
       operations_(operations),
       view_context_{app, operations, *this},
       pending_address_(options.pending_address),
+      auto_connect_option_(options.auto_connect),
       splash_ms_(options.splash_ms) {
     setWindowTitle(kProgramTitle);
     setObjectName("mainWindow");
@@ -140,7 +141,7 @@ void MainWindow::showEvent(QShowEvent* event) {
     engineering_menus_ = false;
     offline_items_enabled_ = false;
     splash_pending_ = true;
-    auto_connect_pending_ = !pending_address_.isEmpty();
+    auto_connect_pending_ = auto_connect_option_ && !pending_address_.isEmpty();
     startup_timer_.start(kStartupDelayMs);
 }
 
@@ -447,7 +448,7 @@ void MainWindow::newConnection(LinkKind kind) {
         case LinkKind::Internet: {
             const QString params = pending_address_;
             pending_address_.clear();
-            RunInternetConnection(app_, this, params, !params.isEmpty());
+            RunInternetConnection(app_, this, params, auto_connect_option_ && !params.isEmpty());
             break;
         }
         case LinkKind::Modem:

@@ -31,6 +31,8 @@ class ProgressWindow;
 struct MainWindowOptions {
     // An input parameters file from the command line, handed to the first Internet connection.
     QString pending_address;
+    // "--connect": the first Internet connection opens, connects and continues by itself.
+    bool auto_connect = false;
     int splash_ms = 1500;  // 0: no splash picture
 };
 
@@ -128,6 +130,7 @@ class MainWindow : public QMainWindow {
     bool exiting_at_once_ = false;
     bool auto_connect_pending_ = false;
     QString pending_address_;
+    bool auto_connect_option_ = false;
     int splash_ms_;
 };
 
