@@ -105,7 +105,7 @@ class MainWindow : public QMainWindow {
     void exitAtOnce();
     void placeView(WorkingView* view);
     void setItemEnabledForView(ViewCode code, bool enabled);
-    void openAddressBook(bool internet);
+    void openAddressBook(bool internet, bool new_book = false);
     void openSettingsWindow();
     template <typename Function>
     void onUiThread(Function&& function);
@@ -127,7 +127,6 @@ class MainWindow : public QMainWindow {
     bool offline_items_enabled_ = false;
     bool splash_pending_ = true;
     bool started_ = false;
-    bool exiting_at_once_ = false;
     bool auto_connect_pending_ = false;
     QString pending_address_;
     bool auto_connect_option_ = false;

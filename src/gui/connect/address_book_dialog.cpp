@@ -121,6 +121,14 @@ int AddressBookDialog::run() {
     return openBook() ? exec() : QDialog::Rejected;
 }
 
+bool AddressBookDialog::openNewBook() {
+    return chooseBookFile() && openBook();
+}
+
+int AddressBookDialog::runNew() {
+    return openNewBook() ? exec() : QDialog::Rejected;
+}
+
 void AddressBookDialog::fillTable() {
     table_->setRowCount(0);
     for (const AddressBookEntry& entry : book_->entries()) {
