@@ -172,7 +172,10 @@ class TstClockView : public QObject {
         view->dayField()->setValue(30);
         const std::size_t asked_before = harness_->application().prompts().asked().size();
         harness_->takeRequests();
+        test::ModalDriver ok("okButton");
+        ok.before_click = [](QWidget* box) { test::SaveScreenshot(box, "clock_view_impossible_date"); };
         QCOMPARE(view->saveChanges(), ClockSave::Invalid);
+        QVERIFY(ok.clicked());
         const auto asked = harness_->application().prompts().asked();
         QCOMPARE(asked.size(), asked_before + 1);
         QCOMPARE(QString::fromStdString(asked.back()),

@@ -252,15 +252,19 @@ bool IsThreeDigitDottedAddress(const std::string& address) {
     return address.size() > 11 && address[3] == '.' && address[7] == '.' && address[11] == '.';
 }
 
-std::optional<std::string> LookupAlias(const std::string& book_path, const std::string& address) {
+std::optional<std::string> LookupAlias(const std::string& book_path, const std::string& address,
+                                       std::string* problem) {
     if (IsThreeDigitDottedAddress(address)) {
         return std::nullopt;
     }
-    std::optional<std::string> content = ReadTextFile(book_path, kAddressBookMaxBytes);
-    if (!content) {
+    const FileRead read = ReadRegularFile(book_path, kAddressBookMaxBytes);
+    if (!read.ok()) {
+        if (problem && read.status != FileReadStatus::Missing) {
+            *problem = FileReadProblem(book_path, read, kAddressBookMaxBytes, "address book");
+        }
         return std::nullopt;
     }
-    for (const AddressBookEntry& entry : ParseAddressBook(AddressBookKind::Internet, *content)) {
+    for (const AddressBookEntry& entry : ParseAddressBook(AddressBookKind::Internet, read.content)) {
         if (entry.alias == address && !entry.ip_address.empty()) {
             return entry.ip_address;
         }

@@ -110,7 +110,9 @@ std::optional<std::string> AdoptAddressBookFile(RegistryStore& registry, const s
 bool IsThreeDigitDottedAddress(const std::string& address);
 // The IP address of the first Internet line whose alias equals the address exactly and whose IP
 // address is not empty; nothing for three-digit dotted addresses or when no line matches.
-std::optional<std::string> LookupAlias(const std::string& book_path, const std::string& address);
+// problem (when given) says why a book that exists could not be read.
+std::optional<std::string> LookupAlias(const std::string& book_path, const std::string& address,
+                                       std::string* problem = nullptr);
 
 // --- the entry dialog's field rules ---
 

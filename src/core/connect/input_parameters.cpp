@@ -6,10 +6,10 @@
 namespace qvx {
 
 InputParameters ParseInputParameters(const std::string& text) {
+    // The parameters are one line: what follows the first line end (a second line, an editor's
+    // trailing blank line) is not part of the address, port or ID.
     std::string line = text.substr(0, kInputParametersMaxBytes);
-    while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) {
-        line.pop_back();
-    }
+    line = line.substr(0, line.find_first_of("\r\n"));
     InputParameters parameters;
     std::size_t first_blank = line.find(' ');
     parameters.address = line.substr(0, first_blank);

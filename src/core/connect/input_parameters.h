@@ -20,7 +20,7 @@ struct InputParameters {
 };
 
 // Up to the first blank the address, then up to the next blank the port, the rest the sensor ID;
-// a trailing line end is dropped. Only the first 512 bytes count.
+// only the first line of the first 512 bytes counts.
 InputParameters ParseInputParameters(const std::string& text);
 // Nothing when the file cannot be read or is not a regular file; problem (when given) then names
 // the file and says why.

@@ -92,7 +92,16 @@ std::string ResolveInternetAddress(AppContext& app, const std::string& address) 
     if (book.empty()) {
         return address;
     }
-    return LookupAlias(book, address).value_or(address);
+    std::string problem;
+    const std::optional<std::string> found = LookupAlias(book, address, &problem);
+    if (!problem.empty()) {
+        MessageRequest request;
+        request.caption = "Warning";
+        request.text = problem + "\nThe address " + address + " is used as typed.";
+        request.icon = IconKind::Warning;
+        app.prompts().Message(request);
+    }
+    return found.value_or(address);
 }
 
 std::string PrepareInternetConnect(AppContext& app, const std::string& address, const std::string& port) {
