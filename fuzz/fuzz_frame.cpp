@@ -39,8 +39,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         std::abort();
     }
     std::string response = recognizer.text();
-    const int result = qvx::ValidateResponse(context, response);
-    if (result == qvx::kOk && response.size() > recognizer.text().size()) {
+    const qvx::TransactionResult result = qvx::ValidateResponse(context, response);
+    if (result == qvx::TransactionResult::Ok && response.size() > recognizer.text().size()) {
         std::abort();  // "Echo" is the only data that is not a part of the reply
     }
     // The validation must also hold against text that never went through the recogniser.
