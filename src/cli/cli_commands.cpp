@@ -10,6 +10,7 @@
 #include "live/interval_fetcher.h"
 #include "live/interval_log.h"
 #include "live/interval_texts.h"
+#include "live/lost_sensor.h"
 #include "protocol/catalogue.h"
 #include "protocol/refusal.h"
 #include "protocol/sensor_clock.h"
@@ -165,21 +166,34 @@ int RunLiveIntervals(AppContext& app, const CliOptions& options, CommandStreams 
             return kExitOther;
         }
     }
+    const std::chrono::seconds bound = options.lost_after_seconds > 0
+                                           ? std::chrono::seconds(options.lost_after_seconds)
+                                           : LostSensorBound(fetcher.interval_seconds());
+    LostSensorWatch watch(bound);
     int printed = 0;
     bool fetch_pending = true;
     while (!io.stop.load() && (options.count == 0 || printed < options.count)) {
         if (!fetch_pending && FetchIsDue(std::time(nullptr), fetcher.interval_seconds())) {
             fetch_pending = true;
         }
-        if (fetch_pending && fetcher.FetchLatestInterval(logging) == 1) {
-            PrintIntervalRows(app.live.latest_interval, io.out);
-            fetch_pending = false;
-            ++printed;
-            continue;
+        if (fetch_pending) {
+            const int stored = fetcher.FetchLatestInterval(logging);
+            watch.Exchange(fetcher.last_fetch_result() == TransactionResult::Ok, LinkIsGone(app.link));
+            if (stored == 1) {
+                PrintIntervalRows(app.live.latest_interval, io.out);
+                fetch_pending = false;
+                ++printed;
+                continue;
+            }
+            // Between fetches nothing is asked, so silence only counts while a record is due.
+            if (watch.Lost()) {
+                io.err << "qvx: " << watch.Reason() << "; live intervals stopped\n";
+                return kExitSensorFailed;
+            }
         }
         SleepUnlessStopped(io.stop, kLivePassMs);
     }
-    return kExitSuccess;
+    return options.count != 0 && printed >= options.count ? kExitSuccess : kExitInterrupted;
 }
 
 }  // namespace qvx::cli

@@ -5,8 +5,8 @@
 #include <functional>
 #include <map>
 
-#include "firmware/hex_image.h"
 #include "connect/modem_connect.h"
+#include "firmware/hex_image.h"
 #include "link/sensor_link.h"
 #include "protocol/catalogue.h"
 
@@ -49,6 +49,17 @@ bool IsMultiDropId(const std::string& text) {
         }
     }
     return true;
+}
+
+// A CR inside a payload would end the frame early and the rest would go out as a second command.
+bool HoldsControlCharacter(const std::string& text) {
+    for (char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x20 || byte == 0x7F) {
+            return true;
+        }
+    }
+    return false;
 }
 
 void SetBaud(CliOptions& o, const std::string& text) {
@@ -138,6 +149,14 @@ const std::map<std::string, ValueSetter>& ValueOptions() {
              o.wait_ms = static_cast<int>(NumberIn("--wait", v, 0, kMaxWaitMs));
          }},
         {"--on-error", SetOnError},
+        {"--timeout",
+         [](CliOptions& o, const std::string& v) {
+             o.timeout_seconds = static_cast<int>(NumberIn("--timeout", v, 1, 604800));
+         }},
+        {"--lost-after",
+         [](CliOptions& o, const std::string& v) {
+             o.lost_after_seconds = static_cast<int>(NumberIn("--lost-after", v, 1, 86400));
+         }},
         {"--count",
          [](CliOptions& o, const std::string& v) {
              o.count = static_cast<int>(NumberIn("--count", v, 1, 1000000));
@@ -355,6 +374,9 @@ void ParseCommand(const std::vector<std::string>& words, CliOptions& o) {
         if (BuildCommandCatalogue().FindCommand(o.code) < 0) {
             throw Failure{"'" + o.code + "' is not a command code the sensor knows"};
         }
+        if (HoldsControlCharacter(o.payload)) {
+            throw Failure{"the payload must not hold a carriage return or another control character"};
+        }
     } else if (name == "clock") {
         ParseClock(words, o);
     } else if (name == "discover") {
@@ -458,6 +480,9 @@ void CheckCombination(const CliOptions& o) {
             "--count and --log belong to 'live intervals' and 'live events' (--count also to "
             "'live actuation' and 'memory')"};
     }
+    if (o.command != Command::LiveIntervals && o.lost_after_seconds != 0) {
+        throw Failure{"--lost-after belongs to 'live intervals'"};
+    }
     if (o.command != Command::LiveEvents && o.counts) {
         throw Failure{"--counts belongs to 'live events'"};
     }
@@ -491,6 +516,9 @@ ParseOutcome ParseCliOptions(const std::vector<std::string>& args, CliOptions& o
         const std::vector<std::string> words = ApplyOptions(args, options);
         if (options.help) {
             options.help_topic = words.empty() ? "" : words.front();
+            if (!options.help_topic.empty() && !IsHelpTopic(options.help_topic)) {
+                throw Failure{"unknown command '" + options.help_topic + "'; see qvx --help"};
+            }
             outcome.ok = true;
             return outcome;
         }

@@ -47,7 +47,8 @@ TEST_P(CliCommandTest, InfoPrintsEachFieldOnceThenProtectsAndRestoresPush) {
     }
     EXPECT_EQ(lines[3], "Sensor ID: 0001");
     EXPECT_EQ(lines[4], "Serial Interface: RS-232");
-    EXPECT_EQ(runner_.RequestsAfterLast("SH"), (std::vector<std::string>{kProtect, "S9"}));
+    EXPECT_EQ(runner_.RequestsAfterLast("SH"),
+              (std::vector<std::string>{kProtect, cmd::kStartPushConfirmed}));
     EXPECT_TRUE(runner_.sim().sensor(0).is_protected());
     EXPECT_TRUE(runner_.sim().sensor(0).push_mode());
 }
@@ -70,7 +71,7 @@ TEST_P(CliCommandTest, SendPrintsTheReplyDataAndARefusalExitsWithFour) {
     const std::vector<std::string> log = runner_.sim().RequestLog();
     ASSERT_GE(log.size(), 2u);
     EXPECT_EQ(log[log.size() - 2], kProtect);  // a refusal still ends with the closing sequence
-    EXPECT_EQ(log.back(), "S9");
+    EXPECT_EQ(log.back(), cmd::kStartPushConfirmed);
 }
 
 TEST_P(CliCommandTest, ClockSetIsReadBackAndSyncFollowsThePc) {
@@ -93,7 +94,7 @@ TEST_P(CliCommandTest, DiscoverListsEveryIdOnceAndTellsTheLineToPushAgain) {
     ASSERT_EQ(run.exit_code, 0) << run.err;
     EXPECT_EQ(run.out, "0012\n0045\n00A1\n");
     EXPECT_EQ(runner_.RequestsAfterLast("Z00012S02"),
-              (std::vector<std::string>{"Z00012" + kProtect, "B3", "B3", "B3", "B3", "B3", "Z00012S9"}));
+              (std::vector<std::string>{"Z00012" + kProtect, "B3", "B3", "B3", "B3", "B3", "Z00012X7"}));
 }
 
 TEST_P(CliCommandTest, AFixedIdAddressesOnlyThatSensor) {
@@ -138,7 +139,7 @@ TEST_P(CliCommandTest, LiveIntervalsPrintsOneLinePerLaneAndLogsTheRecord) {
         EXPECT_TRUE(log_lines[i].starts_with("  20")) << log_lines[i];
         EXPECT_TRUE(log_lines[i].ends_with("\r")) << log_lines[i];
     }
-    EXPECT_EQ(runner_.RequestsAfterLast("XD").back(), "S9");
+    EXPECT_EQ(runner_.RequestsAfterLast("XD").back(), cmd::kStartPushConfirmed);
 }
 
 INSTANTIATE_TEST_SUITE_P(BothLinks, CliCommandTest,

@@ -96,6 +96,7 @@ int IntervalFetcher::FetchLatestInterval(bool log_to_file) {
                                 .retries = kFetchRetries,
                                 .link_recovery = true};
     const TransactionResult result = context_.protocol.SendSensorCommand(request, reply);
+    last_fetch_result_ = result;
     if (result != TransactionResult::Ok || IsNoRecordReply(reply)) {
         return 0;
     }

@@ -94,6 +94,8 @@ class IntervalFetcher {
     // The banner of the interval log for this sensor, dated now.
     std::string IntervalBanner() const;
     const LogLineWriter& log_writer() const { return log_writer_; }
+    // The transaction result of the last "XD" fetch (Ok also when it brought no new record).
+    TransactionResult last_fetch_result() const { return last_fetch_result_; }
 
   private:
     bool TakeMutexForUserAction();
@@ -109,6 +111,7 @@ class IntervalFetcher {
     std::atomic<std::uint32_t> fetches_done_{0};
     std::atomic<bool> logging_enabled_{false};
     std::string last_record_stamp_;
+    TransactionResult last_fetch_result_ = TransactionResult::NoResponse;
     LogLineWriter log_writer_;
     ElapsedClock elapsed_;
 };
