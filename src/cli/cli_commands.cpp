@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <ctime>
 #include <thread>
 
@@ -59,6 +60,19 @@ void SleepUnlessStopped(const std::atomic<bool>& stop, int ms) {
 }
 
 }  // namespace
+
+bool LogComplete(const LogLineWriter& writer, const std::string& path, std::ostream& err) {
+    if (writer.write_failed()) {
+        err << "qvx: writing the log " << path << " failed: " << std::strerror(writer.last_error()) << "\n";
+    }
+    if (writer.held_back_bytes() > 0) {
+        err << "qvx: " << writer.held_back_bytes() << " bytes could not be written to " << path << "\n";
+    }
+    if (writer.dropped_bytes() > 0) {
+        err << "qvx: " << writer.dropped_bytes() << " bytes of log lines were given up\n";
+    }
+    return !writer.write_failed() && writer.held_back_bytes() == 0 && writer.dropped_bytes() == 0;
+}
 
 int RunInfo(AppContext& app, CommandStreams io) {
     SensorInformation info;
@@ -183,6 +197,11 @@ int RunLiveIntervals(AppContext& app, const CliOptions& options, CommandStreams 
                 PrintIntervalRows(app.live.latest_interval, io.out);
                 fetch_pending = false;
                 ++printed;
+                // A disk that takes no more lines ends the run; the record stays out of the file.
+                if (logging && fetcher.log_writer().write_failed()) {
+                    LogComplete(fetcher.log_writer(), options.log_path, io.err);
+                    return kExitOther;
+                }
                 continue;
             }
             // Between fetches nothing is asked, so silence only counts while a record is due.
@@ -192,6 +211,9 @@ int RunLiveIntervals(AppContext& app, const CliOptions& options, CommandStreams 
             }
         }
         SleepUnlessStopped(io.stop, kLivePassMs);
+    }
+    if (logging && !LogComplete(fetcher.log_writer(), options.log_path, io.err)) {
+        return kExitOther;
     }
     return options.count != 0 && printed >= options.count ? kExitSuccess : kExitInterrupted;
 }

@@ -236,9 +236,7 @@ int RunLiveEvents(AppContext& app, const CliOptions& options, CommandStreams io)
     if (options.counts) {
         printer.PrintCounts(app.live.lane_statistics.Counts(), CountedLanes(app, mounting));
     }
-    if (fetcher.log_writer().held_back_bytes() > 0) {
-        io.err << "qvx: " << fetcher.log_writer().held_back_bytes() << " bytes could not be written to "
-               << options.log_path << "\n";
+    if (logging && !LogComplete(fetcher.log_writer(), options.log_path, io.err)) {
         return kExitOther;
     }
     return CountReached(options, printed) ? kExitSuccess : kExitInterrupted;

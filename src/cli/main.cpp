@@ -27,6 +27,7 @@ void InstallStopHandlers() {
     sigaction(SIGINT, &action, nullptr);
     sigaction(SIGTERM, &action, nullptr);
     signal(SIGPIPE, SIG_IGN);
+    signal(SIGXFSZ, SIG_IGN);  // a file past its size limit fails the write instead of ending qvx
 }
 
 }  // namespace

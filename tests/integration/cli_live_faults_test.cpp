@@ -8,6 +8,8 @@
 #include <csignal>
 
 #include "../support/cli_runner.h"
+#include "../support/file_size_limit.h"
+#include "live/interval_log.h"
 #include "protocol/catalogue.h"
 
 namespace qvx {
@@ -76,6 +78,24 @@ TEST(CliLiveStop, SigtermBeforeTheCountExitsWith143AfterTheClosingSequence) {
     ASSERT_GE(log.size(), 2u);
     EXPECT_EQ(log[log.size() - 2], cmd::kProtect);
     EXPECT_EQ(log.back(), cmd::kStartPushConfirmed);
+}
+
+// The disk takes the banner but not the first record: the log keeps no cut line, and the run
+// says so and fails.
+TEST(CliLiveLog, AFullDiskEndsTheRunWithExitOneAndNoPartOfTheRecordInTheLog) {
+    CliRunner runner;
+    runner.StartSim(sim::Transport::Tcp, {FastSensor()});
+    const std::string log = runner.dir() / "bins.log";
+    const std::size_t banner = ToLogBytes(IntervalLogBanner(LogBannerInfo{})).size();
+    std::unique_ptr<test::ChildProcess> child;
+    {
+        test::FileSizeLimit full(banner + 40);
+        child = runner.Spawn({"live", "intervals", "--count", "3", "--log", log});
+    }
+    const ChildResult run = child->Finish(30000);
+    EXPECT_EQ(run.exit_code, 1) << run.err;
+    EXPECT_NE(run.err.find("writing the log " + log + " failed"), std::string::npos) << run.err;
+    EXPECT_EQ(test::ReadFileText(log).size(), banner);
 }
 
 TEST(CliTimeout, AnyCommandStopsAfterItsTimeoutWithExitFour) {

@@ -94,6 +94,9 @@ class IntervalFetcher {
     // The banner of the interval log for this sensor, dated now.
     std::string IntervalBanner() const;
     const LogLineWriter& log_writer() const { return log_writer_; }
+    // A log write failed since the last call (a full disk): logging is turned off and the text
+    // for the one message says why. Empty when nothing failed. Called on the window's thread.
+    std::string TakeLogWriteFailure();
     // The transaction result of the last "XD" fetch (Ok also when it brought no new record).
     TransactionResult last_fetch_result() const { return last_fetch_result_; }
 
