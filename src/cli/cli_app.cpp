@@ -45,11 +45,11 @@ int RunCommand(AppContext& app, const CliOptions& options, const ConnectResult& 
         case Command::Send:
             return RunSend(app, options, io);
         case Command::ClockGet:
-            return RunClockGet(app, io);
+            return RunClockGet(app, options, io);
         case Command::ClockSet:
             return RunClockSet(app, options, io);
         case Command::ClockSync:
-            return RunClockSync(app, io);
+            return RunClockSync(app, options, io);
         case Command::Discover:
             return RunDiscover(connection, io);
         case Command::LiveIntervals:

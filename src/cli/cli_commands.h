@@ -24,9 +24,9 @@ struct CommandStreams {
 
 int RunInfo(AppContext& app, CommandStreams io);
 int RunSend(AppContext& app, const CliOptions& options, CommandStreams io);
-int RunClockGet(AppContext& app, CommandStreams io);
+int RunClockGet(AppContext& app, const CliOptions& options, CommandStreams io);
 int RunClockSet(AppContext& app, const CliOptions& options, CommandStreams io);
-int RunClockSync(AppContext& app, CommandStreams io);
+int RunClockSync(AppContext& app, const CliOptions& options, CommandStreams io);
 int RunDiscover(const ConnectResult& connection, CommandStreams io);
 int RunLiveIntervals(AppContext& app, const CliOptions& options, CommandStreams io);
 // After a live run with --log: names what did not reach the log (a failed write, lines held back or

@@ -39,12 +39,13 @@ long long NumberIn(const std::string& option, const std::string& text, long long
     return *value;
 }
 
+// An ID is taken as discover printed it: any 4 printable characters, not interpreted.
 bool IsMultiDropId(const std::string& text) {
     if (text.size() != kIdLength) {
         return false;
     }
     for (char c : text) {
-        if (!((c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z'))) {
+        if (c <= ' ' || c > '~') {
             return false;
         }
     }
@@ -81,7 +82,8 @@ void SetTcp(CliOptions& o, const std::string& text) {
 
 void SetId(CliOptions& o, const std::string& text) {
     if (text != "auto" && !IsMultiDropId(text)) {
-        throw Failure{"--id needs 4 characters of 0-9 and A-Z, or 'auto', not '" + text + "'"};
+        throw Failure{"--id needs 4 printable characters (as discover prints them), or 'auto', not '" + text +
+                      "'"};
     }
     o.id = text;
 }
@@ -226,6 +228,10 @@ std::vector<std::string> ApplyOptions(const std::vector<std::string>& args, CliO
             o.export_args.overwrite = true;
         } else if (arg == "--dry-run") {
             o.dry_run = true;
+        } else if (arg == "--utc") {
+            o.utc = true;
+        } else if (arg == "--raw") {
+            o.raw = true;
         } else {
             std::string name = arg;
             std::optional<std::string> value;
@@ -493,6 +499,13 @@ void CheckCombination(const CliOptions& o) {
     CheckFirmwareOptions(o);
     if (o.dry_run && o.command != Command::ConfigLoad) {
         throw Failure{"--dry-run belongs to 'config load'"};
+    }
+    if (o.utc && o.command != Command::ClockGet && o.command != Command::ClockSet &&
+        o.command != Command::ClockSync) {
+        throw Failure{"--utc belongs to 'clock'"};
+    }
+    if (o.raw && o.command != Command::Send) {
+        throw Failure{"--raw belongs to 'send'"};
     }
 }
 

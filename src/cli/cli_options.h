@@ -101,6 +101,8 @@ struct CliOptions {
     ExportArgs export_args;            // export 3card / export csv
     std::string config_path;           // config save / load
     bool dry_run = false;              // config load: check only
+    bool utc = false;                  // clock: times in UTC instead of the PC's local time
+    bool raw = false;                  // send: reply bytes as they came, 8-bit bytes unescaped
     std::string download_path;         // download FILE, erase --download-first FILE
     std::string download_mode;         // download --mode: "" (the default), incremental, normal, recovery
     bool yes = false;                  // erase --yes

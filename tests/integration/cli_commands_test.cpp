@@ -78,9 +78,13 @@ TEST_P(CliCommandTest, ClockSetIsReadBackAndSyncFollowsThePc) {
     StartOneSensor();
     ChildResult run = runner_.Run({"clock", "set", "2021-06-01 12:00:00"});
     ASSERT_EQ(run.exit_code, 0) << run.err;
+    EXPECT_EQ(run.out, "2021-06-01 12:00:00\n");  // the time it set, as sync prints its time
     run = runner_.Run({"clock", "get"});
     ASSERT_EQ(run.exit_code, 0) << run.err;
     EXPECT_TRUE(std::regex_match(run.out, std::regex("2021-06-01 12:00:0[0-9]\n"))) << run.out;
+    run = runner_.Run({"clock", "get", "--utc"});
+    ASSERT_EQ(run.exit_code, 0) << run.err;
+    EXPECT_TRUE(std::regex_match(run.out, std::regex("2021-06-01 12:00:[0-9][0-9]\n"))) << run.out;
 
     run = runner_.Run({"clock", "sync"});
     ASSERT_EQ(run.exit_code, 0) << run.err;
@@ -97,6 +101,18 @@ TEST_P(CliCommandTest, DiscoverListsEveryIdOnceAndTellsTheLineToPushAgain) {
               (std::vector<std::string>{"Z00012" + kProtect, "B3", "B3", "B3", "B3", "B3", "Z00012X7"}));
 }
 
+// An ID is used as discover printed it, lower-case letters and all.
+TEST_P(CliCommandTest, AnIdIsTakenAsDiscoverPrintsIt) {
+    StartLine({"00ab", "0045"});
+    ChildResult run = runner_.Run({"discover"});
+    ASSERT_EQ(run.exit_code, 0) << run.err;
+    EXPECT_EQ(run.out, "00ab\n0045\n");
+    run = runner_.Run({"--id", "00ab", "send", "S6"});
+    EXPECT_EQ(run.exit_code, 0) << run.err;
+    EXPECT_EQ(runner_.RequestsAfterLast("Z000abS6"),
+              (std::vector<std::string>{"Z000ab" + kProtect, "Z000abX7"}));
+}
+
 TEST_P(CliCommandTest, AFixedIdAddressesOnlyThatSensor) {
     StartLine({"0012", "0045", "00A1"});
     const ChildResult run = runner_.Run({"--id", "0045", "info"});
@@ -106,7 +122,7 @@ TEST_P(CliCommandTest, AFixedIdAddressesOnlyThatSensor) {
         EXPECT_TRUE(frame.starts_with("Z00045")) << frame;
     }
     EXPECT_EQ(runner_.RequestsAfterLast("Z00045SH"),
-              (std::vector<std::string>{"Z00045" + kProtect, "Z00045S9"}));
+              (std::vector<std::string>{"Z00045" + kProtect, "Z00045X7"}));
 }
 
 TEST_P(CliCommandTest, DetectedIdsWithPickTalkToTheChosenSensorAndCloseWithFiveBroadcasts) {
@@ -114,7 +130,7 @@ TEST_P(CliCommandTest, DetectedIdsWithPickTalkToTheChosenSensorAndCloseWithFiveB
     const ChildResult run = runner_.Run({"--id", "auto", "--pick", "2", "send", "S5"});
     ASSERT_EQ(run.exit_code, 0) << run.err;
     EXPECT_EQ(runner_.RequestsAfterLast("Z00045S5"),
-              (std::vector<std::string>{"Z00045" + kProtect, "B3", "B3", "B3", "B3", "B3", "Z00045S9"}));
+              (std::vector<std::string>{"Z00045" + kProtect, "B3", "B3", "B3", "B3", "B3", "Z00045X7"}));
     EXPECT_TRUE(runner_.sim().sensor(1).is_protected());
 }
 
