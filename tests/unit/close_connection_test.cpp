@@ -201,6 +201,7 @@ TEST_F(CloseConnectionTest, AnOpenButSilentLineRestoresNeitherStepAndWarnsAboutB
 
 TEST_F(CloseConnectionTest, AStartPushAnsweredFailureIsNotTakenAsRestored) {
     StartLine(LinkKind::Serial, {{"\r", kProtectReply}, {kPushRequest, "X7Failure\r"}});
+    app_.state.base_response_wait_ms = 300;  // room for the replies on a busy machine
     const CloseOutcome outcome = CloseConnection(app_, hooks_);
     EXPECT_TRUE(outcome.protect_done);
     EXPECT_FALSE(outcome.push_restored);
@@ -223,6 +224,7 @@ TEST_F(CloseConnectionTest, ATcpLinkLostMidCommandIsReportedOnce) {
 
 TEST_F(CloseConnectionTest, RestoresFirewallThenPushAndRunsTheWindowStepsInOrder) {
     StartLine(LinkKind::Serial, {{"\r", kProtectReply}, {kPushRequest, kPushReply}});
+    app_.state.base_response_wait_ms = 300;  // room for the reply on a busy machine
     std::vector<std::string> steps;
     hooks_.show_wait_cursor = [&] { steps.push_back("cursor"); };
     hooks_.stop_sync_timer = [&] { steps.push_back("timer"); };
@@ -259,6 +261,7 @@ TEST_F(CloseConnectionTest, DetectedMultiDropSensorsGetFiveBroadcastsBetweenFire
 
 TEST_F(CloseConnectionTest, AModemThatConfirmsTheFirstEscapeIsHungUpAtOnce) {
     StartLine(LinkKind::Modem, {{"\r", kProtectReply}, {kPushRequest, kPushReply}, {"+++", "\r\nOK\r\n"}});
+    app_.state.base_response_wait_ms = 300;  // room for the replies on a busy machine
     const CloseOutcome outcome = CloseConnection(app_, hooks_);
     EXPECT_TRUE(outcome.modem_offline);
     const std::string sent = peer_->ReceivedUntilClosed();
@@ -272,6 +275,7 @@ TEST_F(CloseConnectionTest, AModemThatConfirmsTheFirstEscapeIsHungUpAtOnce) {
 TEST_F(CloseConnectionTest, AModemThatNeverAnswersGetsThreeMoreEscapesAndAProbeThenAWarning) {
     app_.state.manual_dial = true;
     StartLine(LinkKind::Modem, {{"\r", kProtectReply}, {kPushRequest, kPushReply}});
+    app_.state.base_response_wait_ms = 300;  // room for the replies on a busy machine
     const CloseOutcome outcome = CloseConnection(app_, hooks_);
     EXPECT_FALSE(outcome.modem_offline);
     const std::string sent = peer_->ReceivedUntilClosed();
