@@ -8,6 +8,7 @@
 #include "cli_options.h"
 #include "cli_prompts.h"
 #include "cli_stored_prompts.h"
+#include "cli_timeout.h"
 #include "cli_tools.h"
 #include "context/app_context.h"
 #include "live/interval_log.h"
@@ -27,6 +28,15 @@ bool LogFileUsable(const CliOptions& options, std::ostream& err) {
     return false;
 }
 
+// A run the timeout stopped is a failure, whatever the command made of its stop.
+int TimedOut(const RunTimeout& timeout, const CliOptions& options, int code, std::ostream& err) {
+    if (!timeout.expired()) {
+        return code;
+    }
+    err << "qvx: stopped after --timeout " << options.timeout_seconds << " s\n";
+    return code == kExitSuccess || code == kExitInterrupted ? kExitSensorFailed : code;
+}
+
 int RunCommand(AppContext& app, const CliOptions& options, const ConnectResult& connection,
                CommandStreams io) {
     switch (options.command) {
@@ -35,11 +45,11 @@ int RunCommand(AppContext& app, const CliOptions& options, const ConnectResult& 
         case Command::Send:
             return RunSend(app, options, io);
         case Command::ClockGet:
-            return RunClockGet(app, io);
+            return RunClockGet(app, options, io);
         case Command::ClockSet:
             return RunClockSet(app, options, io);
         case Command::ClockSync:
-            return RunClockSync(app, io);
+            return RunClockSync(app, options, io);
         case Command::Discover:
             return RunDiscover(connection, io);
         case Command::LiveIntervals:
@@ -111,14 +121,15 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
     StoredPrompts prompts(policy_prompts, err);
     AppContext app(prompts);
     policy_prompts.Attach(app.state);
+    const RunTimeout timeout(stop, options.timeout_seconds, [&app] { app.state.cancel_connect.store(true); });
     const ConnectResult connection = ConnectSensor(app, options, options.command == Command::Discover);
     if (!connection.connected) {
         err << "qvx: " << connection.failure << "\n";
-        return kExitNoConnection;
+        return TimedOut(timeout, options, kExitNoConnection, err);
     }
-    const int code = RunCommand(app, options, connection, CommandStreams{out, err, stop});
+    int code = RunCommand(app, options, connection, CommandStreams{out, err, timeout.stop()});
     CloseConnection(app);
-    return code;
+    return TimedOut(timeout, options, code, err);
 }
 
 }  // namespace qvx::cli

@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <ctime>
 #include <thread>
 
@@ -10,6 +11,7 @@
 #include "live/interval_fetcher.h"
 #include "live/interval_log.h"
 #include "live/interval_texts.h"
+#include "live/lost_sensor.h"
 #include "protocol/catalogue.h"
 #include "protocol/refusal.h"
 #include "protocol/sensor_clock.h"
@@ -50,6 +52,39 @@ void PrintIntervalRows(const LatestIntervalTable& table, std::ostream& out) {
     out.flush();
 }
 
+// Bytes above 0x7E and control bytes as \xHH (a backslash as \\), so a terminal or a script
+// reading lines gets exactly one line of plain text.
+std::string EscapedReply(const std::string& reply) {
+    std::string text;
+    for (char c : reply) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte == '\\') {
+            text += "\\\\";
+        } else if (byte < 0x20 || byte > 0x7E) {
+            char escaped[8];
+            std::snprintf(escaped, sizeof escaped, "\\x%02X", byte);
+            text += escaped;
+        } else {
+            text += c;
+        }
+    }
+    return text;
+}
+
+// A clock time in the PC's local time, or in UTC with --utc ("YYYY-MM-DD HH:MM:SS"). A sensor
+// clock that keeps wall-clock time is shown as it stands.
+std::string ClockText(std::uint32_t sensor_seconds, bool sensor_clock_is_utc, bool utc) {
+    if (!utc || !sensor_clock_is_utc) {
+        return FormatSensorSeconds(sensor_seconds, sensor_clock_is_utc);
+    }
+    const std::time_t unix_time = static_cast<std::time_t>(sensor_seconds + kSensorEpochUnix);
+    std::tm parts{};
+    gmtime_r(&unix_time, &parts);
+    char text[32];
+    std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &parts);
+    return text;
+}
+
 void SleepUnlessStopped(const std::atomic<bool>& stop, int ms) {
     const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
     while (!stop.load() && std::chrono::steady_clock::now() < until) {
@@ -58,6 +93,19 @@ void SleepUnlessStopped(const std::atomic<bool>& stop, int ms) {
 }
 
 }  // namespace
+
+bool LogComplete(const LogLineWriter& writer, const std::string& path, std::ostream& err) {
+    if (writer.write_failed()) {
+        err << "qvx: writing the log " << path << " failed: " << std::strerror(writer.last_error()) << "\n";
+    }
+    if (writer.held_back_bytes() > 0) {
+        err << "qvx: " << writer.held_back_bytes() << " bytes could not be written to " << path << "\n";
+    }
+    if (writer.dropped_bytes() > 0) {
+        err << "qvx: " << writer.dropped_bytes() << " bytes of log lines were given up\n";
+    }
+    return !writer.write_failed() && writer.held_back_bytes() == 0 && writer.dropped_bytes() == 0;
+}
 
 int RunInfo(AppContext& app, CommandStreams io) {
     SensorInformation info;
@@ -71,8 +119,11 @@ int RunInfo(AppContext& app, CommandStreams io) {
         {"DSP", &info.dsp},
         {"FPGA", &info.fpga},
     };
+    // A field the sensor did not give is left out: "Unknown" would read as the sensor's answer.
     for (const auto& [name, value] : fields) {
-        io.out << name << ": " << TrimRight(*value) << "\n";
+        if (*value != kUnknownField) {
+            io.out << name << ": " << TrimRight(*value) << "\n";
+        }
     }
     return result == TransactionResult::Ok ? kExitSuccess
                                            : Failed(io, "reading the sensor information", result);
@@ -89,7 +140,7 @@ int RunSend(AppContext& app, const CliOptions& options, CommandStreams io) {
     if (result != TransactionResult::Ok) {
         return Failed(io, options.code, result);
     }
-    io.out << reply << "\n";
+    io.out << (options.raw ? reply : EscapedReply(reply)) << "\n";
     if (IsRefusal(options.code, reply)) {
         io.err << "qvx: the sensor refused " << options.code << ": " << reply << "\n";
         return kExitSensorFailed;
@@ -97,7 +148,7 @@ int RunSend(AppContext& app, const CliOptions& options, CommandStreams io) {
     return kExitSuccess;
 }
 
-int RunClockGet(AppContext& app, CommandStreams io) {
+int RunClockGet(AppContext& app, const CliOptions& options, CommandStreams io) {
     const ClockReadResult read = ReadSensorClock(app.protocol, kReportedClockExchange);
     if (read.transaction != TransactionResult::Ok) {
         return Failed(io, "reading the sensor clock", read.transaction);
@@ -106,7 +157,7 @@ int RunClockGet(AppContext& app, CommandStreams io) {
         io.err << "qvx: the sensor clock reads '" << read.reply << "', which is no time\n";
         return kExitSensorFailed;
     }
-    io.out << FormatSensorSeconds(*read.seconds, app.state.sensor_clock_is_utc) << "\n";
+    io.out << ClockText(*read.seconds, app.state.sensor_clock_is_utc, options.utc) << "\n";
     return kExitSuccess;
 }
 
@@ -124,16 +175,18 @@ int RunClockSet(AppContext& app, const CliOptions& options, CommandStreams io) {
         io.err << "qvx: the sensor refused the time: " << written.reply << "\n";
         return kExitSensorFailed;
     }
+    io.out << ClockText(*seconds, app.state.sensor_clock_is_utc, options.utc) << "\n";
     return kExitSuccess;
 }
 
-int RunClockSync(AppContext& app, CommandStreams io) {
+int RunClockSync(AppContext& app, const CliOptions& options, CommandStreams io) {
     SensorOperations operations(app.protocol, app.objects.SyncData());
     if (!operations.SyncSensorClock(true)) {
         io.err << "qvx: the sensor clock was not synchronized\n";
         return kExitSensorFailed;
     }
-    io.out << FormatSensorSeconds(static_cast<std::uint32_t>(app.state.reset_clock_correction), true) << "\n";
+    io.out << ClockText(static_cast<std::uint32_t>(app.state.reset_clock_correction), true, options.utc)
+           << "\n";
     return kExitSuccess;
 }
 
@@ -165,21 +218,42 @@ int RunLiveIntervals(AppContext& app, const CliOptions& options, CommandStreams 
             return kExitOther;
         }
     }
+    const std::chrono::seconds bound = options.lost_after_seconds > 0
+                                           ? std::chrono::seconds(options.lost_after_seconds)
+                                           : LostSensorBound(fetcher.interval_seconds());
+    LostSensorWatch watch(bound);
     int printed = 0;
     bool fetch_pending = true;
     while (!io.stop.load() && (options.count == 0 || printed < options.count)) {
         if (!fetch_pending && FetchIsDue(std::time(nullptr), fetcher.interval_seconds())) {
             fetch_pending = true;
         }
-        if (fetch_pending && fetcher.FetchLatestInterval(logging) == 1) {
-            PrintIntervalRows(app.live.latest_interval, io.out);
-            fetch_pending = false;
-            ++printed;
-            continue;
+        if (fetch_pending) {
+            const int stored = fetcher.FetchLatestInterval(logging);
+            watch.Exchange(fetcher.last_fetch_result() == TransactionResult::Ok, LinkIsGone(app.link));
+            if (stored == 1) {
+                PrintIntervalRows(app.live.latest_interval, io.out);
+                fetch_pending = false;
+                ++printed;
+                // A disk that takes no more lines ends the run; the record stays out of the file.
+                if (logging && fetcher.log_writer().write_failed()) {
+                    LogComplete(fetcher.log_writer(), options.log_path, io.err);
+                    return kExitOther;
+                }
+                continue;
+            }
+            // Between fetches nothing is asked, so silence only counts while a record is due.
+            if (watch.Lost()) {
+                io.err << "qvx: " << watch.Reason() << "; live intervals stopped\n";
+                return kExitSensorFailed;
+            }
         }
         SleepUnlessStopped(io.stop, kLivePassMs);
     }
-    return kExitSuccess;
+    if (logging && !LogComplete(fetcher.log_writer(), options.log_path, io.err)) {
+        return kExitOther;
+    }
+    return options.count != 0 && printed >= options.count ? kExitSuccess : kExitInterrupted;
 }
 
 }  // namespace qvx::cli

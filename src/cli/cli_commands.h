@@ -10,7 +10,8 @@
 
 namespace qvx {
 class AppContext;
-}
+class LogLineWriter;
+}  // namespace qvx
 
 namespace qvx::cli {
 
@@ -23,11 +24,14 @@ struct CommandStreams {
 
 int RunInfo(AppContext& app, CommandStreams io);
 int RunSend(AppContext& app, const CliOptions& options, CommandStreams io);
-int RunClockGet(AppContext& app, CommandStreams io);
+int RunClockGet(AppContext& app, const CliOptions& options, CommandStreams io);
 int RunClockSet(AppContext& app, const CliOptions& options, CommandStreams io);
-int RunClockSync(AppContext& app, CommandStreams io);
+int RunClockSync(AppContext& app, const CliOptions& options, CommandStreams io);
 int RunDiscover(const ConnectResult& connection, CommandStreams io);
 int RunLiveIntervals(AppContext& app, const CliOptions& options, CommandStreams io);
+// After a live run with --log: names what did not reach the log (a failed write, lines held back or
+// given up). True when everything was written.
+bool LogComplete(const LogLineWriter& writer, const std::string& path, std::ostream& err);
 // Stored data (cli_stored.cpp).
 int RunDownload(AppContext& app, const CliOptions& options, CommandStreams io);
 int RunBuffers(AppContext& app, const CliOptions& options, CommandStreams io);

@@ -5,8 +5,8 @@
 #include <ctime>
 #include <thread>
 
-#include "connect/operating_mode.h"
 #include "base/progress_reporter.h"
+#include "connect/operating_mode.h"
 #include "context/app_context.h"
 #include "live/event_fetcher.h"
 #include "live/event_polling_thread.h"
@@ -149,6 +149,11 @@ void PrintActuation(std::uint32_t mask, OutputFormat format, std::ostream& out) 
     out.flush();
 }
 
+// A run that ends before its --count (or without one) was stopped by a signal.
+bool CountReached(const CliOptions& options, int printed) {
+    return options.count != 0 && printed >= options.count;
+}
+
 void SleepMs(int ms) {
     std::this_thread::sleep_for(std::chrono::milliseconds(ms));
 }
@@ -231,12 +236,10 @@ int RunLiveEvents(AppContext& app, const CliOptions& options, CommandStreams io)
     if (options.counts) {
         printer.PrintCounts(app.live.lane_statistics.Counts(), CountedLanes(app, mounting));
     }
-    if (fetcher.log_writer().held_back_bytes() > 0) {
-        io.err << "qvx: " << fetcher.log_writer().held_back_bytes() << " bytes could not be written to "
-               << options.log_path << "\n";
+    if (logging && !LogComplete(fetcher.log_writer(), options.log_path, io.err)) {
         return kExitOther;
     }
-    return kExitSuccess;
+    return CountReached(options, printed) ? kExitSuccess : kExitInterrupted;
 }
 
 // The occupancy as the Skelda view's actuation mode polls it ("X1"; "XG" on a forward-fire
@@ -268,7 +271,7 @@ int RunLiveActuation(AppContext& app, const CliOptions& options, CommandStreams 
         }
         SleepMs(kActuationPollMs);
     }
-    return kExitSuccess;
+    return CountReached(options, printed) ? kExitSuccess : kExitInterrupted;
 }
 
 }  // namespace qvx::cli

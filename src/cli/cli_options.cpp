@@ -5,8 +5,8 @@
 #include <functional>
 #include <map>
 
-#include "firmware/hex_image.h"
 #include "connect/modem_connect.h"
+#include "firmware/hex_image.h"
 #include "link/sensor_link.h"
 #include "protocol/catalogue.h"
 
@@ -39,16 +39,28 @@ long long NumberIn(const std::string& option, const std::string& text, long long
     return *value;
 }
 
+// An ID is taken as discover printed it: any 4 printable characters, not interpreted.
 bool IsMultiDropId(const std::string& text) {
     if (text.size() != kIdLength) {
         return false;
     }
     for (char c : text) {
-        if (!((c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z'))) {
+        if (c <= ' ' || c > '~') {
             return false;
         }
     }
     return true;
+}
+
+// A CR inside a payload would end the frame early and the rest would go out as a second command.
+bool HoldsControlCharacter(const std::string& text) {
+    for (char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x20 || byte == 0x7F) {
+            return true;
+        }
+    }
+    return false;
 }
 
 void SetBaud(CliOptions& o, const std::string& text) {
@@ -70,7 +82,8 @@ void SetTcp(CliOptions& o, const std::string& text) {
 
 void SetId(CliOptions& o, const std::string& text) {
     if (text != "auto" && !IsMultiDropId(text)) {
-        throw Failure{"--id needs 4 characters of 0-9 and A-Z, or 'auto', not '" + text + "'"};
+        throw Failure{"--id needs 4 printable characters (as discover prints them), or 'auto', not '" + text +
+                      "'"};
     }
     o.id = text;
 }
@@ -138,6 +151,14 @@ const std::map<std::string, ValueSetter>& ValueOptions() {
              o.wait_ms = static_cast<int>(NumberIn("--wait", v, 0, kMaxWaitMs));
          }},
         {"--on-error", SetOnError},
+        {"--timeout",
+         [](CliOptions& o, const std::string& v) {
+             o.timeout_seconds = static_cast<int>(NumberIn("--timeout", v, 1, 604800));
+         }},
+        {"--lost-after",
+         [](CliOptions& o, const std::string& v) {
+             o.lost_after_seconds = static_cast<int>(NumberIn("--lost-after", v, 1, 86400));
+         }},
         {"--count",
          [](CliOptions& o, const std::string& v) {
              o.count = static_cast<int>(NumberIn("--count", v, 1, 1000000));
@@ -207,6 +228,10 @@ std::vector<std::string> ApplyOptions(const std::vector<std::string>& args, CliO
             o.export_args.overwrite = true;
         } else if (arg == "--dry-run") {
             o.dry_run = true;
+        } else if (arg == "--utc") {
+            o.utc = true;
+        } else if (arg == "--raw") {
+            o.raw = true;
         } else {
             std::string name = arg;
             std::optional<std::string> value;
@@ -355,6 +380,9 @@ void ParseCommand(const std::vector<std::string>& words, CliOptions& o) {
         if (BuildCommandCatalogue().FindCommand(o.code) < 0) {
             throw Failure{"'" + o.code + "' is not a command code the sensor knows"};
         }
+        if (HoldsControlCharacter(o.payload)) {
+            throw Failure{"the payload must not hold a carriage return or another control character"};
+        }
     } else if (name == "clock") {
         ParseClock(words, o);
     } else if (name == "discover") {
@@ -458,6 +486,9 @@ void CheckCombination(const CliOptions& o) {
             "--count and --log belong to 'live intervals' and 'live events' (--count also to "
             "'live actuation' and 'memory')"};
     }
+    if (o.command != Command::LiveIntervals && o.lost_after_seconds != 0) {
+        throw Failure{"--lost-after belongs to 'live intervals'"};
+    }
     if (o.command != Command::LiveEvents && o.counts) {
         throw Failure{"--counts belongs to 'live events'"};
     }
@@ -468,6 +499,13 @@ void CheckCombination(const CliOptions& o) {
     CheckFirmwareOptions(o);
     if (o.dry_run && o.command != Command::ConfigLoad) {
         throw Failure{"--dry-run belongs to 'config load'"};
+    }
+    if (o.utc && o.command != Command::ClockGet && o.command != Command::ClockSet &&
+        o.command != Command::ClockSync) {
+        throw Failure{"--utc belongs to 'clock'"};
+    }
+    if (o.raw && o.command != Command::Send) {
+        throw Failure{"--raw belongs to 'send'"};
     }
 }
 
@@ -491,6 +529,9 @@ ParseOutcome ParseCliOptions(const std::vector<std::string>& args, CliOptions& o
         const std::vector<std::string> words = ApplyOptions(args, options);
         if (options.help) {
             options.help_topic = words.empty() ? "" : words.front();
+            if (!options.help_topic.empty() && !IsHelpTopic(options.help_topic)) {
+                throw Failure{"unknown command '" + options.help_topic + "'; see qvx --help"};
+            }
             outcome.ok = true;
             return outcome;
         }

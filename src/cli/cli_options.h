@@ -19,6 +19,9 @@ enum ExitCode : int {
     kExitUsage = 2,         // bad options or arguments; nothing was sent
     kExitNoConnection = 3,  // no sensor answered, or the link could not be opened
     kExitSensorFailed = 4,  // the sensor refused the command or an exchange failed
+    // Stopped by Ctrl+C or SIGTERM before the work was done; the program exits with 128 + the
+    // signal's number (130, 143).
+    kExitInterrupted = 130,
 };
 
 enum class Command {
@@ -81,6 +84,8 @@ struct CliOptions {
     int pick = 0;                      // 1-based; 0: the first ID found
     int wait_ms = 0;
     ErrorPolicy on_error = ErrorPolicy::Cancel;
+    int timeout_seconds = 0;     // --timeout: 0 runs without a limit
+    int lost_after_seconds = 0;  // live intervals --lost-after: 0 keeps the default bound
 
     // --- subcommand arguments ---
     std::string code;  // send
@@ -88,14 +93,16 @@ struct CliOptions {
     std::string clock_text;  // clock set: "YYYY-MM-DD HH:MM:SS"
     int count = 0;           // live intervals: 0 runs until interrupted
     std::string log_path;
-    bool counts = false;      // live events: the per-lane counts when it stops
-    ToolOptions tools;        // terminal, acquire, pll, memory
+    bool counts = false;        // live events: the per-lane counts when it stops
+    ToolOptions tools;          // terminal, acquire, pll, memory
     std::string firmware_file;  // firmware upload: --dsp FILE or --fpga FILE
     bool firmware_fpga = false;
-    bool no_reboot = false;  // an FPGA upload answers the reboot question with Continue
-    ExportArgs export_args;   // export 3card / export csv
-    std::string config_path;  // config save / load
-    bool dry_run = false;     // config load: check only
+    bool no_reboot = false;            // an FPGA upload answers the reboot question with Continue
+    ExportArgs export_args;            // export 3card / export csv
+    std::string config_path;           // config save / load
+    bool dry_run = false;              // config load: check only
+    bool utc = false;                  // clock: times in UTC instead of the PC's local time
+    bool raw = false;                  // send: reply bytes as they came, 8-bit bytes unescaped
     std::string download_path;         // download FILE, erase --download-first FILE
     std::string download_mode;         // download --mode: "" (the default), incremental, normal, recovery
     bool yes = false;                  // erase --yes
@@ -118,5 +125,7 @@ std::optional<CalendarTime> ParseClockText(const std::string& text);
 
 // The overview, or the help of one subcommand ("info", "send", "clock", "discover", "live").
 std::string UsageText(const std::string& topic);
+// True for a command name that has its own help text.
+bool IsHelpTopic(const std::string& topic);
 
 }  // namespace qvx::cli

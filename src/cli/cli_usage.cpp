@@ -219,6 +219,10 @@ const std::map<std::string, std::string>& TopicTexts() {
 
 }  // namespace
 
+bool IsHelpTopic(const std::string& topic) {
+    return TopicTexts().count(topic) != 0;
+}
+
 std::string UsageText(const std::string& topic) {
     const auto it = TopicTexts().find(topic);
     if (it == TopicTexts().end()) {

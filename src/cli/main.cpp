@@ -7,12 +7,15 @@
 #include <vector>
 
 #include "cli_app.h"
+#include "cli_options.h"
 
 namespace {
 
 std::atomic<bool> g_stop{false};
+std::atomic<int> g_stop_signal{SIGINT};
 
-void RequestStop(int) {
+void RequestStop(int signal_number) {
+    g_stop_signal.store(signal_number);
     g_stop.store(true);
 }
 
@@ -24,6 +27,7 @@ void InstallStopHandlers() {
     sigaction(SIGINT, &action, nullptr);
     sigaction(SIGTERM, &action, nullptr);
     signal(SIGPIPE, SIG_IGN);
+    signal(SIGXFSZ, SIG_IGN);  // a file past its size limit fails the write instead of ending qvx
 }
 
 }  // namespace
@@ -31,5 +35,7 @@ void InstallStopHandlers() {
 int main(int argc, char** argv) {
     InstallStopHandlers();
     const std::vector<std::string> args(argv + 1, argv + argc);
-    return qvx::cli::RunCli(args, std::cout, std::cerr, g_stop);
+    const int code = qvx::cli::RunCli(args, std::cout, std::cerr, g_stop);
+    // A run cut short by a signal ends as the shells report such a run.
+    return code == qvx::cli::kExitInterrupted ? 128 + g_stop_signal.load() : code;
 }

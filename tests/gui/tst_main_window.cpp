@@ -276,7 +276,7 @@ class TstMainWindow : public QObject {
         std::vector<std::string> expected = {"S8468013579246801"};
         if (automatic_multidrop)
             expected.insert(expected.end(), 5, "B3");
-        expected.push_back("S9");
+        expected.push_back("X7");
         QCOMPARE(Codes(harness.takeRequests()), expected);
         QVERIFY(!window.connected());
         QCOMPARE(window.currentView()->viewCode(), ViewCode::ConnectionChooser);

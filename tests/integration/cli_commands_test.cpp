@@ -47,7 +47,8 @@ TEST_P(CliCommandTest, InfoPrintsEachFieldOnceThenProtectsAndRestoresPush) {
     }
     EXPECT_EQ(lines[3], "Sensor ID: 0001");
     EXPECT_EQ(lines[4], "Serial Interface: RS-232");
-    EXPECT_EQ(runner_.RequestsAfterLast("SH"), (std::vector<std::string>{kProtect, "S9"}));
+    EXPECT_EQ(runner_.RequestsAfterLast("SH"),
+              (std::vector<std::string>{kProtect, cmd::kStartPushConfirmed}));
     EXPECT_TRUE(runner_.sim().sensor(0).is_protected());
     EXPECT_TRUE(runner_.sim().sensor(0).push_mode());
 }
@@ -70,16 +71,20 @@ TEST_P(CliCommandTest, SendPrintsTheReplyDataAndARefusalExitsWithFour) {
     const std::vector<std::string> log = runner_.sim().RequestLog();
     ASSERT_GE(log.size(), 2u);
     EXPECT_EQ(log[log.size() - 2], kProtect);  // a refusal still ends with the closing sequence
-    EXPECT_EQ(log.back(), "S9");
+    EXPECT_EQ(log.back(), cmd::kStartPushConfirmed);
 }
 
 TEST_P(CliCommandTest, ClockSetIsReadBackAndSyncFollowsThePc) {
     StartOneSensor();
     ChildResult run = runner_.Run({"clock", "set", "2021-06-01 12:00:00"});
     ASSERT_EQ(run.exit_code, 0) << run.err;
+    EXPECT_EQ(run.out, "2021-06-01 12:00:00\n");  // the time it set, as sync prints its time
     run = runner_.Run({"clock", "get"});
     ASSERT_EQ(run.exit_code, 0) << run.err;
     EXPECT_TRUE(std::regex_match(run.out, std::regex("2021-06-01 12:00:0[0-9]\n"))) << run.out;
+    run = runner_.Run({"clock", "get", "--utc"});
+    ASSERT_EQ(run.exit_code, 0) << run.err;
+    EXPECT_TRUE(std::regex_match(run.out, std::regex("2021-06-01 12:00:[0-9][0-9]\n"))) << run.out;
 
     run = runner_.Run({"clock", "sync"});
     ASSERT_EQ(run.exit_code, 0) << run.err;
@@ -93,7 +98,19 @@ TEST_P(CliCommandTest, DiscoverListsEveryIdOnceAndTellsTheLineToPushAgain) {
     ASSERT_EQ(run.exit_code, 0) << run.err;
     EXPECT_EQ(run.out, "0012\n0045\n00A1\n");
     EXPECT_EQ(runner_.RequestsAfterLast("Z00012S02"),
-              (std::vector<std::string>{"Z00012" + kProtect, "B3", "B3", "B3", "B3", "B3", "Z00012S9"}));
+              (std::vector<std::string>{"Z00012" + kProtect, "B3", "B3", "B3", "B3", "B3", "Z00012X7"}));
+}
+
+// An ID is used as discover printed it, lower-case letters and all.
+TEST_P(CliCommandTest, AnIdIsTakenAsDiscoverPrintsIt) {
+    StartLine({"00ab", "0045"});
+    ChildResult run = runner_.Run({"discover"});
+    ASSERT_EQ(run.exit_code, 0) << run.err;
+    EXPECT_EQ(run.out, "00ab\n0045\n");
+    run = runner_.Run({"--id", "00ab", "send", "S6"});
+    EXPECT_EQ(run.exit_code, 0) << run.err;
+    EXPECT_EQ(runner_.RequestsAfterLast("Z000abS6"),
+              (std::vector<std::string>{"Z000ab" + kProtect, "Z000abX7"}));
 }
 
 TEST_P(CliCommandTest, AFixedIdAddressesOnlyThatSensor) {
@@ -105,7 +122,7 @@ TEST_P(CliCommandTest, AFixedIdAddressesOnlyThatSensor) {
         EXPECT_TRUE(frame.starts_with("Z00045")) << frame;
     }
     EXPECT_EQ(runner_.RequestsAfterLast("Z00045SH"),
-              (std::vector<std::string>{"Z00045" + kProtect, "Z00045S9"}));
+              (std::vector<std::string>{"Z00045" + kProtect, "Z00045X7"}));
 }
 
 TEST_P(CliCommandTest, DetectedIdsWithPickTalkToTheChosenSensorAndCloseWithFiveBroadcasts) {
@@ -113,7 +130,7 @@ TEST_P(CliCommandTest, DetectedIdsWithPickTalkToTheChosenSensorAndCloseWithFiveB
     const ChildResult run = runner_.Run({"--id", "auto", "--pick", "2", "send", "S5"});
     ASSERT_EQ(run.exit_code, 0) << run.err;
     EXPECT_EQ(runner_.RequestsAfterLast("Z00045S5"),
-              (std::vector<std::string>{"Z00045" + kProtect, "B3", "B3", "B3", "B3", "B3", "Z00045S9"}));
+              (std::vector<std::string>{"Z00045" + kProtect, "B3", "B3", "B3", "B3", "B3", "Z00045X7"}));
     EXPECT_TRUE(runner_.sim().sensor(1).is_protected());
 }
 
@@ -138,7 +155,7 @@ TEST_P(CliCommandTest, LiveIntervalsPrintsOneLinePerLaneAndLogsTheRecord) {
         EXPECT_TRUE(log_lines[i].starts_with("  20")) << log_lines[i];
         EXPECT_TRUE(log_lines[i].ends_with("\r")) << log_lines[i];
     }
-    EXPECT_EQ(runner_.RequestsAfterLast("XD").back(), "S9");
+    EXPECT_EQ(runner_.RequestsAfterLast("XD").back(), cmd::kStartPushConfirmed);
 }
 
 INSTANTIATE_TEST_SUITE_P(BothLinks, CliCommandTest,

@@ -6,6 +6,7 @@
 #include <algorithm>
 
 #include "../support/cli_runner.h"
+#include "protocol/catalogue.h"
 
 namespace qvx::test {
 namespace {
@@ -27,7 +28,7 @@ TEST(CliModem, DialsReadsInfoAndHangsUpAtTheEnd) {
     EXPECT_EQ(log[2], "ATDT5551234");
     EXPECT_EQ(log[log.size() - 2], "+++") << "the escape follows the sensor's last command";
     EXPECT_EQ(log.back(), "ATH0");
-    EXPECT_TRUE(Logged(log, "S9")) << "push mode restored before the line goes";
+    EXPECT_TRUE(Logged(log, cmd::kStartPushConfirmed)) << "push mode restored before the line goes";
     EXPECT_TRUE(runner.sim().sensor(0).push_mode());
 }
 

@@ -8,10 +8,12 @@
 
 #include <atomic>
 #include <chrono>
+#include <ctime>
 #include <string>
 #include <thread>
 
 #include "link/sensor_link.h"
+#include "protocol/frame.h"
 #include "support/pty_pair.h"
 
 namespace qvx {
@@ -167,6 +169,20 @@ TEST_F(SerialLinkTest, HangUpEndsTheReadWithAnError) {
     EXPECT_EQ(link_.ReadUntil(got, 270, 2000, '\r', '~'), 0u);
     EXPECT_NE(state_.last_link_error, 0u);
     EXPECT_LT(MillisecondsSince(start), 1500);
+}
+
+// An adapter unplugged while the program waits for a reply: the wait ends at once instead of
+// polling the dead line until its deadline.
+TEST_F(SerialLinkTest, HangUpEndsTheReplyWaitAtOnce) {
+    pty_.CloseMaster();
+    FrameContext context;
+    std::string reply;
+    const auto start = Clock::now();
+    const std::clock_t cpu_start = std::clock();
+    ReceiveFrame(link_, context, reply, 3000, 100);
+    EXPECT_LT(MillisecondsSince(start), 1000);
+    EXPECT_LT(static_cast<double>(std::clock() - cpu_start) / CLOCKS_PER_SEC, 0.5);
+    EXPECT_TRUE(reply.empty());
 }
 
 TEST_F(SerialLinkTest, RawReadFollowsTheReadTimeouts) {

@@ -93,6 +93,9 @@ const std::string kProtectRequest = std::string(cmd::kProtect);
 const std::string kProtectReply =
     std::string("S8") + kProtectCode + ComputeFrameChecksum(kProtectCode) + "\r";
 
+const std::string kPushRequest = std::string(cmd::kStartPushConfirmed) + "\r";
+const std::string kPushReply = std::string(cmd::kStartPushConfirmed) + "Success\r";
+
 std::size_t Count(const std::string& text, const std::string& piece) {
     std::size_t count = 0;
     for (std::size_t at = text.find(piece); at != std::string::npos;
@@ -180,21 +183,47 @@ TEST_F(CloseConnectionTest, YesRepeatsTheStepUntilTheUserDeclines) {
                                                             kProtectQuestion, kPushQuestion}));
 }
 
-// "Start push" expects no reply, so a line that takes the bytes restores push mode; only the
-// unanswered firewall command is offered for retry and warned about.
-TEST_F(CloseConnectionTest, AnOpenButSilentLineLeavesOnlyTheFirewallUnprotected) {
+// Push mode is restored with the start-push command the sensor confirms, so a line that takes the
+// bytes but never answers restores neither step, and both are offered for retry and warned about.
+TEST_F(CloseConnectionTest, AnOpenButSilentLineRestoresNeitherStepAndWarnsAboutBoth) {
     StartLine(LinkKind::Serial, {});
     const CloseOutcome outcome = CloseConnection(app_, hooks_);
     EXPECT_FALSE(outcome.protect_done);
-    EXPECT_TRUE(outcome.push_restored);
-    EXPECT_EQ(prompts_.questions, std::vector<std::string>{kProtectQuestion});
-    EXPECT_EQ(WarningTexts(), std::vector<std::string>{kNotProtectedText});
-    // One retry: two protect attempts, then start push.
-    EXPECT_EQ(Count(peer_->ReceivedUntilClosed(), kProtectRequest), 2u);
+    EXPECT_FALSE(outcome.push_restored);
+    EXPECT_EQ(prompts_.questions, (std::vector<std::string>{kProtectQuestion, kPushQuestion}));
+    EXPECT_EQ(WarningTexts(), (std::vector<std::string>{kPushNotRestoredText, kNotProtectedText}));
+    // One retry each: two protect attempts, then two start-push attempts.
+    const std::string sent = peer_->ReceivedUntilClosed();
+    EXPECT_EQ(Count(sent, kProtectRequest), 2u);
+    EXPECT_EQ(Count(sent, kPushRequest), 2u);
+    EXPECT_EQ(Count(sent, "S9"), 0u);
+}
+
+TEST_F(CloseConnectionTest, AStartPushAnsweredFailureIsNotTakenAsRestored) {
+    StartLine(LinkKind::Serial, {{"\r", kProtectReply}, {kPushRequest, "X7Failure\r"}});
+    app_.state.base_response_wait_ms = 300;  // room for the replies on a busy machine
+    const CloseOutcome outcome = CloseConnection(app_, hooks_);
+    EXPECT_TRUE(outcome.protect_done);
+    EXPECT_FALSE(outcome.push_restored);
+    EXPECT_EQ(prompts_.questions, std::vector<std::string>{kPushQuestion});
+    EXPECT_EQ(WarningTexts(), std::vector<std::string>{kPushNotRestoredText});
+}
+
+// The TCP link went down in the middle of a command: there is nothing left to send on, and the
+// user hears about it once, not again at the next close.
+TEST_F(CloseConnectionTest, ATcpLinkLostMidCommandIsReportedOnce) {
+    app_.state.connection_type = LinkKind::Internet;
+    app_.state.link_kind = LinkKind::None;
+    app_.state.link_dropped = true;
+    CloseConnection(app_, hooks_);
+    EXPECT_EQ(WarningTexts(), std::vector<std::string>{kLinkLostText});
+    CloseConnection(app_, hooks_);
+    EXPECT_EQ(prompts_.messages.size(), 1u);
+    EXPECT_TRUE(prompts_.questions.empty());
 }
 
 TEST_F(CloseConnectionTest, RestoresFirewallThenPushAndRunsTheWindowStepsInOrder) {
-    StartLine(LinkKind::Serial, {{"\r", kProtectReply}});
+    StartLine(LinkKind::Serial, {{"\r", kProtectReply}, {kPushRequest, kPushReply}});
     app_.state.base_response_wait_ms = 300;  // room for the reply on a busy machine
     std::vector<std::string> steps;
     hooks_.show_wait_cursor = [&] { steps.push_back("cursor"); };
@@ -215,7 +244,7 @@ TEST_F(CloseConnectionTest, RestoresFirewallThenPushAndRunsTheWindowStepsInOrder
                                                "progress closed", "records"}));
     const std::string sent = peer_->ReceivedUntilClosed();
     EXPECT_EQ(sent.find(kProtectRequest), 0u);
-    EXPECT_NE(sent.find("S9\r"), std::string::npos);
+    EXPECT_NE(sent.find(kPushRequest), std::string::npos);
     EXPECT_EQ(Count(sent, "B3"), 0u);
     EXPECT_FALSE(app_.link.serial().IsOpen());
 }
@@ -227,11 +256,12 @@ TEST_F(CloseConnectionTest, DetectedMultiDropSensorsGetFiveBroadcastsBetweenFire
     const std::string sent = peer_->ReceivedUntilClosed();
     EXPECT_EQ(Count(sent, "B3\r"), 5u);
     EXPECT_LT(sent.find(kProtectRequest), sent.find("B3\r"));
-    EXPECT_LT(sent.rfind("B3\r"), sent.find("S9\r"));
+    EXPECT_LT(sent.rfind("B3\r"), sent.find(kPushRequest));
 }
 
 TEST_F(CloseConnectionTest, AModemThatConfirmsTheFirstEscapeIsHungUpAtOnce) {
-    StartLine(LinkKind::Modem, {{"\r", kProtectReply}, {"+++", "\r\nOK\r\n"}});
+    StartLine(LinkKind::Modem, {{"\r", kProtectReply}, {kPushRequest, kPushReply}, {"+++", "\r\nOK\r\n"}});
+    app_.state.base_response_wait_ms = 300;  // room for the replies on a busy machine
     const CloseOutcome outcome = CloseConnection(app_, hooks_);
     EXPECT_TRUE(outcome.modem_offline);
     const std::string sent = peer_->ReceivedUntilClosed();
@@ -244,7 +274,8 @@ TEST_F(CloseConnectionTest, AModemThatConfirmsTheFirstEscapeIsHungUpAtOnce) {
 
 TEST_F(CloseConnectionTest, AModemThatNeverAnswersGetsThreeMoreEscapesAndAProbeThenAWarning) {
     app_.state.manual_dial = true;
-    StartLine(LinkKind::Modem, {{"\r", kProtectReply}});
+    StartLine(LinkKind::Modem, {{"\r", kProtectReply}, {kPushRequest, kPushReply}});
+    app_.state.base_response_wait_ms = 300;  // room for the replies on a busy machine
     const CloseOutcome outcome = CloseConnection(app_, hooks_);
     EXPECT_FALSE(outcome.modem_offline);
     const std::string sent = peer_->ReceivedUntilClosed();

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "../support/file_size_limit.h"
 #include "../support/scoped_time_zone.h"
 #include "../support/scratch_folder.h"
 #include "../support/scripted_peer.h"
@@ -154,6 +155,24 @@ TEST_F(IntervalFetcherTest, NewRecordFillsTheTableAndTheLogOnceOnly) {
     EXPECT_EQ(table.history.size(), 2u);
     EXPECT_EQ(peer_->requests(), std::vector<std::string>(4, "XD0001\r"));
     EXPECT_TRUE(prompts_.communication_errors.empty());  // the fetch never raises the dialog
+}
+
+// The disk takes no more lines: the record stays out of the log, the view hears about it once and
+// logging goes off.
+TEST_F(IntervalFetcherTest, AFailedLogWriteTurnsLoggingOffWithOneMessage) {
+    StartSensor({Data(kTwoLanes)});
+    IntervalFetcher fetcher(context_);
+    fetcher.ResetForOpening();
+    fetcher.set_logging_enabled(true);
+    {
+        test::FileSizeLimit full(20);
+        EXPECT_EQ(fetcher.FetchLatestInterval(true), 1);
+    }
+    EXPECT_EQ(test::ReadFileText(folder_ / "bins.log"), "");
+    const std::string text = fetcher.TakeLogWriteFailure();
+    EXPECT_NE(text.find("Could not write to the interval data log"), std::string::npos) << text;
+    EXPECT_FALSE(fetcher.logging_enabled());
+    EXPECT_EQ(fetcher.TakeLogWriteFailure(), "");
 }
 
 TEST_F(IntervalFetcherTest, ShorterRecordLeavesTheRowsBeyondItAlone) {

@@ -5,6 +5,7 @@
 #include <atomic>
 #include <chrono>
 #include <thread>
+#include <vector>
 
 namespace qvx {
 namespace {
@@ -77,6 +78,47 @@ TEST(NamedMutexTest, ScopedTryLockReleasesOnlyWhatItHeld) {
     }
     EXPECT_TRUE(mutex.TryLockFor(0));
     mutex.Unlock();
+}
+
+// The owner may take it again and must release it as often; until then nobody else gets it.
+TEST(NamedMutexTest, TheOwnerTakesItAgainAndHoldsItUntilTheLastRelease) {
+    NamedMutex mutex;
+    ASSERT_TRUE(mutex.TryLockFor(0));
+    ASSERT_TRUE(mutex.TryLockFor(10));
+    mutex.Unlock();
+    std::thread other([&] { EXPECT_FALSE(mutex.TryLockFor(20)); });
+    other.join();
+    mutex.Unlock();
+    std::thread later([&] {
+        EXPECT_TRUE(mutex.TryLockFor(0));
+        mutex.Unlock();
+    });
+    later.join();
+}
+
+// Plain data handed from thread to thread under the mutex: every increment counts, and a thread
+// checker sees the hand-over (it saw none through the timed try-lock of the system mutex).
+TEST(NamedMutexTest, DataGuardedByItIsHandedOverWholeBetweenThreads) {
+    NamedMutex mutex;
+    long guarded = 0;
+    constexpr int kThreads = 4;
+    constexpr int kRounds = 2000;
+    std::vector<std::thread> threads;
+    for (int t = 0; t < kThreads; ++t) {
+        threads.emplace_back([&] {
+            for (int round = 0; round < kRounds;) {
+                if (mutex.TryLockFor(round % 2 == 0 ? 0 : 15)) {
+                    ++guarded;
+                    mutex.Unlock();
+                    ++round;
+                }
+            }
+        });
+    }
+    for (std::thread& thread : threads) {
+        thread.join();
+    }
+    EXPECT_EQ(guarded, static_cast<long>(kThreads) * kRounds);
 }
 
 TEST(ManualResetEventTest, SetWakesEveryWaiterAndStaysSetUntilReset) {

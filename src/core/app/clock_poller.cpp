@@ -81,7 +81,7 @@ ClockSave SaveSensorClock(AppContext& app, const CalendarTime& local, bool senso
     ScopedTryLock lock(app.objects.SyncData(), kClockSaveMutexWaitMs);
     if (!lock.held())
         return ClockSave::Busy;
-    if (WriteSensorClock(app.protocol, *seconds, kReportedClockExchange).transaction == TransactionResult::Ok)
+    if (WriteSensorClock(app.protocol, *seconds, kReportedClockExchange).ok())
         return ClockSave::Saved;
     MessageRequest request;
     request.caption = "Warning";

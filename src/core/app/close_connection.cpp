@@ -5,6 +5,7 @@
 
 #include "context/app_context.h"
 #include "protocol/catalogue.h"
+#include "protocol/refusal.h"
 #include "protocol/transaction_result.h"
 
 namespace qvx {
@@ -13,6 +14,15 @@ namespace {
 
 constexpr const char* kPlainPayload = "\r";
 constexpr int kRestoreRetries = 1;
+
+void WarnShutdown(AppContext& app, const char* text) {
+    MessageRequest request;
+    request.caption = kShutdownWarningCaption;
+    request.text = text;
+    request.icon = IconKind::Warning;
+    request.auto_close_ms = kShutdownWarningCloseMs;
+    app.prompts().Message(request);
+}
 
 void Call(const std::function<void()>& hook) {
     if (hook) {
@@ -35,7 +45,9 @@ class ClosingSequence {
         if (app_.state.multidrop_mode == 1) {
             BroadcastStartPush();
         }
-        outcome_.push_restored = RestoreUntilDeclined(cmd::kStartPush, kPushRetryText);
+        // The start-push command the sensor confirms: a silent or refusing sensor is not taken
+        // as restored.
+        outcome_.push_restored = RestoreUntilDeclined(cmd::kStartPushConfirmed, kPushRetryText);
         if (on_modem_) {
             outcome_.modem_offline = EscapeModemToCommandMode(app_, hooks_.sleep_ms);
             CloseProgress();
@@ -65,17 +77,21 @@ class ClosingSequence {
         }
     }
 
-    TransactionResult Send(const char* code, int retries) {
-        std::string reply;
+    TransactionResult Send(const char* code, int retries, std::string& reply) {
         return app_.protocol.SendSensorCommand({.code = code, .payload = kPlainPayload, .retries = retries},
                                                reply);
+    }
+
+    bool Confirmed(const char* code) {
+        std::string reply;
+        return Send(code, kRestoreRetries, reply) == TransactionResult::Ok && !IsRefusal(code, reply);
     }
 
     // The user may retry without limit; only a No gives the step up.
     bool RestoreUntilDeclined(const char* code, const char* retry_text) {
         for (;;) {
             app_.link.PurgeInput();
-            if (Send(code, kRestoreRetries) == TransactionResult::Ok) {
+            if (Confirmed(code)) {
                 return true;
             }
             if (!app_.prompts().Ask(kShutdownRetryCaption, retry_text, "Yes", "No")) {
@@ -87,21 +103,15 @@ class ClosingSequence {
     // Sensors muted by the detection answer nothing until told to push again.
     void BroadcastStartPush() {
         for (int i = 0; i < kBroadcastStartPushRepeats; ++i) {
-            Send(cmd::kBroadcastStartPush, 0);
+            std::string reply;
+            Send(cmd::kBroadcastStartPush, 0, reply);
         }
     }
 
     // Whatever failed before, the socket and the port are released.
     void ReleaseLink() { app_.link.Close(); }
 
-    void Warn(const char* text) {
-        MessageRequest request;
-        request.caption = kShutdownWarningCaption;
-        request.text = text;
-        request.icon = IconKind::Warning;
-        request.auto_close_ms = kShutdownWarningCloseMs;
-        app_.prompts().Message(request);
-    }
+    void Warn(const char* text) { WarnShutdown(app_, text); }
 
     void WarnAboutWhatFailed() {
         if (!outcome_.push_restored) {
@@ -126,9 +136,16 @@ class ClosingSequence {
 
 CloseOutcome CloseConnection(AppContext& app, const CloseConnectionHooks& hooks) {
     if (app.state.link_kind == LinkKind::None) {
+        // A TCP link that dropped mid-command left nothing to restore through: say so, once.
+        if (app.state.link_dropped) {
+            app.state.link_dropped = false;
+            WarnShutdown(app, kLinkLostText);
+        }
         return {};
     }
-    return ClosingSequence(app, hooks).Run();
+    const CloseOutcome outcome = ClosingSequence(app, hooks).Run();
+    app.state.link_dropped = false;
+    return outcome;
 }
 
 }  // namespace qvx

@@ -24,6 +24,9 @@ inline constexpr const char* kPushRetryText =
 inline constexpr const char* kShutdownWarningCaption = "Shutdown Warning!";
 inline constexpr const char* kPushNotRestoredText = "Shutdown Warning!  Push mode may not be restored.";
 inline constexpr const char* kNotProtectedText = "Shutdown Warning!  Command mode may not be protected.";
+inline constexpr const char* kLinkLostText =
+    "Shutdown Warning!  The connection to the sensor was lost: push mode and command protection "
+    "may not be restored.";
 inline constexpr const char* kModemOnlineText = "Shutdown Warning!\nLocal modem may still be online.";
 inline constexpr int kShutdownWarningCloseMs = 2500;
 inline constexpr int kBroadcastStartPushRepeats = 5;
@@ -45,7 +48,7 @@ struct CloseConnectionHooks {
 
 // What the sequence could restore; the user is told about the rest.
 struct CloseOutcome {
-    bool ran = false;  // false: there was no link
+    bool ran = false;  // false: there was no link (or only the warning about a lost one)
     bool protect_done = false;
     bool push_restored = false;
     bool modem_offline = false;

@@ -9,6 +9,7 @@ void AbandonConnection(SensorLink& link) {
     ConnectionState& state = link.state();
     state.link_kind = LinkKind::None;
     state.cancel_connect.store(false);
+    state.link_dropped = false;  // a connection never made is not a lost one
 }
 
 }  // namespace qvx

@@ -39,6 +39,9 @@ struct ConnectionState {
     std::string host_address = "000.000.000.000";
     std::uint16_t tcp_port = 0;
     bool socket_open = false;
+    // The TCP link went down by a failure (reset by the peer, or not re-opened by the recovery)
+    // rather than by the closing sequence; the closing sequence tells the user once.
+    bool link_dropped = false;
     std::uint32_t last_link_error = 0;
     std::string instance_number;  // "0".."8"; empty when every number is taken
 

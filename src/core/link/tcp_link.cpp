@@ -144,6 +144,7 @@ bool TcpLink::Connect() {
     }
     fd_ = fd;
     state_.socket_open = true;
+    state_.link_dropped = false;
     state_.link_kind = LinkKind::Internet;
     state_.connection_type = LinkKind::Internet;
     return true;
@@ -163,6 +164,7 @@ void TcpLink::Close() {
 void TcpLink::DropClosedConnection() {
     state_.last_link_error = SocketErrorCode(ECONNRESET);
     Close();
+    state_.link_dropped = true;
 }
 
 std::string TcpLink::Description() {

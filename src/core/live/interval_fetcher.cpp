@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
 
 #include "base/hex_text.h"
@@ -96,6 +97,7 @@ int IntervalFetcher::FetchLatestInterval(bool log_to_file) {
                                 .retries = kFetchRetries,
                                 .link_recovery = true};
     const TransactionResult result = context_.protocol.SendSensorCommand(request, reply);
+    last_fetch_result_ = result;
     if (result != TransactionResult::Ok || IsNoRecordReply(reply)) {
         return 0;
     }
@@ -267,6 +269,15 @@ bool IntervalFetcher::TakeSnapshot(std::int64_t unix_now, int mutex_wait_ms, Int
         snapshot.records_stored = table.records_stored;
     }
     return true;
+}
+
+std::string IntervalFetcher::TakeLogWriteFailure() {
+    if (!log_writer_.TakeUnreportedFailure()) {
+        return {};
+    }
+    logging_enabled_.store(false);
+    return "Could not write to the interval data log " + context_.live.log_paths.Get(LogKind::Interval) +
+           " (" + std::strerror(log_writer_.last_error()) + ").\nInterval data logging is turned off.";
 }
 
 std::string IntervalFetcher::IntervalBanner() const {

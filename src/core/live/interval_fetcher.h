@@ -95,6 +95,11 @@ class IntervalFetcher {
     // The banner of the interval log for this sensor, dated now.
     std::string IntervalBanner() const;
     const LogLineWriter& log_writer() const { return log_writer_; }
+    // A log write failed since the last call (a full disk): logging is turned off and the text
+    // for the one message says why. Empty when nothing failed. Called on the window's thread.
+    std::string TakeLogWriteFailure();
+    // The transaction result of the last "XD" fetch (Ok also when it brought no new record).
+    TransactionResult last_fetch_result() const { return last_fetch_result_; }
 
   private:
     bool TakeMutexForUserAction();
@@ -110,6 +115,7 @@ class IntervalFetcher {
     std::atomic<std::uint32_t> fetches_done_{0};
     std::atomic<bool> logging_enabled_{false};
     std::string last_record_stamp_;
+    TransactionResult last_fetch_result_ = TransactionResult::NoResponse;
     LogLineWriter log_writer_;
     ElapsedClock elapsed_;
 };

@@ -220,30 +220,58 @@ std::string ToLogBytes(std::string_view text) {
 }
 
 LogWrite AppendLogText(const std::string& path, std::string_view text) {
-    const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
+    const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOCTTY, 0666);
     if (fd < 0) {
         return LogWrite::NotOpened;
     }
-    const bool written = WriteAll(fd, ToLogBytes(text));
-    const bool closed = ::close(fd) == 0;
-    return written && closed ? LogWrite::Written : LogWrite::WriteFailed;
+    const off_t old_end = ::lseek(fd, 0, SEEK_END);
+    LogWrite result = LogWrite::Written;
+    if (!WriteAll(fd, ToLogBytes(text))) {
+        const int error = errno;
+        // Half a record would read back as a damaged line: take it out again.
+        result = old_end >= 0 && ::ftruncate(fd, old_end) == 0 ? LogWrite::WriteFailed : LogWrite::Torn;
+        errno = error;
+    }
+    const int error = errno;
+    if (::close(fd) != 0 && result == LogWrite::Written) {
+        return LogWrite::Torn;  // the data may or may not have reached the disk
+    }
+    errno = error;
+    return result;
 }
 
 bool LogLineWriter::Write(const std::string& path, std::string_view text) {
-    if (held_back_.empty()) {
-        const LogWrite result = AppendLogText(path, text);
-        if (result == LogWrite::NotOpened) {
-            HoldBack(text);
+    if (!held_back_.empty() && held_path_ != path) {
+        // Lines held for another file go there or nowhere.
+        if (AppendLogText(held_path_, held_back_) != LogWrite::Written) {
+            GiveUpHeldBack();
         }
-        return result == LogWrite::Written;
-    }
-    HoldBack(text);
-    const LogWrite result = AppendLogText(path, held_back_);
-    // A write that started is not repeated: repeating it could put half a record in twice.
-    if (result != LogWrite::NotOpened) {
         held_back_.clear();
     }
-    return result == LogWrite::Written;
+    held_path_ = path;
+    HoldBack(text);
+    const LogWrite result = AppendLogText(path, held_back_);
+    if (result != LogWrite::Written) {
+        last_error_.store(errno);
+    }
+    write_failed_.store(result == LogWrite::WriteFailed || result == LogWrite::Torn);
+    if (write_failed_.load()) {
+        unreported_failure_.store(true);
+    }
+    if (result == LogWrite::Written) {
+        held_back_.clear();
+        return true;
+    }
+    // A torn write left part of the text in the file: writing it again could double it.
+    if (result == LogWrite::Torn) {
+        GiveUpHeldBack();
+    }
+    return false;
+}
+
+void LogLineWriter::GiveUpHeldBack() {
+    dropped_.fetch_add(held_back_.size());
+    held_back_.clear();
 }
 
 void LogLineWriter::HoldBack(std::string_view text) {
@@ -255,7 +283,7 @@ void LogLineWriter::HoldBack(std::string_view text) {
     std::size_t cut = held_back_.size() - kMaxHeldBackBytes;
     const std::size_t line_end = held_back_.find('\n', cut - 1);
     cut = line_end == std::string::npos ? held_back_.size() : line_end + 1;
-    dropped_ += cut;
+    dropped_.fetch_add(cut);
     held_back_.erase(0, cut);
 }
 

@@ -3,6 +3,7 @@
 // interval log's layout with marks for doubtful records). The export reads these files back, so
 // every column is fixed. Texts are built with "\n"; AppendLogText writes each as CR LF.
 
+#include <atomic>
 #include <cstdint>
 #include <ctime>
 #include <string>
@@ -56,16 +57,20 @@ std::string ToLogBytes(std::string_view text);
 enum class LogWrite {
     Written,
     NotOpened,    // the file could not be opened (or created) for appending
-    WriteFailed,  // opened, but not everything was written
+    WriteFailed,  // opened, but not everything was written; the file was cut back to its old end
+    Torn,         // not everything was written and the file could not be cut back
 };
 // Opens the file for appending (creating it when absent), writes the text with CR LF line ends
-// and closes it again.
+// and closes it again. The text goes in whole or not at all: after a short write (a full disk)
+// the file is cut back to where it ended. errno tells why a write failed.
 LogWrite AppendLogText(const std::string& path, std::string_view text);
 
-// Data lines for one log file. Lines whose file could not be opened are held back and written
-// ahead of the next lines that get through, so a log that was briefly locked, moved or on a
-// removed stick loses nothing. What is held back is bounded; beyond the bound the oldest lines
-// give way.
+// Data lines for one log file. Lines that could not be written (the file could not be opened, or
+// the disk took only part of them) are held back for their own file and written ahead of the next
+// lines that get through, so a log that was briefly locked, moved or on a removed stick loses
+// nothing. Lines held for one file never go into another: when the path changes they are written
+// to their file once more or given up. What is held back is bounded; beyond the bound the oldest
+// lines give way. Lines given up are counted, so the caller can report them.
 class LogLineWriter {
   public:
     static constexpr std::size_t kMaxHeldBackBytes = 1 << 20;
@@ -73,14 +78,26 @@ class LogLineWriter {
     // True when the text (and everything held back) reached the file.
     bool Write(const std::string& path, std::string_view text);
     std::size_t held_back_bytes() const { return held_back_.size(); }
-    // Lines given up because the bound was reached.
-    std::size_t dropped_bytes() const { return dropped_; }
+    // Lines given up: the bound was reached, their file changed, or a write was torn.
+    std::size_t dropped_bytes() const { return dropped_.load(); }
+    // The last write reached an open file but not the disk (full disk, I/O error). May be read
+    // from another thread than the writing one.
+    bool write_failed() const { return write_failed_.load(); }
+    // errno of the last failed write or open.
+    int last_error() const { return last_error_.load(); }
+    // True once for each write that failed since the last call (for one message per failure).
+    bool TakeUnreportedFailure() { return unreported_failure_.exchange(false); }
 
   private:
     void HoldBack(std::string_view text);
+    void GiveUpHeldBack();
 
+    std::string held_path_;
     std::string held_back_;
-    std::size_t dropped_ = 0;
+    std::atomic<std::size_t> dropped_{0};
+    std::atomic<bool> write_failed_{false};
+    std::atomic<bool> unreported_failure_{false};
+    std::atomic<int> last_error_{0};
 };
 
 }  // namespace qvx

@@ -1,5 +1,6 @@
 #include "platform/named_sync.h"
 
+#include <algorithm>
 #include <map>
 #include <memory>
 
@@ -33,13 +34,32 @@ ObjectTable<Object>& TableOf() {
 }  // namespace
 
 bool NamedMutex::TryLockFor(int timeout_ms) {
-    if (timeout_ms <= 0)
-        return mutex_.try_lock();
-    return mutex_.try_lock_for(std::chrono::milliseconds(timeout_ms));
+    const std::thread::id self = std::this_thread::get_id();
+    std::unique_lock lock(state_mutex_);
+    if (depth_ > 0 && owner_ == self) {
+        ++depth_;
+        return true;
+    }
+    const auto deadline =
+        std::chrono::steady_clock::now() + std::chrono::milliseconds(std::max(timeout_ms, 0));
+    if (!released_.wait_until(lock, deadline, [this] { return depth_ == 0; }))
+        return false;
+    owner_ = self;
+    depth_ = 1;
+    return true;
 }
 
+// Only the owner releases; an unlock by another thread is ignored, as the system mutex refuses it.
 void NamedMutex::Unlock() {
-    mutex_.unlock();
+    {
+        std::lock_guard lock(state_mutex_);
+        if (depth_ == 0 || owner_ != std::this_thread::get_id())
+            return;
+        if (--depth_ > 0)
+            return;
+        owner_ = std::thread::id();
+    }
+    released_.notify_one();
 }
 
 void ManualResetEvent::Set() {

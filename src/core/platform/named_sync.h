@@ -7,6 +7,7 @@
 #include <condition_variable>
 #include <mutex>
 #include <string>
+#include <thread>
 
 namespace qvx {
 
@@ -17,9 +18,13 @@ class NamedMutex {
     void Unlock();
 
   private:
-    // Recursive, as the mutex this replaces: an owner that waits for it again (a write that ends by
-    // synchronising the clock) must not deadlock itself.
-    std::recursive_timed_mutex mutex_;
+    // Recursive: an owner that waits for it again (a write that ends by synchronising the clock)
+    // must not deadlock itself. Built from a plain mutex, a condition variable and an owner count
+    // so that thread checkers see every hand-over.
+    std::mutex state_mutex_;
+    std::condition_variable released_;
+    std::thread::id owner_;
+    int depth_ = 0;
 };
 
 class ManualResetEvent {

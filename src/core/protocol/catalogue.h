@@ -75,6 +75,7 @@ inline constexpr const char* kUnprotect = "S87C3A9E1B5D2F486";
 inline constexpr const char* kProtect = "S8468013579246801";
 inline constexpr const char* kMuteMultiDrop = "S8B00FF";
 inline constexpr const char* kStartPush = "S9";
+inline constexpr const char* kStartPushConfirmed = "X7";  // answered "Success" or "Failure"
 inline constexpr const char* kGetTime = "SB";
 inline constexpr const char* kSetConfigMode = "SD";
 inline constexpr const char* kSaveConfig = "SE";

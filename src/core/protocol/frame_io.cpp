@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <chrono>
 
+#include "link/link_loss.h"
 #include "link/sensor_link.h"
 #include "protocol/frame.h"
 
@@ -59,7 +60,10 @@ std::size_t ReceiveFrame(SensorLink& link, const FrameContext& context, std::str
         const auto remaining = std::chrono::duration_cast<std::chrono::milliseconds>(end - now).count() + 1;
         const int wait = static_cast<int>(std::min<long long>(remaining, std::max(poll_step_ms, 1)));
         chunk.clear();
-        if (link.ReadAvailable(chunk, kReadChunk, wait) == 0 && !link.IsOpen()) {
+        // A closed, hung-up or reset line polls ready at once and brings nothing: without this
+        // the wait would spin until its deadline.
+        if (link.ReadAvailable(chunk, kReadChunk, wait) == 0 &&
+            (!link.IsOpen() || IsLinkLost(link.GetLastLinkError()))) {
             break;  // nothing more can arrive: validate what came
         }
         for (char byte : chunk) {

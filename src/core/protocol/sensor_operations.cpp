@@ -54,8 +54,8 @@ bool SensorOperations::SynchronizeHoldingMutex(bool force) {
     state.reset_clock_correction = now;
     const ClockWriteResult written = WriteSensorClock(protocol_, now, kQuietClockExchange);
 
-    const bool synchronized =
-        read.transaction == TransactionResult::Ok && written.transaction == TransactionResult::Ok;
+    // A write the sensor answered with "Failure" set nothing.
+    const bool synchronized = read.transaction == TransactionResult::Ok && written.ok();
     if (!synchronized)
         Warn(protocol_.prompts(), "\r\nSensor time may not be synchronized!");
     if (held)
@@ -84,8 +84,7 @@ void SensorOperations::EndSensorOperation() {
                                      std::chrono::steady_clock::now() - recorded_at_)
                                      .count();
             const std::uint32_t now = *recorded_sensor_time_ + static_cast<std::uint32_t>(elapsed);
-            restored =
-                WriteSensorClock(protocol_, now, kReportedClockExchange).transaction == TransactionResult::Ok;
+            restored = WriteSensorClock(protocol_, now, kReportedClockExchange).ok();
         }
         if (!restored)
             Warn(protocol_.prompts(), "Sensor's time may have drifted");

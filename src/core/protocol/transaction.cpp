@@ -216,6 +216,7 @@ TransactionResult SensorProtocol::RecoverTcp() {
     link_.SetLastLinkError(link_error::kNone);
     const bool connected = link_.tcp().Connect();
     if (!connected || link_error::IsSocketError(link_.GetLastLinkError())) {
+        link_.state().link_dropped = !link_.IsOpen();
         return TransactionResult::ReconnectFailure;
     }
     sleep_ms(kReconnectSettleMs);

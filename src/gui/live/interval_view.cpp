@@ -241,11 +241,27 @@ void IntervalView::onTimer() {
     }
     const std::int64_t now = std::time(nullptr);
     fetcher_.RequestFetchIfDue(now);
+    reportLogWriteFailure();
     // Only a try: the thread holds the mutex while it talks to the sensor, and the texts are
     // copied on the next tick just as well.
     if (fetcher_.TakeSnapshot(now, 0, snapshot_)) {
         showSnapshot();
     }
+}
+
+// One message per failed log write; logging is off afterwards, so the next lines are not lost
+// unseen.
+void IntervalView::reportLogWriteFailure() {
+    const std::string text = fetcher_.TakeLogWriteFailure();
+    if (text.empty()) {
+        return;
+    }
+    updateWidgets();
+    MessageRequest request;
+    request.text = text;
+    request.caption = kFailureCaption;
+    request.icon = IconKind::Error;
+    context_.prompts().Message(request);
 }
 
 void IntervalView::showSnapshot() {

@@ -85,6 +85,7 @@ class IntervalView : public WorkingView {
     void layoutRows(int rows);
     void finishOpening(int read_result);
     void onTimer();
+    void reportLogWriteFailure();
     void showSnapshot();
     void showIntervalSeconds();
     void updateWidgets();
