@@ -15,7 +15,7 @@
 #include "app/connect_sequence.h"
 #include "app/help_window.h"
 #include "app/link_work.h"
-#include "connect/operating_mode.h"
+#include "app/menu_decoration.h"
 #include "app/progress_window.h"
 #include "app/sensor_info_dialog.h"
 #include "app/splash_window.h"
@@ -27,6 +27,7 @@
 #include "connect/dialog_prompts.h"
 #include "connect/internet_connection_dialog.h"
 #include "connect/modem_connection_dialog.h"
+#include "connect/operating_mode.h"
 #include "connect/serial_connection_dialog.h"
 #include "context/app_context.h"
 #include "export/log_chart_window.h"
@@ -147,17 +148,14 @@ void MainWindow::showEvent(QShowEvent* event) {
 void MainWindow::registerHotKeys() {
     const std::pair<const char*, void (MainWindow::*)()> keys[] = {
         {"Ctrl+Q", &MainWindow::leaveEngineering},
-        {"Ctrl+S", &MainWindow::showSensorInfo},
         {"Ctrl+D", &MainWindow::toggleOfflineItems},
     };
+    // Ctrl+S, Ctrl+H, Ctrl+U and F1 are the shortcuts of their menu items (menu_decoration), so
+    // the menus show them; an item greyed out (its view open, no sensor) ignores its key too.
     for (const auto& [sequence, slot] : keys) {
         auto* shortcut = new QShortcut(QKeySequence(sequence), this);
         connect(shortcut, &QShortcut::activated, this, slot);
     }
-    auto* terminal = new QShortcut(QKeySequence("Ctrl+H"), this);
-    connect(terminal, &QShortcut::activated, this, [this] { openViewUnlessOpen(ViewCode::Terminal); });
-    auto* upload = new QShortcut(QKeySequence("Ctrl+U"), this);
-    connect(upload, &QShortcut::activated, this, [this] { openViewUnlessOpen(ViewCode::FirmwareUpload); });
 }
 
 void MainWindow::showSplash() {
@@ -250,6 +248,12 @@ void MainWindow::rebuildMenus(bool open_view) {
 void MainWindow::installMenus(const MenuPlan& plan) {
     plan_ = plan;
     actions_.fill(nullptr);
+    // The old menus go with their actions, so no shortcut of theirs stays alive beside the new
+    // ones (an item may be rebuilt from its own triggered signal, hence later).
+    for (QAction* top : menuBar()->actions()) {
+        if (QMenu* old = top->menu())
+            old->deleteLater();
+    }
     menuBar()->clear();
     std::map<QString, QMenu*> menus;
     for (const MenuEntry& entry : MenuTable()) {
@@ -273,16 +277,32 @@ void MainWindow::installMenus(const MenuPlan& plan) {
             continue;
         }
         const MenuItem item = *entry.item;
-        QAction* action = menu->addAction(MenuLabel(parts.last()));
+        QAction* action = menu->addAction(MenuItemLabel(item, parts.last()));
         action->setObjectName(QString("menu_%1").arg(static_cast<int>(item)));
         action->setCheckable(IsCheckable(item));
         action->setChecked(plan.state(item).checked);
-        action->setEnabled(plan.state(item).enabled);
+        action->setShortcut(MenuShortcut(item));
+        if (!itemAvailable(item))
+            action->setToolTip(ViewTitle(*ViewOfItem(item)) + " comes with a later version.");
+        action->setEnabled(itemEnabled(item));
         connect(action, &QAction::triggered, this, [this, item] { onMenuItem(item); });
         actions_[static_cast<std::size_t>(item)] = action;
     }
+    for (auto& [path, menu] : menus)
+        menu->setToolTipsVisible(true);
+    AssignMnemonics(menuBar());
     if (current_view_)
         setItemEnabledForView(current_view_->viewCode(), false);
+}
+
+// An item whose view this version does not have yet stays greyed; the rest follow the plan.
+bool MainWindow::itemAvailable(MenuItem item) const {
+    const auto view = ViewOfItem(item);
+    return !view || *view == ViewCode::SensorSettings || ViewFactory::instance().has(*view);
+}
+
+bool MainWindow::itemEnabled(MenuItem item) const {
+    return plan_.state(item).enabled && itemAvailable(item);
 }
 
 void MainWindow::onMenuItem(MenuItem item) {
@@ -412,17 +432,12 @@ void MainWindow::setItemEnabledForView(ViewCode code, bool enabled) {
     const auto item = ItemOfView(code);
     if (!item || !menuAction(*item))
         return;
-    menuAction(*item)->setEnabled(enabled && plan_.state(*item).enabled);
+    menuAction(*item)->setEnabled(enabled && itemEnabled(*item));
 }
 
 void MainWindow::reopenLastView() {
     if (last_view_code_)
         openView(*last_view_code_);
-}
-
-void MainWindow::openViewUnlessOpen(ViewCode code) {
-    if (!current_view_ || current_view_->viewCode() != code)
-        openView(code);
 }
 
 void MainWindow::openTraffic() {

@@ -98,11 +98,12 @@ class MainWindow : public QMainWindow {
     void installMenus(const MenuPlan& plan);
     void onMenuItem(MenuItem item);
     void openTraffic();
-    void openViewUnlessOpen(ViewCode code);
     void showSplash();
     void exitAtOnce();
     void placeView(WorkingView* view);
     void setItemEnabledForView(ViewCode code, bool enabled);
+    bool itemAvailable(MenuItem item) const;
+    bool itemEnabled(MenuItem item) const;
     void openAddressBook(bool internet);
     void openSettingsWindow();
     template <typename Function>
