@@ -9,6 +9,7 @@
 #include <QtTest>
 
 #include "app/about_dialog.h"
+#include "app/link_status_bar.h"
 #include "app/main_window.h"
 #include "app/sensor_info_dialog.h"
 #include "modal_driver.h"
@@ -155,6 +156,15 @@ class TstMainWindow : public QObject {
         QVERIFY(Enabled(window, MenuItem::CloseConnection));
         QVERIFY(!Enabled(window, MenuItem::DataAcquisition));
         QVERIFY(window.pendingAddress().isEmpty());
+        // The title and the status bar name the sensor and the link.
+        QVERIFY2(window.windowTitle().startsWith("Sensor 0012 (127.0.0.1:"),
+                 qPrintable(window.windowTitle()));
+        QVERIFY(window.windowTitle().endsWith("Quorvix Manager 3.0.1"));
+        const QString status = window.linkStatusBar()->text();
+        QVERIFY2(
+            status.contains("127.0.0.1:") && status.contains("Sensor 0012") && status.contains("Last answer"),
+            qPrintable(status));
+        QCOMPARE(window.linkStatusBar()->health(), LinkHealth::Ok);
         test::SaveScreenshot(&window, "main_window_side_fire");
     }
 
@@ -327,6 +337,10 @@ class TstMainWindow : public QObject {
         QVERIFY(!Checked(window, MenuItem::NewInternet));
         QVERIFY(harness.sensor().is_protected());
         QVERIFY(harness.sensor().push_mode());
+        QCOMPARE(window.windowTitle(), QString("Quorvix Manager 3.0.1"));
+        QCOMPARE(window.linkStatusBar()->text(), QString("Not connected"));
+        // The shell takes clicks again once the closing is over.
+        QTRY_VERIFY(window.centralWidget()->isEnabled() && window.menuBar()->isEnabled());
     }
 
     void closingASilentSensorWarnsTwiceAndTheWarningsCloseThemselves() {

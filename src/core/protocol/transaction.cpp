@@ -13,6 +13,11 @@ namespace qvx {
 
 namespace {
 
+std::int64_t UnixNowMs() {
+    using namespace std::chrono;
+    return duration_cast<milliseconds>(system_clock::now().time_since_epoch()).count();
+}
+
 constexpr int kFirstSeriesCap = 1000;
 constexpr int kBaudChangeSettleMs = 500;
 constexpr int kReconnectSettleMs = 50;
@@ -149,6 +154,8 @@ TransactionResult SensorProtocol::RunTransaction(std::string& response_out) {
         }
         ConnectionState& s = state();
         ++s.transactions_total;
+        (result == TransactionResult::Ok ? s.last_good_exchange_ms : s.last_failed_exchange_ms)
+            .store(UnixNowMs(), std::memory_order_relaxed);
         if (result == TransactionResult::Ok) {
             ++s.transactions_ok;
             // A Retry answer set the busy flag; the retried exchange is over now.

@@ -3,7 +3,9 @@
 #include <QApplication>
 
 #include "app/main_window.h"
+#include "app/program_icon.h"
 #include "app/startup.h"
+#include "app/version.h"
 
 namespace qvx::gui {
 
@@ -54,7 +56,12 @@ int StartApplication(int argc, char** argv) {
     const QStringList arguments = QApplication::arguments();
     for (qsizetype k = 1; k < arguments.size(); ++k)
         args.push_back(arguments[k].toStdString());
+    QApplication::setWindowIcon(ProgramIcon());
+    QApplication::setApplicationName("quorvix-manager");
+    QApplication::setApplicationVersion(kProgramVersion);
+    QGuiApplication::setDesktopFileName("quorvix-manager");
     MainWindowOptions options;
+    options.remember_window = true;
     if (const auto file = PendingAddressFromArgs(args))
         options.pending_address = QString::fromStdString(*file);
     Application application(options);

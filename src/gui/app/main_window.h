@@ -10,6 +10,7 @@
 #include <functional>
 #include <optional>
 
+#include "app/link_status.h"
 #include "app/menus.h"
 #include "app/view_factory.h"
 #include "app/working_view.h"
@@ -26,12 +27,16 @@ enum class UploadOutcome;
 
 namespace qvx::gui {
 
+class LinkStatusBar;
 class ProgressWindow;
 
 struct MainWindowOptions {
     // An input parameters file from the command line, handed to the first Internet connection.
     QString pending_address;
     int splash_ms = 1500;  // 0: no splash picture
+    // The program proper remembers its geometry and last view under the configuration home and
+    // opens that view after connecting when the sensor offers it; tests start afresh.
+    bool remember_window = false;
 };
 
 class MainWindow : public QMainWindow {
@@ -55,6 +60,7 @@ class MainWindow : public QMainWindow {
     bool connected() const;
     QString pendingAddress() const { return pending_address_; }
     ProgressWindow* progressWindow() const { return progress_; }
+    LinkStatusBar* linkStatusBar() const { return status_bar_; }
 
     // Main-window operations the views use.
     bool closeCurrentView();
@@ -103,6 +109,13 @@ class MainWindow : public QMainWindow {
     void placeView(WorkingView* view);
     void setItemEnabledForView(ViewCode code, bool enabled);
     bool itemAvailable(MenuItem item) const;
+    LinkStatusInputs statusInputs() const;
+    void takeSensorIdentity();
+    void updateTitle();
+    void restoreWindowState();
+    void setShellBusy(bool busy);
+    void saveWindowState();
+    std::optional<ViewCode> rememberedView() const;
     bool itemEnabled(MenuItem item) const;
     void openAddressBook(bool internet);
     void openSettingsWindow();
@@ -113,6 +126,14 @@ class MainWindow : public QMainWindow {
     SensorOperations& operations_;
     ViewContext view_context_;
     ProgressWindow* progress_ = nullptr;
+    LinkStatusBar* status_bar_ = nullptr;
+    // From the end of a connect sequence to the closing of the connection; the link dropping
+    // meanwhile is what the status bar warns about.
+    bool session_open_ = false;
+    bool shell_busy_ = false;
+    std::string link_text_;
+    std::string sensor_id_;
+    std::string sensor_description_;
 
     QTimer startup_timer_;  // timer 1: start-up and the connect sequence
     QTimer clock_timer_;    // timer 100: periodic clock synchronisation
@@ -130,6 +151,7 @@ class MainWindow : public QMainWindow {
     bool auto_connect_pending_ = false;
     QString pending_address_;
     int splash_ms_;
+    bool remember_window_;
 };
 
 }  // namespace qvx::gui
