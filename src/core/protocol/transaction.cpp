@@ -235,6 +235,12 @@ TransactionResult SensorProtocol::ShowCommunicationError(TransactionResult resul
     facts.reliability = GetReliability();
     facts.retries = pending_.retries;
     facts.attempt_timeout_ms = pending_.attempt_timeout_ms;
+    // A TCP peer that refused or dropped the connection is still named; a closed serial port is not.
+    const ConnectionState& state = link_.state();
+    if (link_.IsOpen())
+        facts.endpoint = link_.Description();
+    else if (state.connection_type == LinkKind::Internet)
+        facts.endpoint = state.host_address + ":" + std::to_string(state.tcp_port);
     CommunicationErrorReport report;
     report.result = result;
     report.error_text = CommunicationErrorText(facts);

@@ -42,6 +42,7 @@ Application::Application(const MainWindowOptions& options)
     relay_.setTarget(&gui_prompts_);
     EnsureLogsKey(context_.registry);
     window_ = std::make_unique<MainWindow>(context_, operations_, options);
+    gui_prompts_.setDialogParent(window_.get());
 }
 
 Application::~Application() {

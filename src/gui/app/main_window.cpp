@@ -50,6 +50,7 @@ constexpr int kStartupDelayMs = 200;
 constexpr int kConnectDelayMs = 100;
 constexpr int kNoLinkDelayMs = 10;
 constexpr int kMinimumSyncIntervalMs = 60000;
+constexpr int kClosingWarningShownMs = 60000;
 
 BundleVersion BuiltInBundleVersion() {
     const auto& bundle = BuiltInBundle();
@@ -546,9 +547,12 @@ void MainWindow::closeConnection() {
     // The data thread has ended with the view, so nothing else touches the table now.
     hooks.reset_shared_records = [this] { app_.live.latest_interval = LatestIntervalTable{}; };
     hooks.sleep_ms = [](int ms) { QThread::msleep(static_cast<unsigned long>(ms)); };
-    RunLinkWork([&] { CloseConnection(app_, hooks); });
+    const bool modem = app_.state.link_kind == LinkKind::Modem;
+    CloseOutcome outcome;
+    RunLinkWork([&] { outcome = CloseConnection(app_, hooks); });
     progress_->CloseProgress();
     setShellBusy(false);
+    showClosingWarnings(outcome, modem);
     session_open_ = false;
     updateTitle();
     status_bar_->refresh();
@@ -565,6 +569,22 @@ void MainWindow::closeEvent(QCloseEvent* event) {
     startup_timer_.stop();
     saveWindowState();
     event->accept();
+}
+
+// The closing warnings close by themselves after 2.5 s; the status bar keeps them for a minute.
+void MainWindow::showClosingWarnings(const CloseOutcome& outcome, bool modem) {
+    QStringList warnings;
+    if (!outcome.push_restored)
+        warnings << kPushNotRestoredText;
+    if (!outcome.protect_done)
+        warnings << kNotProtectedText;
+    if (modem && !outcome.modem_offline)
+        warnings << kModemOnlineText;
+    if (!outcome.ran || warnings.isEmpty())
+        return;
+    QString text = warnings.join(' ').replace('\n', ' ');
+    text.replace("Shutdown Warning!  ", "").replace("Shutdown Warning! ", "");
+    status_bar_->showMessage("Closing: " + text, kClosingWarningShownMs);
 }
 
 // ---- remembered between runs ----

@@ -20,6 +20,7 @@ class QGridLayout;
 
 namespace qvx {
 class AppContext;
+struct CloseOutcome;
 class SensorOperations;
 class UploadJob;
 enum class UploadOutcome;
@@ -114,6 +115,7 @@ class MainWindow : public QMainWindow {
     void updateTitle();
     void restoreWindowState();
     void setShellBusy(bool busy);
+    void showClosingWarnings(const CloseOutcome& outcome, bool modem);
     void saveWindowState();
     std::optional<ViewCode> rememberedView() const;
     bool itemEnabled(MenuItem item) const;

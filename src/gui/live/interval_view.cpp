@@ -21,6 +21,7 @@
 #include "context/app_context.h"
 #include "live/lane_history_chart.h"
 #include "live/log_file_dialogs.h"
+#include "live/log_viewer_window.h"
 #include "platform/editor_launch.h"
 #include "protocol/busy_cursor.h"
 #include "protocol/interval_format.h"
@@ -81,7 +82,7 @@ IntervalView::IntervalView(AppContext& context, SensorOperations& operations, QW
       fetcher_(context),
       thread_(context, fetcher_),
       chooser_(logFileChooser(this)),
-      launch_editor_(LaunchTextEditor) {
+      launch_editor_(editorOrViewer(this)) {
     setObjectName(QStringLiteral("IntervalView"));
     buildWidgets();
     timer_.setInterval(kTimerMs);
