@@ -1,6 +1,7 @@
 // The read-only log window shown when no text editor starts: the file's text, fresh on Reload,
 // and a clear word when the file cannot be read.
 
+#include <QLabel>
 #include <QPlainTextEdit>
 #include <QTemporaryDir>
 #include <QtTest>
