@@ -9,6 +9,8 @@
 #include <QTimer>
 #include <QWidget>
 
+#include "support/screenshot.h"
+
 namespace qvx::test {
 
 class ModalDriver : public QObject {
@@ -46,8 +48,7 @@ class ModalDriver : public QObject {
 };
 
 inline void SaveScreenshot(QWidget* widget, const QString& name) {
-    QDir().mkpath(QVX_SCREENSHOT_DIR);
-    widget->grab().save(QString(QVX_SCREENSHOT_DIR) + "/" + name + ".png");
+    GrabScreenshot(widget, name);
 }
 
 }  // namespace qvx::test

@@ -39,13 +39,13 @@ class TstAddressBookDialogs : public QObject {
   private:
     QTemporaryDir dir_;
     std::unique_ptr<RegistryStore> registry_;
-    test::ScriptedDialogPrompts prompts_;
+    gui::test::ScriptedDialogPrompts prompts_;
     QString book_path_;
 
   private slots:
     void init() {
         registry_ = std::make_unique<RegistryStore>(dir_.filePath("registry").toStdString());
-        prompts_ = test::ScriptedDialogPrompts();
+        prompts_ = gui::test::ScriptedDialogPrompts();
         book_path_ = dir_.filePath("book.abf");
         WriteAll(book_path_, kBook);
         registry_->CreateKey(kKeyAddressBook);
@@ -134,7 +134,7 @@ class TstAddressBookDialogs : public QObject {
         QVERIFY(!dialog.selectButton()->isVisible());
         dialog.show();
         table->selectRow(0);
-        test::SaveScreenshot(dialog, "address_book_dialog");
+        gui::test::SaveScreenshot(dialog, "address_book_dialog");
     }
 
     void actionsWithoutSelectionSayWhatIsMissing() {
@@ -210,7 +210,7 @@ class TstAddressBookDialogs : public QObject {
         QVERIFY(dialog.okButton()->isEnabled());
         QCOMPARE(dialog.entry().ip_address, std::string("10.0.0.255"));
         dialog.show();
-        test::SaveScreenshot(dialog, "address_book_entry_dialog");
+        gui::test::SaveScreenshot(dialog, "address_book_entry_dialog");
     }
 
     void modemEntryNeedsOnlyTheNumber() {
@@ -225,7 +225,7 @@ class TstAddressBookDialogs : public QObject {
         // Phone numbers are not aliases: their characters are kept.
         QTest::keyClicks(dialog.aliasField(), " #9");
         QCOMPARE(dialog.aliasField()->text(), QString("5551234 #9"));
-        test::SaveScreenshot(dialog, "address_book_entry_dialog_modem");
+        gui::test::SaveScreenshot(dialog, "address_book_entry_dialog_modem");
     }
 
     void editingUnknownAliasStartsEmpty() {

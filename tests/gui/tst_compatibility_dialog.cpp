@@ -5,6 +5,8 @@
 #include <QTableWidget>
 #include <QtTest>
 
+#include "support/screenshot.h"
+
 #include "firmware/compatibility.h"
 #include "firmware/compatibility_dialog.h"
 
@@ -108,11 +110,11 @@ class TstCompatibilityDialog : public QObject {
         QVERIFY(legend.contains("DD.A = Day.Application Code"));
 
         QDir().mkpath(QVX_SCREENSHOT_DIR);
-        QVERIFY(dialog.grab().save(QString(QVX_SCREENSHOT_DIR) + "/compatibility_dialog_details.png"));
+        qvx::test::GrabScreenshot(&dialog, "compatibility_dialog_details");
 
         QTest::mouseClick(Button(dialog, "Hide Details"), Qt::LeftButton);
         QVERIFY(!table->isVisible());
-        QVERIFY(dialog.grab().save(QString(QVX_SCREENSHOT_DIR) + "/compatibility_dialog.png"));
+        qvx::test::GrabScreenshot(&dialog, "compatibility_dialog");
     }
 };
 

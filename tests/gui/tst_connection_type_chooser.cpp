@@ -20,7 +20,7 @@ class TstConnectionTypeChooser : public QObject {
         QVERIFY(chooser.serialButton()->isChecked());
         chooser.resize(420, 220);
         chooser.show();
-        test::SaveScreenshot(chooser, "connection_type_chooser");
+        gui::test::SaveScreenshot(chooser, "connection_type_chooser");
     }
 
     void okEmitsTheChosenKind() {

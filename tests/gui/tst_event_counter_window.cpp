@@ -80,7 +80,7 @@ class TstEventCounterWindow : public QObject {
             EventCounterWindow window(statistics, lanes);
             window.show();
             QVERIFY(QTest::qWaitForWindowExposed(&window));
-            test::SaveScreenshot(window, QString("event_counter_%1_lanes%2").arg(lanes).arg(suffix));
+            gui::test::SaveScreenshot(window, QString("event_counter_%1_lanes%2").arg(lanes).arg(suffix));
         }
     }
 };

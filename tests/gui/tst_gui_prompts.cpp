@@ -1,4 +1,5 @@
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QtTest>
 #include <future>
 
@@ -64,6 +65,35 @@ class TstGuiPrompts : public QObject {
         QCOMPARE(AwaitWorker(reply), answer);
         QCOMPARE(labels, QString("Erase/Keep"));
         QCOMPARE(driver.caption(), QString("Buffer"));
+    }
+
+    void aQuestionAskedOnlyInTheCaptionIsRepeatedUnderTheText() {
+        using qvx::gui::QuestionOfCaption;
+        QCOMPARE(
+            QuestionOfCaption(
+                "Shutdown Warning: Do you want to retry?",
+                "Due to a communication error,\nthe sensor's command firewall may not have been enabled."),
+            QString("Do you want to retry?"));
+        QCOMPARE(QuestionOfCaption("Are you sure...?",
+                                   "Are you sure you want to close the connection to the sensor?"),
+                 QString());
+        QCOMPARE(QuestionOfCaption("Warning", "Something happened."), QString());
+
+        qvx::ConnectionState state;
+        QWidget owner;
+        owner.resize(600, 400);
+        owner.show();
+        GuiPrompts prompts(state, &owner);
+        qvx::test::ModalDriver driver("noButton");
+        QString informative;
+        QWidget* parent = nullptr;
+        driver.before_click = [&](QWidget* box) {
+            informative = static_cast<QMessageBox*>(box)->informativeText();
+            parent = box->parentWidget();
+        };
+        QVERIFY(!prompts.Ask("Shutdown Warning: Do you want to retry?", "Due to a communication error."));
+        QCOMPARE(informative, QString("Do you want to retry?"));
+        QCOMPARE(parent, &owner);
     }
 
     void messageOnTheUiThreadRunsDirectly() {

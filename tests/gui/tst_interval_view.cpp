@@ -3,6 +3,7 @@
 // data thread when closed. Without a link its buttons are off.
 
 #include <sys/resource.h>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -10,9 +11,11 @@
 #include <QTableWidget>
 #include <QToolButton>
 #include <QtTest>
+
 #include <cstdio>
 #include <fstream>
 #include <memory>
+#include "support/screenshot.h"
 
 #include "../support/scratch_folder.h"
 #include "../support/sim_connection.h"
@@ -101,9 +104,14 @@ class TstIntervalView : public QObject {
         QTRY_VERIFY_WITH_TIMEOUT(view.updatedLabel()->text() != first, 7000);
         QTRY_VERIFY_WITH_TIMEOUT(view.sinceUpdatedLabel()->text().startsWith("Since updated: 0:0:0:"), 1000);
         QTRY_VERIFY_WITH_TIMEOUT(view.chart(0)->history().size() >= 3, 12000);
+        // The figures fit their columns on one line, and the chart takes the spare width.
+        QHeaderView* header = view.table()->horizontalHeader();
+        const QFontMetrics metrics(view.table()->item(0, 1)->font());
+        QVERIFY(header->sectionSize(1) >= metrics.horizontalAdvance(view.table()->item(0, 1)->text()));
+        QVERIFY(header->sectionSize(7) > header->sectionSize(1) * 2);
 
         QDir().mkpath(QVX_SCREENSHOT_DIR);
-        QVERIFY(view.grab().save(QString(QVX_SCREENSHOT_DIR) + "/interval_view.png"));
+        qvx::test::GrabScreenshot(&view, "interval_view");
 
         QVERIFY(view.shutdown());
         QVERIFY(context_->objects.Event(sync_name::kDataThreadKilled).IsSet());
@@ -207,6 +215,28 @@ class TstIntervalView : public QObject {
             wall, cpu, 100.0 * cpu / wall, StatusKb("VmRSS:"), rss_before, StatusKb("VmHWM:"),
             static_cast<std::size_t>(view.chart(0)->history().size()));
         QVERIFY(view.shutdown());
+    }
+
+    // Before the lanes are configured the lane count is the default 8; the rows follow the lanes
+    // the sensor reports, and the history outlives the view while the connection lasts.
+    void rowsFollowTheSensorsLanesAndHistoryOutlivesTheView() {
+        connectToSim();
+        context_->state.lane_count = 8;
+        SensorOperations operations(context_->protocol, context_->objects.SyncData());
+        qsizetype kept = 0;
+        {
+            IntervalView view(*context_, operations);
+            view.show();
+            QTRY_VERIFY_WITH_TIMEOUT(view.updatedLabel()->text().startsWith("Updated: 20"), 5000);
+            QCOMPARE(view.visibleRows(), kLanes);
+            kept = view.chart(0)->history().size();
+            QVERIFY(view.shutdown());
+        }
+        IntervalView again(*context_, operations);
+        again.show();
+        QTRY_VERIFY_WITH_TIMEOUT(again.chart(0)->history().size() >= kept, 5000);
+        QVERIFY(kept >= 1);
+        QVERIFY(again.shutdown());
     }
 
     void withoutALinkTheButtonsAreOffAndRowsCountDown() {

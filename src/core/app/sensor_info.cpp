@@ -40,6 +40,13 @@ TransactionResult Read(SensorProtocol& protocol, const char* code, std::string& 
 
 }  // namespace
 
+void TakeConfigInfoFields(const std::string& record, SensorInformation& info) {
+    TakeSlice(record, kSerialNumber, info.serial_number);
+    TakeSlice(record, kSensorId, info.sensor_id);
+    TakeSlice(record, kLocation, info.location);
+    TakeSlice(record, kDescription, info.description);
+}
+
 TransactionResult ReadSensorInformation(SensorProtocol& protocol, SensorInformation& info) {
     std::string reply;
     TransactionResult result = Read(protocol, cmd::kGetVersion, reply);
@@ -53,10 +60,7 @@ TransactionResult ReadSensorInformation(SensorProtocol& protocol, SensorInformat
     if (result != TransactionResult::Ok) {
         return result;
     }
-    TakeSlice(reply, kSerialNumber, info.serial_number);
-    TakeSlice(reply, kSensorId, info.sensor_id);
-    TakeSlice(reply, kLocation, info.location);
-    TakeSlice(reply, kDescription, info.description);
+    TakeConfigInfoFields(reply, info);
 
     result = Read(protocol, cmd::kGetConnectionPort, reply);
     if (result == TransactionResult::Ok) {

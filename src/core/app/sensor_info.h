@@ -29,6 +29,10 @@ struct SensorInformation {
 // the last command sent: Ok when all three succeeded.
 TransactionResult ReadSensorInformation(SensorProtocol& protocol, SensorInformation& info);
 
+// Serial Number, Sensor ID, Location and Description from a "Get config info" record; fields the
+// record is too short for stay as they were.
+void TakeConfigInfoFields(const std::string& record, SensorInformation& info);
+
 // The field as it stands, with "&" doubled: a label would take a single one as a mnemonic.
 std::string DoubleAmpersands(const std::string& text);
 

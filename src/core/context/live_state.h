@@ -36,7 +36,9 @@ struct IntervalHistoryEntry {
 
 // Touched only while "SyncDataMutex" is held (or before the data thread exists).
 struct LatestIntervalTable {
-    static constexpr std::size_t kHistoryLength = 20;
+    // Kept while the connection lasts (a day of 20-second intervals at most); the view draws
+    // as many of the newest as fit.
+    static constexpr std::size_t kHistoryLength = 4320;
 
     std::string updated_text;
     // Rows beyond the last record's lane count keep the texts of an earlier record.

@@ -59,6 +59,10 @@ struct ConnectionState {
     // --- reliability counters ---
     std::uint32_t transactions_total = 0;
     std::uint32_t transactions_ok = 0;
+    // When the last exchange ended well and when the last one failed (Unix milliseconds, 0: none
+    // yet); the transaction writes them, the status bar reads them from its own thread.
+    std::atomic<std::int64_t> last_good_exchange_ms{0};
+    std::atomic<std::int64_t> last_failed_exchange_ms{0};
 
     // --- connection settings (connection dialogs and defaults) ---
     std::string port_setting = "NULL";

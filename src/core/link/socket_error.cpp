@@ -3,6 +3,7 @@
 #include <netdb.h>
 
 #include <cerrno>
+#include <cstring>
 
 #include "link/connection_state.h"
 
@@ -36,6 +37,42 @@ std::uint32_t SocketErrorCode(int errno_value) {
         }
     }
     return link_error::kSocketBase + static_cast<std::uint32_t>(errno_value);
+}
+
+std::string LinkErrorWords(std::uint32_t code) {
+    switch (code) {
+        case link_error::kNone:
+            return {};
+        case link_error::kSendTimeout:
+            return "the send did not complete in time";
+        case link_error::kReceiveTimeout:
+            return "no data arrived within the wait";
+        case link_error::kAlreadyOpen:
+            return "a connection is already open";
+        case link_error::kConnectTimeout:
+            return "no connection within 7000 ms";
+        case link_error::kUnexpected:
+            return "an unexpected wait or lookup result";
+        case link_error::kHostNotFound:
+            return "host not found";
+        case 11002:
+            return "temporary failure in name resolution";
+        case 11003:
+            return "the name server failed";
+        default:
+            break;
+    }
+    int errno_value = static_cast<int>(code);
+    if (code > link_error::kSocketBase) {
+        errno_value = static_cast<int>(code - link_error::kSocketBase);
+        for (const auto& mapping : kSocketErrors) {
+            if (mapping.code == code) {
+                errno_value = mapping.errno_value;
+                break;
+            }
+        }
+    }
+    return std::strerror(errno_value);
 }
 
 std::uint32_t LookupErrorCode(int gai_result) {

@@ -3,6 +3,7 @@
 // communication-error dialog know ("WSA Socket Error" codes), so that its TCP recovery sees them.
 
 #include <cstdint>
+#include <string>
 
 namespace qvx {
 
@@ -11,5 +12,9 @@ namespace qvx {
 std::uint32_t SocketErrorCode(int errno_value);
 // The code for a failed name lookup (a getaddrinfo result).
 std::uint32_t LookupErrorCode(int gai_result);
+
+// The system's own words for a code kept in last_link_error: strerror for an operating-system or
+// socket error, the lookup's or this program's words for its own codes; empty for 0.
+std::string LinkErrorWords(std::uint32_t code);
 
 }  // namespace qvx

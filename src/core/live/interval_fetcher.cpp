@@ -81,7 +81,6 @@ void IntervalFetcher::ShowLaneNames() {
     }
     table.updated_text.clear();
     table.last_record_lanes = 0;
-    table.history.clear();
     ++table.records_stored;
 }
 

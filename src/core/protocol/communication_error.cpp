@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "link/connection_state.h"
+#include "link/socket_error.h"
 
 namespace qvx {
 
@@ -33,7 +34,10 @@ std::string CommunicationErrorDetails(const CommunicationErrorFacts& facts) {
     const auto error_code = static_cast<std::int32_t>(facts.link_error);
     std::string details = "Operation: " + facts.operation + "\r\n";
     details += "Response Error: " + CommunicationErrorText(facts) + "\r\n";
-    details += "Error Code: " + std::to_string(error_code) + "\r\n";
+    details += "Error Code: " + std::to_string(error_code);
+    if (const std::string words = LinkErrorWords(facts.link_error); !words.empty())
+        details += " (" + words + ")";
+    details += "\r\n";
     details += "Reliability: " + std::to_string(facts.reliability) + "%";
     if (IsRetryableResult(facts.result)) {
         char block[128];
@@ -42,6 +46,8 @@ std::string CommunicationErrorDetails(const CommunicationErrorFacts& facts) {
         details += "\r\n";
         details += block;
     }
+    if (!facts.endpoint.empty())
+        details += "\r\nLink: " + facts.endpoint;
     return details;
 }
 

@@ -17,6 +17,7 @@ struct CommunicationErrorFacts {
     int reliability = 0;           // percent
     int retries = 0;
     int attempt_timeout_ms = 0;
+    std::string endpoint;  // the link ("/dev/ttyUSB0 @ 9600", "10.0.0.5:10001"); empty: none open
 };
 
 // "No Response", ..., or "WSA Socket Error" when the link reports a socket error (a failed
@@ -24,7 +25,8 @@ struct CommunicationErrorFacts {
 std::string CommunicationErrorText(const CommunicationErrorFacts& facts);
 // "Operation: ...", "Response Error: ...", "Error Code: ...", "Reliability: ...%", and for the
 // results a retry may mend, "Automatic Retries: ..." and "Response Timeout: ... milliseconds";
-// lines joined with CR LF.
+// lines joined with CR LF. A non-zero code carries the system's words for it in brackets, and
+// a final "Link: ..." line names the endpoint when there is one.
 std::string CommunicationErrorDetails(const CommunicationErrorFacts& facts);
 
 }  // namespace qvx

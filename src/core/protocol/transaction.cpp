@@ -13,6 +13,11 @@ namespace qvx {
 
 namespace {
 
+std::int64_t UnixNowMs() {
+    using namespace std::chrono;
+    return duration_cast<milliseconds>(system_clock::now().time_since_epoch()).count();
+}
+
 constexpr int kFirstSeriesCap = 1000;
 constexpr int kBaudChangeSettleMs = 500;
 constexpr int kReconnectSettleMs = 50;
@@ -155,6 +160,8 @@ TransactionResult SensorProtocol::RunTransaction(std::string& response_out) {
         }
         ConnectionState& s = state();
         ++s.transactions_total;
+        (result == TransactionResult::Ok ? s.last_good_exchange_ms : s.last_failed_exchange_ms)
+            .store(UnixNowMs(), std::memory_order_relaxed);
         if (result == TransactionResult::Ok) {
             ++s.transactions_ok;
             // A Retry answer set the busy flag; the retried exchange is over now.
@@ -235,6 +242,12 @@ TransactionResult SensorProtocol::ShowCommunicationError(TransactionResult resul
     facts.reliability = GetReliability();
     facts.retries = pending_.retries;
     facts.attempt_timeout_ms = pending_.attempt_timeout_ms;
+    // A TCP peer that refused or dropped the connection is still named; a closed serial port is not.
+    const ConnectionState& state = link_.state();
+    if (link_.IsOpen())
+        facts.endpoint = link_.Description();
+    else if (state.connection_type == LinkKind::Internet)
+        facts.endpoint = state.host_address + ":" + std::to_string(state.tcp_port);
     CommunicationErrorReport report;
     report.result = result;
     report.error_text = CommunicationErrorText(facts);

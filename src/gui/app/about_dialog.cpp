@@ -6,11 +6,22 @@
 #include <QPushButton>
 #include <QShortcut>
 #include <QVBoxLayout>
+#include <QtGlobal>
 
 #include "app/startup.h"
 #include "app/version.h"
 
 namespace qvx::gui {
+
+namespace {
+constexpr const char* kLicenceText = "Licence: proprietary; for use with Quorvix sensors.";
+}  // namespace
+
+QString AboutDialog::BuildText() {
+    return QString("Built %1 with %2\nQt %3 (built against %4)\n%5")
+        .arg(QStringLiteral(__DATE__), QStringLiteral("GCC " __VERSION__), QString::fromLatin1(qVersion()),
+             QStringLiteral(QT_VERSION_STR), QString::fromLatin1(kLicenceText));
+}
 
 AboutDialog::AboutDialog(QWidget* parent) : QDialog(parent) {
     setWindowTitle(QString("About ") + kProgramName);
@@ -26,6 +37,10 @@ AboutDialog::AboutDialog(QWidget* parent) : QDialog(parent) {
     version->setAlignment(Qt::AlignCenter);
     auto* blurb = new QLabel("Set-up, live traffic and data collection\nfor Quorvix traffic radar sensors.");
     blurb->setAlignment(Qt::AlignCenter);
+    auto* build = new QLabel(BuildText());
+    build->setObjectName("buildText");
+    build->setAlignment(Qt::AlignCenter);
+    build->setTextInteractionFlags(Qt::TextSelectableByMouse);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok);
     buttons->button(QDialogButtonBox::Ok)->setObjectName("okButton");
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
@@ -38,6 +53,8 @@ AboutDialog::AboutDialog(QWidget* parent) : QDialog(parent) {
     layout->addWidget(version);
     layout->addSpacing(6);
     layout->addWidget(blurb);
+    layout->addSpacing(6);
+    layout->addWidget(build);
     layout->addSpacing(10);
     layout->addWidget(buttons);
     layout->setSizeConstraint(QLayout::SetFixedSize);

@@ -1,6 +1,6 @@
 #pragma once
-// "About Quorvix Manager": program name and version. Ctrl+W here asks for the engineering
-// password.
+// "About Quorvix Manager": program name, version, build, Qt version and licence. Ctrl+W here asks for the
+// engineering password.
 
 #include <QDialog>
 
@@ -14,6 +14,8 @@ class AboutDialog : public QDialog {
     explicit AboutDialog(QWidget* parent = nullptr);
     // While the engineering menus are on, Ctrl+W asks nothing.
     void setEngineeringOn(bool on) { engineering_on_ = on; }
+    // When and with what the program was built, the Qt it runs on, and the licence.
+    static QString BuildText();
 
   public slots:
     void askPassword();

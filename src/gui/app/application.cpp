@@ -4,7 +4,9 @@
 
 #include "app/main_window.h"
 #include "app/platform_notices.h"
+#include "app/program_icon.h"
 #include "app/startup.h"
+#include "app/version.h"
 
 namespace qvx::gui {
 
@@ -41,6 +43,7 @@ Application::Application(const MainWindowOptions& options)
     relay_.setTarget(&gui_prompts_);
     EnsureLogsKey(context_.registry);
     window_ = std::make_unique<MainWindow>(context_, operations_, options);
+    gui_prompts_.setDialogParent(window_.get());
 }
 
 Application::~Application() {
@@ -55,7 +58,12 @@ int StartApplication(int argc, char** argv) {
     const QStringList arguments = QApplication::arguments();
     for (qsizetype k = 1; k < arguments.size(); ++k)
         args.push_back(arguments[k].toStdString());
+    QApplication::setWindowIcon(ProgramIcon());
+    QApplication::setApplicationName("quorvix-manager");
+    QApplication::setApplicationVersion(kProgramVersion);
+    QGuiApplication::setDesktopFileName("quorvix-manager");
     MainWindowOptions options;
+    options.remember_window = true;
     if (const auto file = PendingAddressFromArgs(args))
         options.pending_address = QString::fromStdString(*file);
     options.auto_connect = AutoConnectFromArgs(args);

@@ -62,15 +62,17 @@ void ClockFace::paintEvent(QPaintEvent*) {
 
 void ClockFace::drawDial(QPainter& painter, double radius) const {
     QRadialGradient face(0, -radius * 0.3, radius * 1.3);
-    face.setColorAt(0, QColor(255, 255, 255));
-    face.setColorAt(1, QColor(222, 228, 236));
-    painter.setPen(QPen(QColor(70, 80, 95), 3));
+    // Palette roles, so that the dial reads on a dark palette as on a light one.
+    const QColor ink = palette().color(QPalette::Text);
+    face.setColorAt(0, palette().color(QPalette::Base));
+    face.setColorAt(1, palette().color(QPalette::AlternateBase));
+    painter.setPen(QPen(palette().color(QPalette::Mid), 3));
     painter.setBrush(face);
     painter.drawEllipse(QPointF(0, 0), radius, radius);
 
     for (int tick = 0; tick < 60; ++tick) {
         const bool hour = tick % 5 == 0;
-        painter.setPen(QPen(QColor(60, 60, 70), hour ? 2.5 : 1));
+        painter.setPen(QPen(ink, hour ? 2.5 : 1));
         const double angle = tick * M_PI / 30;
         const double outer = radius - 5;
         const double inner = outer - (hour ? 10 : 5);
@@ -80,7 +82,7 @@ void ClockFace::drawDial(QPainter& painter, double radius) const {
     QFont numbers = font();
     numbers.setPointSizeF(std::max(7.0, radius / 9));
     painter.setFont(numbers);
-    painter.setPen(QColor(40, 40, 50));
+    painter.setPen(ink);
     for (int hour = 1; hour <= 12; ++hour) {
         const double angle = hour * M_PI / 6;
         const double at = radius - 28;
@@ -92,8 +94,9 @@ void ClockFace::drawDial(QPainter& painter, double radius) const {
 
 void ClockFace::drawHands(QPainter& painter, double radius) const {
     const CalendarTime& t = *time_;
-    DrawHand(painter, (t.hour % 12 + t.minute / 60.0) * 30, radius * 0.5, 8, QColor(40, 45, 60));
-    DrawHand(painter, (t.minute + t.second / 60.0) * 6, radius * 0.75, 6, QColor(40, 45, 60));
+    const QColor hands = palette().color(QPalette::Text);
+    DrawHand(painter, (t.hour % 12 + t.minute / 60.0) * 30, radius * 0.5, 8, hands);
+    DrawHand(painter, (t.minute + t.second / 60.0) * 6, radius * 0.75, 6, hands);
     painter.save();
     painter.rotate(t.second * 6);
     painter.setPen(QPen(QColor(200, 40, 40), 1.5));

@@ -3,9 +3,13 @@
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDateTime>
+#include <QDir>
+#include <QFileInfo>
 #include <QGridLayout>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QSettings>
 #include <QShortcut>
 #include <QThread>
 #include <map>
@@ -14,8 +18,11 @@
 #include "app/close_connection.h"
 #include "app/connect_sequence.h"
 #include "app/help_window.h"
+#include "app/link_status_bar.h"
 #include "app/link_work.h"
+#include "app/menu_decoration.h"
 #include "app/progress_window.h"
+#include "app/sensor_info.h"
 #include "app/sensor_info_dialog.h"
 #include "app/splash_window.h"
 #include "app/startup.h"
@@ -43,6 +50,7 @@ constexpr int kStartupDelayMs = 200;
 constexpr int kConnectDelayMs = 100;
 constexpr int kNoLinkDelayMs = 10;
 constexpr int kMinimumSyncIntervalMs = 60000;
+constexpr int kClosingWarningShownMs = 60000;
 
 BundleVersion BuiltInBundleVersion() {
     const auto& bundle = BuiltInBundle();
@@ -69,11 +77,14 @@ MainWindow::MainWindow(AppContext& app, SensorOperations& operations, MainWindow
       view_context_{app, operations, *this},
       pending_address_(options.pending_address),
       auto_connect_option_(options.auto_connect),
-      splash_ms_(options.splash_ms) {
+      splash_ms_(options.splash_ms),
+      remember_window_(options.remember_window) {
     setWindowTitle(kProgramTitle);
     setObjectName("mainWindow");
     resize(960, 640);
     progress_ = new ProgressWindow(this);
+    status_bar_ = new LinkStatusBar([this] { return statusInputs(); }, this);
+    setStatusBar(status_bar_);
 
     auto* holder = new QWidget;
     view_holder_ = new QGridLayout(holder);
@@ -105,6 +116,7 @@ MainWindow::MainWindow(AppContext& app, SensorOperations& operations, MainWindow
                                   });
                               }});
     installMenus(PlanMenus({}));
+    restoreWindowState();
 }
 
 MainWindow::~MainWindow() {
@@ -148,17 +160,14 @@ void MainWindow::showEvent(QShowEvent* event) {
 void MainWindow::registerHotKeys() {
     const std::pair<const char*, void (MainWindow::*)()> keys[] = {
         {"Ctrl+Q", &MainWindow::leaveEngineering},
-        {"Ctrl+S", &MainWindow::showSensorInfo},
         {"Ctrl+D", &MainWindow::toggleOfflineItems},
     };
+    // Ctrl+S, Ctrl+H, Ctrl+U and F1 are the shortcuts of their menu items (menu_decoration), so
+    // the menus show them; an item greyed out (its view open, no sensor) ignores its key too.
     for (const auto& [sequence, slot] : keys) {
         auto* shortcut = new QShortcut(QKeySequence(sequence), this);
         connect(shortcut, &QShortcut::activated, this, slot);
     }
-    auto* terminal = new QShortcut(QKeySequence("Ctrl+H"), this);
-    connect(terminal, &QShortcut::activated, this, [this] { openViewUnlessOpen(ViewCode::Terminal); });
-    auto* upload = new QShortcut(QKeySequence("Ctrl+U"), this);
-    connect(upload, &QShortcut::activated, this, [this] { openViewUnlessOpen(ViewCode::FirmwareUpload); });
 }
 
 void MainWindow::showSplash() {
@@ -200,11 +209,19 @@ void MainWindow::runConnectSequence() {
 
     ConnectNext next = ConnectNext::ShowMenus;
     const BundleVersion bundle = BuiltInBundleVersion();
+    // The first steps read and fix the configuration minimums without a word of their own; a
+    // slow sensor takes seconds over them.
+    progress_->ShowProgress("Connecting...", "Checking the sensor's configuration...");
+    setShellBusy(true);
     RunLinkWork([&] { next = RunConnectSequence(app_, operations_, *progress_, bundle, hooks); });
+    progress_->CloseProgress();
+    setShellBusy(false);
 
     switch (next) {
         case ConnectNext::ShowMenus:
+            session_open_ = true;
             closeCurrentView();
+            takeSensorIdentity();
             rebuildMenus(true);
             rearmClockTimer();
             break;
@@ -246,13 +263,19 @@ void MainWindow::rebuildMenus(bool open_view) {
     }
     installMenus(PlanMenus(inputs));
     if (plan_.open_default_view && plan_.default_view)
-        openView(*plan_.default_view);
+        openView(rememberedView().value_or(*plan_.default_view));
     emit menusRebuilt();
 }
 
 void MainWindow::installMenus(const MenuPlan& plan) {
     plan_ = plan;
     actions_.fill(nullptr);
+    // The old menus go with their actions, so no shortcut of theirs stays alive beside the new
+    // ones (an item may be rebuilt from its own triggered signal, hence later).
+    for (QAction* top : menuBar()->actions()) {
+        if (QMenu* old = top->menu())
+            old->deleteLater();
+    }
     menuBar()->clear();
     std::map<QString, QMenu*> menus;
     for (const MenuEntry& entry : MenuTable()) {
@@ -276,16 +299,32 @@ void MainWindow::installMenus(const MenuPlan& plan) {
             continue;
         }
         const MenuItem item = *entry.item;
-        QAction* action = menu->addAction(MenuLabel(parts.last()));
+        QAction* action = menu->addAction(MenuItemLabel(item, parts.last()));
         action->setObjectName(QString("menu_%1").arg(static_cast<int>(item)));
         action->setCheckable(IsCheckable(item));
         action->setChecked(plan.state(item).checked);
-        action->setEnabled(plan.state(item).enabled);
+        action->setShortcut(MenuShortcut(item));
+        if (!itemAvailable(item))
+            action->setToolTip(ViewTitle(*ViewOfItem(item)) + " comes with a later version.");
+        action->setEnabled(itemEnabled(item));
         connect(action, &QAction::triggered, this, [this, item] { onMenuItem(item); });
         actions_[static_cast<std::size_t>(item)] = action;
     }
+    for (auto& [path, menu] : menus)
+        menu->setToolTipsVisible(true);
+    AssignMnemonics(menuBar());
     if (current_view_)
         setItemEnabledForView(current_view_->viewCode(), false);
+}
+
+// An item whose view this version does not have yet stays greyed; the rest follow the plan.
+bool MainWindow::itemAvailable(MenuItem item) const {
+    const auto view = ViewOfItem(item);
+    return !view || *view == ViewCode::SensorSettings || ViewFactory::instance().has(*view);
+}
+
+bool MainWindow::itemEnabled(MenuItem item) const {
+    return plan_.state(item).enabled && itemAvailable(item);
 }
 
 void MainWindow::onMenuItem(MenuItem item) {
@@ -401,6 +440,8 @@ bool MainWindow::closeCurrentView() {
 bool MainWindow::openView(ViewCode code) {
     if (!closeCurrentView())
         return false;
+    // No view's worker runs between two views: the records are still.
+    takeSensorIdentity();
     WorkingView* view = ViewFactory::instance().create(code, view_context_, nullptr);
     placeView(view);
     setItemEnabledForView(code, false);
@@ -411,7 +452,10 @@ bool MainWindow::openView(ViewCode code) {
 
 void MainWindow::placeView(WorkingView* view) {
     current_view_ = view;
-    view_holder_->addWidget(view, 1, 1);
+    if (view->fillsWindow())
+        view_holder_->addWidget(view, 0, 0, 3, 3);
+    else
+        view_holder_->addWidget(view, 1, 1);
     view->show();
 }
 
@@ -419,17 +463,12 @@ void MainWindow::setItemEnabledForView(ViewCode code, bool enabled) {
     const auto item = ItemOfView(code);
     if (!item || !menuAction(*item))
         return;
-    menuAction(*item)->setEnabled(enabled && plan_.state(*item).enabled);
+    menuAction(*item)->setEnabled(enabled && itemEnabled(*item));
 }
 
 void MainWindow::reopenLastView() {
     if (last_view_code_)
         openView(*last_view_code_);
-}
-
-void MainWindow::openViewUnlessOpen(ViewCode code) {
-    if (!current_view_ || current_view_->viewCode() != code)
-        openView(code);
 }
 
 void MainWindow::openTraffic() {
@@ -438,6 +477,23 @@ void MainWindow::openTraffic() {
         return;
     }
     openView(app_.state.side_fire_mode == 1 ? ViewCode::SideFireTraffic : ViewCode::ForwardFireTraffic);
+}
+
+// While the link is busy for the window itself, its view and menus take no clicks; they come
+// back once the clicks queued meanwhile have met the disabled widgets.
+void MainWindow::setShellBusy(bool busy) {
+    shell_busy_ = busy;
+    if (busy) {
+        centralWidget()->setEnabled(false);
+        menuBar()->setEnabled(false);
+        return;
+    }
+    QTimer::singleShot(0, this, [this] {
+        if (shell_busy_)
+            return;
+        centralWidget()->setEnabled(true);
+        menuBar()->setEnabled(true);
+    });
 }
 
 // ---- connections ----
@@ -484,6 +540,9 @@ void MainWindow::closeConnection() {
     if (!connected())
         return;
     clock_timer_.stop();
+    // Stopping a view's data thread may take seconds: the closing window shows from the start.
+    progress_->ShowProgress(kClosingTitle, kClosingText);
+    setShellBusy(true);
     closeCurrentView();
     // The window's own steps ran above, on this thread; the sequence shows its progress through
     // the window, which any thread may drive.
@@ -495,8 +554,15 @@ void MainWindow::closeConnection() {
     // The data thread has ended with the view, so nothing else touches the table now.
     hooks.reset_shared_records = [this] { app_.live.latest_interval = LatestIntervalTable{}; };
     hooks.sleep_ms = [](int ms) { QThread::msleep(static_cast<unsigned long>(ms)); };
-    RunLinkWork([&] { CloseConnection(app_, hooks); });
+    const bool modem = app_.state.link_kind == LinkKind::Modem;
+    CloseOutcome outcome;
+    RunLinkWork([&] { outcome = CloseConnection(app_, hooks); });
     progress_->CloseProgress();
+    setShellBusy(false);
+    showClosingWarnings(outcome, modem);
+    session_open_ = false;
+    updateTitle();
+    status_bar_->refresh();
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
@@ -507,7 +573,105 @@ void MainWindow::closeEvent(QCloseEvent* event) {
     closeConnection();
     clock_timer_.stop();
     startup_timer_.stop();
+    saveWindowState();
     event->accept();
+}
+
+// The closing warnings close by themselves after 2.5 s; the status bar keeps them for a minute.
+void MainWindow::showClosingWarnings(const CloseOutcome& outcome, bool modem) {
+    QStringList warnings;
+    if (!outcome.push_restored)
+        warnings << kPushNotRestoredText;
+    if (!outcome.protect_done)
+        warnings << kNotProtectedText;
+    if (modem && !outcome.modem_offline)
+        warnings << kModemOnlineText;
+    if (!outcome.ran || warnings.isEmpty())
+        return;
+    QString text = warnings.join(' ').replace('\n', ' ');
+    text.replace("Shutdown Warning!  ", "").replace("Shutdown Warning! ", "");
+    status_bar_->showMessage("Closing: " + text, kClosingWarningShownMs);
+}
+
+// ---- remembered between runs ----
+
+namespace {
+QString WindowStateFile() {
+    const QFileInfo registry(QString::fromStdString(RegistryStore::DefaultPath()));
+    return registry.dir().filePath("window.ini");
+}
+}  // namespace
+
+void MainWindow::restoreWindowState() {
+    if (!remember_window_)
+        return;
+    QSettings settings(WindowStateFile(), QSettings::IniFormat);
+    restoreGeometry(settings.value("geometry").toByteArray());
+}
+
+void MainWindow::saveWindowState() {
+    if (!remember_window_)
+        return;
+    QSettings settings(WindowStateFile(), QSettings::IniFormat);
+    settings.setValue("geometry", saveGeometry());
+    const std::optional<ViewCode> view = current_view_ ? current_view_->viewCode() : last_view_code_;
+    if (view && *view != ViewCode::ConnectionChooser)
+        settings.setValue("lastView", static_cast<int>(*view));
+}
+
+// The view of the last run, when the sensor's menus offer it now; the default view otherwise.
+std::optional<ViewCode> MainWindow::rememberedView() const {
+    if (!remember_window_ || !connected())
+        return std::nullopt;
+    QSettings settings(WindowStateFile(), QSettings::IniFormat);
+    bool known = false;
+    const int code = settings.value("lastView").toInt(&known);
+    if (!known)
+        return std::nullopt;
+    const auto view = static_cast<ViewCode>(code);
+    const auto item = ItemOfView(view);
+    if (!item || !menuAction(*item) || !itemEnabled(*item) || !ViewFactory::instance().has(view))
+        return std::nullopt;
+    return view;
+}
+
+// ---- status ----
+
+LinkStatusInputs MainWindow::statusInputs() const {
+    LinkStatusInputs in;
+    in.connected = session_open_;
+    in.link_open = connected();
+    in.link = link_text_;
+    in.sensor_id = sensor_id_;
+    in.sensor_description = sensor_description_;
+    in.response_wait_ms = app_.state.response_wait_ms.load();
+    in.now_ms = QDateTime::currentMSecsSinceEpoch();
+    in.last_good_ms = app_.state.last_good_exchange_ms.load();
+    in.last_failed_ms = app_.state.last_failed_exchange_ms.load();
+    if (current_view_) {
+        const WorkingView::StatusFacts facts = current_view_->statusFacts();
+        in.logging = facts.logging;
+        in.interval_seconds = facts.interval_seconds.value_or(in.interval_seconds);
+    }
+    return in;
+}
+
+// Called where no worker uses the link or the records.
+void MainWindow::takeSensorIdentity() {
+    if (!session_open_ || !connected())
+        return;
+    link_text_ = app_.link.Description();
+    SensorInformation info;
+    TakeConfigInfoFields(app_.configuration.config(), info);
+    const bool addressed = app_.state.multidrop_current_id != kNoMultiDropId;
+    sensor_id_ = addressed ? app_.state.multidrop_current_id : info.sensor_id;
+    sensor_description_ = info.description;
+    updateTitle();
+    status_bar_->refresh();
+}
+
+void MainWindow::updateTitle() {
+    setWindowTitle(QString::fromStdString(WindowTitle(kProgramTitle, statusInputs())));
 }
 
 // ---- clock ----

@@ -10,6 +10,7 @@
 #include <functional>
 #include <optional>
 
+#include "app/link_status.h"
 #include "app/menus.h"
 #include "app/view_factory.h"
 #include "app/working_view.h"
@@ -19,6 +20,7 @@ class QGridLayout;
 
 namespace qvx {
 class AppContext;
+struct CloseOutcome;
 class SensorOperations;
 class UploadJob;
 enum class UploadOutcome;
@@ -26,6 +28,7 @@ enum class UploadOutcome;
 
 namespace qvx::gui {
 
+class LinkStatusBar;
 class ProgressWindow;
 
 struct MainWindowOptions {
@@ -34,6 +37,9 @@ struct MainWindowOptions {
     // "--connect": the first Internet connection opens, connects and continues by itself.
     bool auto_connect = false;
     int splash_ms = 1500;  // 0: no splash picture
+    // The program proper remembers its geometry and last view under the configuration home and
+    // opens that view after connecting when the sensor offers it; tests start afresh.
+    bool remember_window = false;
 };
 
 class MainWindow : public QMainWindow {
@@ -57,6 +63,7 @@ class MainWindow : public QMainWindow {
     bool connected() const;
     QString pendingAddress() const { return pending_address_; }
     ProgressWindow* progressWindow() const { return progress_; }
+    LinkStatusBar* linkStatusBar() const { return status_bar_; }
 
     // Main-window operations the views use.
     bool closeCurrentView();
@@ -100,11 +107,20 @@ class MainWindow : public QMainWindow {
     void installMenus(const MenuPlan& plan);
     void onMenuItem(MenuItem item);
     void openTraffic();
-    void openViewUnlessOpen(ViewCode code);
     void showSplash();
     void exitAtOnce();
     void placeView(WorkingView* view);
     void setItemEnabledForView(ViewCode code, bool enabled);
+    bool itemAvailable(MenuItem item) const;
+    LinkStatusInputs statusInputs() const;
+    void takeSensorIdentity();
+    void updateTitle();
+    void restoreWindowState();
+    void setShellBusy(bool busy);
+    void showClosingWarnings(const CloseOutcome& outcome, bool modem);
+    void saveWindowState();
+    std::optional<ViewCode> rememberedView() const;
+    bool itemEnabled(MenuItem item) const;
     void openAddressBook(bool internet, bool new_book = false);
     void openSettingsWindow();
     template <typename Function>
@@ -114,6 +130,14 @@ class MainWindow : public QMainWindow {
     SensorOperations& operations_;
     ViewContext view_context_;
     ProgressWindow* progress_ = nullptr;
+    LinkStatusBar* status_bar_ = nullptr;
+    // From the end of a connect sequence to the closing of the connection; the link dropping
+    // meanwhile is what the status bar warns about.
+    bool session_open_ = false;
+    bool shell_busy_ = false;
+    std::string link_text_;
+    std::string sensor_id_;
+    std::string sensor_description_;
 
     QTimer startup_timer_;  // timer 1: start-up and the connect sequence
     QTimer clock_timer_;    // timer 100: periodic clock synchronisation
@@ -131,6 +155,7 @@ class MainWindow : public QMainWindow {
     QString pending_address_;
     bool auto_connect_option_ = false;
     int splash_ms_;
+    bool remember_window_;
 };
 
 }  // namespace qvx::gui

@@ -49,6 +49,13 @@ QString ProgressWindow::text() const {
 void ProgressWindow::showOnUiThread(const QString& caption, const QString& text) {
     setWindowTitle(caption);
     text_->setText(text);
+    adjustSize();
+    // Centred on the main window every time: the text changes the size between showings.
+    if (const QWidget* owner = parentWidget()) {
+        QRect frame = frameGeometry();
+        frame.moveCenter(owner->frameGeometry().center());
+        move(frame.topLeft());
+    }
     show();
     raise();
 }

@@ -3,6 +3,8 @@
 // interval data, lane configuration, ...). Opening a view closes the current one first.
 
 #include <QWidget>
+#include <cstdint>
+#include <optional>
 
 #include "app/view_code.h"
 
@@ -19,6 +21,16 @@ class WorkingView : public QWidget {
     // to end through "KillDataThreadEvent"; the view waits up to 10,000 ms for
     // "DataThreadKilledEvent"). Returns false when the view asks to stay open (unsaved changes).
     virtual bool shutdown() { return true; }
+
+    // What the main window's status bar shows of the view: whether it logs, and the interval
+    // after which a silent sensor deserves a warning.
+    struct StatusFacts {
+        std::optional<bool> logging;
+        std::optional<std::uint32_t> interval_seconds;
+    };
+    virtual StatusFacts statusFacts() const { return {}; }
+    // A view that fills the window (tables, charts) rather than sitting centred at its own size.
+    virtual bool fillsWindow() const { return false; }
 
   signals:
     // The view asks the main window to switch to another view (e.g. "Event Data").

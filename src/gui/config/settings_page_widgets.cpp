@@ -15,6 +15,7 @@
 
 #include "connect/dialog_widgets.h"
 #include "connect/field_filter.h"
+#include "connect/ip_octet_fields.h"
 #include "protocol/sensor_configuration.h"
 #include "protocol/user_prompts.h"
 
@@ -221,6 +222,7 @@ QWidget* CommunicationPageWidget::addressRow(std::array<QLineEdit*, 4>& octets, 
             layout->addWidget(new QLabel("."));
     }
     layout->addStretch(1);
+    IpOctetFields::Link(octets);
     return row;
 }
 

@@ -10,6 +10,7 @@
 #include "connect/dialog_prompts.h"
 #include "connect/dialog_widgets.h"
 #include "connect/field_filter.h"
+#include "connect/ip_octet_fields.h"
 
 namespace qvx::gui {
 
@@ -48,6 +49,7 @@ void AddressBookEntryDialog::buildWidgets() {
         octet_layout->addWidget(octets_[i]);
     }
     octet_layout->addStretch();
+    IpOctetFields::Link(octets_);
     address_label_ = new QLabel("IP A&ddress:");
     address_label_->setBuddy(octets_[0]);
     form->addRow(address_label_, address_row_);

@@ -39,6 +39,9 @@ AdvancedConnectionSettingsDialog::AdvancedConnectionSettingsDialog(SettingsKind 
                                                                    PortChoicesProvider ports, QWidget* parent)
     : QDialog(parent), kind_(kind), registry_(registry), state_(state), ports_(std::move(ports)) {
     setWindowTitle("Advanced Connection Settings");
+    if (!named_ports_) {
+        named_ports_ = [] { return NamedSerialPorts(); };
+    }
     if (!ports_) {
         ports_ = SerialPortChoices;
     }
@@ -71,6 +74,11 @@ QGroupBox* AdvancedConnectionSettingsDialog::buildPortGroup() {
     choice->addButton(auto_port_);
     choice->addButton(specify_port_);
     port_list_ = new QComboBox;
+    // A pseudo-terminal or an unusual adapter is typed in; the list only offers what it found.
+    port_list_->setEditable(true);
+    port_list_->setInsertPolicy(QComboBox::NoInsert);
+    port_list_->setMinimumContentsLength(24);
+    port_list_->setToolTip("The serial device: choose one found on this machine or type its path");
     baud_list_ = new QComboBox;
     for (const std::string& baud : BaudChoices()) {
         baud_list_->addItem(Qs(baud));
@@ -201,9 +209,31 @@ void AdvancedConnectionSettingsDialog::fillPortList(const std::string& stored_po
     std::vector<std::string> choices = ports_();
     port_list_->clear();
     for (const std::string& port : choices) {
-        port_list_->addItem(Qs(port));
+        port_list_->addItem(Qs(port), Qs(port));
     }
-    port_list_->setCurrentIndex(PortChoiceIndex(choices, stored_port));
+    // The stable names of USB adapters, with the maker's words: the same adapter keeps its name
+    // whichever ttyUSB number it gets.
+    for (const NamedSerialPort& named : named_ports_()) {
+        const QString shown = Qs(named.description) + " — " + Qs(named.path);
+        port_list_->addItem(shown, Qs(named.path));
+        port_list_->setItemData(port_list_->count() - 1, Qs(named.device), Qt::ToolTipRole);
+    }
+    const int stored = port_list_->findData(Qs(stored_port));
+    if (stored >= 0) {
+        port_list_->setCurrentIndex(stored);
+    } else if (!stored_port.empty() && stored_port.front() == '/') {
+        port_list_->setEditText(Qs(stored_port));  // a path typed before
+    } else {
+        port_list_->setCurrentIndex(PortChoiceIndex(choices, stored_port));
+    }
+}
+
+// The device path of the choice: an item's own path, or what was typed.
+std::string AdvancedConnectionSettingsDialog::chosenPort() const {
+    const int index = port_list_->findText(port_list_->currentText());
+    if (index >= 0)
+        return port_list_->itemData(index).toString().toStdString();
+    return port_list_->currentText().trimmed().toStdString();
 }
 
 int AdvancedConnectionSettingsDialog::chosenMode() const {
@@ -237,7 +267,7 @@ ConnectionDefaults AdvancedConnectionSettingsDialog::collect() const {
     ConnectionDefaults d = loaded_;
     d.auto_port_and_baud = auto_port_->isChecked();
     if (kind_ == SettingsKind::Serial) {
-        d.com_port = port_list_->currentText().toStdString();
+        d.com_port = chosenPort();
         d.baud_index = baud_list_->currentIndex() < 0 ? 0 : baud_list_->currentIndex();
     }
     d.modem_init = modem_init_->text().toStdString();

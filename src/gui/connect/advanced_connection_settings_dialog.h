@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "connect/connection_defaults.h"
+#include "connect/serial_port_names.h"
 
 class QCheckBox;
 class QComboBox;
@@ -67,6 +68,7 @@ class AdvancedConnectionSettingsDialog : public QDialog {
     QWidget* buildOptions();
     void showDefaults(const ConnectionDefaults& defaults);
     void fillPortList(const std::string& stored_port);
+    std::string chosenPort() const;
     int chosenMode() const;
     void restoreModemDefaults();
     void updateWidgets();
@@ -75,6 +77,7 @@ class AdvancedConnectionSettingsDialog : public QDialog {
     RegistryStore& registry_;
     ConnectionState& state_;
     PortChoicesProvider ports_;
+    std::function<std::vector<NamedSerialPort>()> named_ports_;
     ConnectionDefaults loaded_;
 
     QGroupBox* port_group_ = nullptr;

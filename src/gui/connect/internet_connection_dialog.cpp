@@ -301,6 +301,9 @@ void InternetConnectionDialog::updateWidgets() {
     connect_->setText(phase_ == Phase::Connected ? "Disconnect" : "Connect");
     connect_->setEnabled((idle && !port_->text().isEmpty()) || connected);
     cancel_->setText(phase_ == Phase::Connected ? "Continue" : "Cancel");
+    // Once the sensor answers, Enter goes on with the connection instead of dropping it.
+    connect_->setDefault(phase_ != Phase::Connected);
+    cancel_->setDefault(phase_ == Phase::Connected);
     cancel_->setEnabled(!cancelling_ && !continuing_);
 }
 

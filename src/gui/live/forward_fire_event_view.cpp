@@ -20,6 +20,7 @@
 #include "live/direction_picture.h"
 #include "live/event_view_icons.h"
 #include "live/log_file_dialogs.h"
+#include "live/log_viewer_window.h"
 #include "platform/editor_launch.h"
 #include "protocol/interval_format.h"
 #include "protocol/sensor_operations.h"
@@ -55,7 +56,7 @@ ForwardFireEventView::ForwardFireEventView(AppContext& context, SensorOperations
       intervals_fetcher_(context),
       thread_(context, events_fetcher_, intervals_fetcher_),
       chooser_(logFileChooser(this)),
-      launch_editor_(LaunchTextEditor) {
+      launch_editor_(editorOrViewer(this)) {
     setObjectName(QStringLiteral("ForwardFireEventView"));
     buildWidgets();
     progress_ = new ProgressWindow(this);

@@ -21,6 +21,7 @@
 #include "context/app_context.h"
 #include "live/lane_history_chart.h"
 #include "live/log_file_dialogs.h"
+#include "live/log_viewer_window.h"
 #include "platform/editor_launch.h"
 #include "protocol/busy_cursor.h"
 #include "protocol/interval_format.h"
@@ -32,7 +33,7 @@ namespace {
 
 constexpr int kWorkPollMs = 20;
 constexpr int kChartColumn = 7;
-constexpr int kChartWidth = 230;
+constexpr int kChartMinimumWidth = 180;
 
 enum Column { kLane = 0, kVolume, kSpeed, kOccupancy, kSmall, kMedium, kLarge };
 
@@ -55,6 +56,15 @@ QString speedHeading(char units) {
     return units == 'E' ? QStringLiteral("Speed\n(mph)") : QStringLiteral("Speed\n(kph)");
 }
 
+QString chartHeading(quint32 max_volume, int max_speed) {
+    if (max_volume == 0)
+        return QStringLiteral("Last intervals\nvolume (bars) / speed (line)");
+    return QStringLiteral(
+               "Last intervals, one scale for all lanes\nvolume (bars) up to %1 / speed (line) up to %2")
+        .arg(max_volume)
+        .arg(max_speed);
+}
+
 // Which rows a view opened without a link shows: 8, 7, ... 1, then 8 again.
 int nextRowsWithoutLink() {
     static int rows = static_cast<int>(kIntervalTableRows);
@@ -72,7 +82,7 @@ IntervalView::IntervalView(AppContext& context, SensorOperations& operations, QW
       fetcher_(context),
       thread_(context, fetcher_),
       chooser_(logFileChooser(this)),
-      launch_editor_(LaunchTextEditor) {
+      launch_editor_(editorOrViewer(this)) {
     setObjectName(QStringLiteral("IntervalView"));
     buildWidgets();
     timer_.setInterval(kTimerMs);
@@ -172,21 +182,23 @@ QWidget* IntervalView::buildButtons() {
 
 void IntervalView::buildTable() {
     table_ = new QTableWidget(static_cast<int>(kIntervalTableRows), kChartColumn + 1, this);
-    table_->setHorizontalHeaderLabels(
-        {QStringLiteral("Lane"), QStringLiteral("Volume\n(vehicles)"), speedHeading(context_.state.units),
-         QStringLiteral("Occupancy\n(%)"), QStringLiteral("Small\n(%)"), QStringLiteral("Medium\n(%)"),
-         QStringLiteral("Large\n(%)"), QStringLiteral("Last intervals\nvolume / speed")});
+    table_->setHorizontalHeaderLabels({QStringLiteral("Lane"), QStringLiteral("Volume\n(vehicles)"),
+                                       speedHeading(context_.state.units), QStringLiteral("Occupancy\n(%)"),
+                                       QStringLiteral("Small\n(%)"), QStringLiteral("Medium\n(%)"),
+                                       QStringLiteral("Large\n(%)"), chartHeading(0, 0)});
     table_->verticalHeader()->setVisible(false);
     table_->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-    table_->verticalHeader()->setDefaultSectionSize(kRowHeight);
-    table_->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
-    table_->horizontalHeader()->setSectionResizeMode(kChartColumn, QHeaderView::Fixed);
-    table_->horizontalHeader()->resizeSection(kChartColumn, kChartWidth);
+    const QFont fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    table_->verticalHeader()->setDefaultSectionSize(std::max(kRowHeight, QFontMetrics(fixed).height() + 12));
+    // The figures' columns are as wide as their headings and texts; the chart takes the rest.
+    table_->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    table_->horizontalHeader()->setSectionResizeMode(kChartColumn, QHeaderView::Stretch);
+    table_->horizontalHeader()->setMinimumSectionSize(kChartMinimumWidth / 4);
+    table_->setWordWrap(false);
     table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     table_->setSelectionMode(QAbstractItemView::NoSelection);
     table_->setFocusPolicy(Qt::NoFocus);
     table_->setAlternatingRowColors(true);
-    const QFont fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);
     for (int row = 0; row < table_->rowCount(); ++row) {
         for (int column = 0; column < kChartColumn; ++column) {
             auto* item = new QTableWidgetItem;
@@ -196,6 +208,7 @@ void IntervalView::buildTable() {
         }
         table_->setCellWidget(row, kChartColumn, new LaneHistoryChart(table_));
     }
+    table_->setMinimumWidth(kChartMinimumWidth * 3);
 }
 
 LaneHistoryChart* IntervalView::chart(int row) const {
@@ -282,19 +295,34 @@ void IntervalView::showSnapshot() {
         for (int column = 0; column < kChartColumn; ++column) {
             table_->item(row, column)->setText(latin1(*cells[column]));
         }
-        QVector<LaneHistoryChart::Point> points;
-        for (const IntervalHistoryEntry& entry : snapshot_.history) {
-            if (static_cast<std::size_t>(row) < entry.lanes) {
-                points.push_back({entry.volume[static_cast<std::size_t>(row)],
-                                  entry.speed[static_cast<std::size_t>(row)]});
-            }
-        }
-        chart(row)->setCapacity(static_cast<int>(LatestIntervalTable::kHistoryLength));
-        chart(row)->setHistory(points);
     }
-    if (static_cast<int>(snapshot_.last_record_lanes) > visible_rows_) {
+    showHistory();
+    // One row per lane the sensor reports.
+    if (snapshot_.last_record_lanes > 0 && static_cast<int>(snapshot_.last_record_lanes) != visible_rows_) {
         layoutRows(static_cast<int>(snapshot_.last_record_lanes));
     }
+}
+
+void IntervalView::showHistory() {
+    quint32 max_volume = 0;
+    int max_speed = 0;
+    for (const IntervalHistoryEntry& entry : snapshot_.history) {
+        for (std::size_t lane = 0; lane < entry.lanes; ++lane) {
+            max_volume = std::max(max_volume, entry.volume[lane]);
+            max_speed = std::max(max_speed, std::abs(static_cast<int>(entry.speed[lane])));
+        }
+    }
+    for (int row = 0; row < static_cast<int>(kIntervalTableRows); ++row) {
+        QVector<LaneHistoryChart::Point> points;
+        for (const IntervalHistoryEntry& entry : snapshot_.history) {
+            const auto lane = static_cast<std::size_t>(row);
+            if (lane < entry.lanes)
+                points.push_back({entry.volume[lane], entry.speed[lane], entry.sensor_time});
+        }
+        chart(row)->setScale(max_volume, max_speed);
+        chart(row)->setHistory(points);
+    }
+    table_->horizontalHeaderItem(kChartColumn)->setText(chartHeading(max_volume, max_speed));
 }
 
 void IntervalView::showIntervalSeconds() {

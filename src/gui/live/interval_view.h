@@ -43,6 +43,10 @@ class IntervalView : public WorkingView {
     // Stops the timer and the data thread ("KillDataThreadEvent", up to 10 s for
     // "DataThreadKilledEvent") and waits for a running worker.
     bool shutdown() override;
+    bool fillsWindow() const override { return true; }
+    StatusFacts statusFacts() const override {
+        return {fetcher_.logging_enabled(), fetcher_.interval_seconds()};
+    }
 
     // Tests replace the file dialog and the editor.
     void setLogFileChooser(LogFileChooser chooser) { chooser_ = std::move(chooser); }
@@ -87,6 +91,7 @@ class IntervalView : public WorkingView {
     void onTimer();
     void reportLogWriteFailure();
     void showSnapshot();
+    void showHistory();
     void showIntervalSeconds();
     void updateWidgets();
     void runWork(std::function<void()> work, std::function<void()> done, bool stop_timer);

@@ -12,6 +12,7 @@
 #include "live/event_counter_window.h"
 #include "live/event_view_icons.h"
 #include "live/log_file_dialogs.h"
+#include "live/log_viewer_window.h"
 #include "live/skelda_road.h"
 #include "platform/editor_launch.h"
 
@@ -33,7 +34,7 @@ SkeldaView::SkeldaView(AppContext& context, QWidget* parent)
       fetcher_(context, Mounting::SideFire),
       thread_(context, fetcher_),
       chooser_(logFileChooser(this)),
-      launch_editor_(LaunchTextEditor) {
+      launch_editor_(editorOrViewer(this)) {
     setObjectName(QStringLiteral("SkeldaView"));
     buildWidgets();
     timer_.setInterval(kTimerMs);

@@ -25,8 +25,19 @@ Result GuiPrompts::onUiThread(Function&& ask) {
     return answer;
 }
 
+// Over the dialog in front when there is one, else over the main window: a box is always a
+// child centred on what the user looks at.
 QWidget* GuiPrompts::dialogParent() const {
+    if (QWidget* modal = QApplication::activeModalWidget())
+        return modal;
     return dialog_parent_ ? dialog_parent_.data() : QApplication::activeWindow();
+}
+
+QString QuestionOfCaption(const QString& caption, const QString& text) {
+    if (!caption.endsWith('?') || text.trimmed().endsWith('?'))
+        return {};
+    const qsizetype colon = caption.lastIndexOf(": ");
+    return colon < 0 ? caption : caption.mid(colon + 2);
 }
 
 TransactionResult GuiPrompts::CommunicationError(const CommunicationErrorReport& report) {
@@ -50,6 +61,7 @@ bool GuiPrompts::Ask(const std::string& caption, const std::string& text, const 
                         QMessageBox::NoButton, dialogParent());
         QPushButton* yes = box.addButton(QString::fromStdString(yes_label), QMessageBox::AcceptRole);
         QPushButton* no = box.addButton(QString::fromStdString(no_label), QMessageBox::RejectRole);
+        box.setInformativeText(QuestionOfCaption(box.windowTitle(), box.text()));
         yes->setObjectName("yesButton");
         no->setObjectName("noButton");
         box.setDefaultButton(yes);

@@ -14,12 +14,17 @@
 
 namespace qvx::gui {
 
+// The question a caption asks when the text does not ask it ("Do you want to retry?"); empty
+// when the text asks it itself or the caption asks nothing.
+QString QuestionOfCaption(const QString& caption, const QString& text);
+
 class GuiPrompts : public QObject, public UserPrompts {
     Q_OBJECT
   public:
     // Create on the user-interface thread. Dialogs are centred on dialog_parent, or on the
     // active window when it is null.
     explicit GuiPrompts(ConnectionState& state, QWidget* dialog_parent = nullptr);
+    void setDialogParent(QWidget* parent) { dialog_parent_ = parent; }
 
     TransactionResult CommunicationError(const CommunicationErrorReport& report) override;
     bool Message(const MessageRequest& request) override;

@@ -7,6 +7,7 @@
 #include <QWidget>
 
 #include "connect/dialog_prompts.h"
+#include "screenshot.h"
 
 namespace qvx::gui::test {
 
@@ -31,8 +32,7 @@ class ScriptedDialogPrompts : public DialogPrompts {
 
 // Saves what the widget shows under the screenshot folder, for a person to look at.
 inline void SaveScreenshot(QWidget& widget, const QString& name) {
-    QDir().mkpath(QVX_SCREENSHOT_DIR);
-    widget.grab().save(QString(QVX_SCREENSHOT_DIR) + "/" + name + ".png");
+    qvx::test::GrabScreenshot(&widget, name);
 }
 
 }  // namespace qvx::gui::test
