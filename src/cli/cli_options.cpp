@@ -207,6 +207,8 @@ std::vector<std::string> ApplyOptions(const std::vector<std::string>& args, CliO
             o.export_args.overwrite = true;
         } else if (arg == "--dry-run") {
             o.dry_run = true;
+        } else if (arg == "--debug") {
+            o.debug = true;
         } else {
             std::string name = arg;
             std::optional<std::string> value;

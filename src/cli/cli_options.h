@@ -81,6 +81,7 @@ struct CliOptions {
     int pick = 0;                      // 1-based; 0: the first ID found
     int wait_ms = 0;
     ErrorPolicy on_error = ErrorPolicy::Cancel;
+    bool debug = false;  // the communication log to stderr
 
     // --- subcommand arguments ---
     std::string code;  // send

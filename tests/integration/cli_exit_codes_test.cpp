@@ -6,6 +6,7 @@
 #include <netinet/in.h>
 #include <sys/socket.h>
 
+#include "../support/case_name.h"
 #include "../support/cli_runner.h"
 #include "../support/pty_line.h"
 #include "protocol/catalogue.h"
@@ -69,7 +70,8 @@ INSTANTIATE_TEST_SUITE_P(
         UsageCase{{"--tcp", "127.0.0.1:1", "--pick", "2", "info"}, "use it with --id auto"},
         UsageCase{{"--tcp", "127.0.0.1:1", "--wait", "100000", "info"}, "--wait needs a number"},
         UsageCase{{"--tcp", "127.0.0.1:1", "--on-error", "maybe", "info"}, "--on-error needs"},
-        UsageCase{{"--tcp", "127.0.0.1:1", "--count", "2", "info"}, "belong to 'live intervals'"}));
+        UsageCase{{"--tcp", "127.0.0.1:1", "--count", "2", "info"}, "belong to 'live intervals'"}),
+    [](const auto& info) { return test::NumberedCaseName(info.index, {info.param.message}); });
 
 TEST(CliHelp, EverySubcommandHasItsHelpAndTheVersionIsShown) {
     CliRunner runner;

@@ -64,7 +64,6 @@ TEST_F(SensorInfoTest, EachFieldComesFromItsCharacters) {
     EXPECT_EQ(info.location, "Pole 17 & Main St               ");
     EXPECT_EQ(info.description, "Northbound I-5                  ");
     EXPECT_EQ(info.serial_interface, "RS-485");
-    EXPECT_EQ(DoubleAmpersands(info.location), "Pole 17 && Main St               ");
 }
 
 TEST_F(SensorInfoTest, AFailedStepLeavesItsFieldsAndTheLaterOnesUnknown) {

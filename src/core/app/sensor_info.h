@@ -29,7 +29,4 @@ struct SensorInformation {
 // the last command sent: Ok when all three succeeded.
 TransactionResult ReadSensorInformation(SensorProtocol& protocol, SensorInformation& info);
 
-// The field as it stands, with "&" doubled: a label would take a single one as a mnemonic.
-std::string DoubleAmpersands(const std::string& text);
-
 }  // namespace qvx

@@ -3,6 +3,7 @@
 // communication-error dialog know ("WSA Socket Error" codes), so that its TCP recovery sees them.
 
 #include <cstdint>
+#include <string>
 
 namespace qvx {
 
@@ -11,5 +12,7 @@ namespace qvx {
 std::uint32_t SocketErrorCode(int errno_value);
 // The code for a failed name lookup (a getaddrinfo result).
 std::uint32_t LookupErrorCode(int gai_result);
+// " (error N)" for the communication log, or nothing when code is 0.
+std::string LinkErrorSuffix(std::uint32_t code);
 
 }  // namespace qvx

@@ -4,6 +4,7 @@
 
 #include "app/main_window.h"
 #include "app/startup.h"
+#include "tools/communication_log_window.h"
 
 namespace qvx::gui {
 
@@ -49,6 +50,7 @@ Application::~Application() {
 
 int StartApplication(int argc, char** argv) {
     QApplication qt(argc, argv);
+    StartGuiLogging();
     std::vector<std::string> args;
     // QApplication has taken its own options out of the arguments.
     const QStringList arguments = QApplication::arguments();

@@ -35,6 +35,7 @@
 #include "firmware/upload_progress_dialog.h"
 #include "live/log_file_dialogs.h"
 #include "protocol/sensor_operations.h"
+#include "tools/communication_log_window.h"
 
 namespace qvx::gui {
 
@@ -319,6 +320,8 @@ void MainWindow::onMenuItem(MenuItem item) {
             return;
         case ChartLog:
             return ShowLogChart(app_, this);
+        case CommunicationLog:
+            return ShowCommunicationLog(this);
         case Exit:
             close();
             return;
