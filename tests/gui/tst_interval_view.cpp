@@ -15,6 +15,7 @@
 #include <memory>
 
 #include "../support/scratch_folder.h"
+#include "../support/scripted_prompts.h"
 #include "../support/sim_connection.h"
 #include "live/interval_view.h"
 #include "live/lane_history_chart.h"

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "../support/scripted_prompts.h"
 #include "config/settings_editor.h"
 #include "context/app_context.h"
 #include "protocol/sensor_operations.h"

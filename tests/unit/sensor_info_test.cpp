@@ -10,6 +10,7 @@
 #include <memory>
 
 #include "../support/scripted_peer.h"
+#include "../support/scripted_prompts.h"
 #include "link/sensor_link.h"
 #include "protocol/frame.h"
 #include "protocol/transaction.h"
