@@ -15,6 +15,7 @@
 #include "sim_server.h"
 #include "stored/download.h"
 #include "support/scratch_folder.h"
+#include "support/scripted_prompts.h"
 
 namespace {
 

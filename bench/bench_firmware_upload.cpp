@@ -21,6 +21,7 @@
 #include "protocol/transaction.h"
 #include "sim_server.h"
 #include "support/pty_open.h"
+#include "support/scripted_prompts.h"
 
 namespace {
 

@@ -1,7 +1,11 @@
 #include "cli_app.h"
 
+#include <memory>
+#include <optional>
+
 #include "app/close_connection.h"
 #include "app/version.h"
+#include "base/comm_log.h"
 #include "cli_commands.h"
 #include "cli_connection.h"
 #include "cli_live_events.h"
@@ -115,6 +119,10 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
     }
     if (!LogFileUsable(options, err) || !PrepareAcquireFile(options, err)) {
         return kExitOther;
+    }
+    std::optional<ScopedLogSink> debug_log;
+    if (options.debug) {
+        debug_log.emplace(ProgramLog(), std::make_shared<StreamLogSink>(LogLevel::Debug, err));
     }
 
     CliPrompts policy_prompts(options.on_error, err);

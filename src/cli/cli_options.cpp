@@ -232,6 +232,8 @@ std::vector<std::string> ApplyOptions(const std::vector<std::string>& args, CliO
             o.utc = true;
         } else if (arg == "--raw") {
             o.raw = true;
+        } else if (arg == "--debug") {
+            o.debug = true;
         } else {
             std::string name = arg;
             std::optional<std::string> value;

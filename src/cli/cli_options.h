@@ -86,6 +86,7 @@ struct CliOptions {
     ErrorPolicy on_error = ErrorPolicy::Cancel;
     int timeout_seconds = 0;     // --timeout: 0 runs without a limit
     int lost_after_seconds = 0;  // live intervals --lost-after: 0 keeps the default bound
+    bool debug = false;  // the communication log to stderr
 
     // --- subcommand arguments ---
     std::string code;  // send

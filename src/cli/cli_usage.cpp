@@ -21,6 +21,7 @@ constexpr const char* kConnectionHelp =
     "  --wait MS            additional response wait, 0 to 99998 ms (default 0)\n"
     "  --on-error POLICY    after a failed exchange: cancel (default: report and fail),\n"
     "                       retry (up to 3 more tries, then cancel) or ignore\n"
+    "  --debug              log every frame both ways, connection steps and warnings to stderr\n"
     "Every connection measures the link's response time first, and ends by protecting the\n"
     "sensor's command firewall and restoring push mode; a modem line is then hung up.\n";
 

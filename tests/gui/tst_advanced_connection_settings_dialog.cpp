@@ -48,18 +48,18 @@ class TstAdvancedConnectionSettingsDialog : public QObject {
         AdvancedConnectionSettingsDialog dialog(SettingsKind::Internet, *registry_, *state_,
                                                 [] { return std::vector<std::string>{}; });
         QVERIFY(dialog.okButton()->isEnabled());
-        QVERIFY(!dialog.idField()->isEnabled());
-        dialog.fixedIdButton()->setChecked(true);
-        QVERIFY(dialog.idField()->isEnabled());
+        QVERIFY(!dialog.findChild<QLineEdit*>("idField")->isEnabled());
+        dialog.findChild<QRadioButton*>("fixedIdButton")->setChecked(true);
+        QVERIFY(dialog.findChild<QLineEdit*>("idField")->isEnabled());
         QVERIFY(!dialog.okButton()->isEnabled());
-        QTest::keyClicks(dialog.idField(), "1 2 a 4");
-        QCOMPARE(dialog.idField()->text(), QString("124"));
+        QTest::keyClicks(dialog.findChild<QLineEdit*>("idField"), "1 2 a 4");
+        QCOMPARE(dialog.findChild<QLineEdit*>("idField")->text(), QString("124"));
         QVERIFY(!dialog.okButton()->isEnabled());
-        QTest::keyClicks(dialog.idField(), "Z9");
-        QCOMPARE(dialog.idField()->text(), QString("124Z"));
+        QTest::keyClicks(dialog.findChild<QLineEdit*>("idField"), "Z9");
+        QCOMPARE(dialog.findChild<QLineEdit*>("idField")->text(), QString("124Z"));
         QVERIFY(dialog.okButton()->isEnabled());
-        dialog.detectIdsButton()->setChecked(true);
-        dialog.idField()->clear();
+        dialog.findChild<QRadioButton*>("detectIdsButton")->setChecked(true);
+        dialog.findChild<QLineEdit*>("idField")->clear();
         QVERIFY(dialog.okButton()->isEnabled());
     }
 
@@ -67,8 +67,8 @@ class TstAdvancedConnectionSettingsDialog : public QObject {
         AdvancedConnectionSettingsDialog dialog(SettingsKind::Internet, *registry_, *state_,
                                                 [this] { return noPorts(); });
         dialog.show();
-        QVERIFY(!dialog.portGroup()->isVisible());
-        QVERIFY(!dialog.modemGroup()->isVisible());
+        QVERIFY(!dialog.findChild<QGroupBox*>("portGroup")->isVisible());
+        QVERIFY(!dialog.findChild<QGroupBox*>("modemGroup")->isVisible());
         gui::test::SaveScreenshot(dialog, "advanced_connection_settings_internet");
     }
 
@@ -76,15 +76,17 @@ class TstAdvancedConnectionSettingsDialog : public QObject {
         AdvancedConnectionSettingsDialog dialog(SettingsKind::Modem, *registry_, *state_,
                                                 [this] { return noPorts(); });
         dialog.show();
-        QVERIFY(dialog.modemGroup()->isVisible());
-        QVERIFY(!dialog.portGroup()->isVisible());
-        QCOMPARE(dialog.modemInitField()->text(), QString("AT E0 Q0 T V1 W2 X3 &K0 &Q0 S48=0 &W"));
-        dialog.modemInitField()->setText("AT&F");
-        dialog.modemAutoField()->setText("ATI");
+        QVERIFY(dialog.findChild<QGroupBox*>("modemGroup")->isVisible());
+        QVERIFY(!dialog.findChild<QGroupBox*>("portGroup")->isVisible());
+        QCOMPARE(dialog.findChild<QLineEdit*>("modemInitField")->text(),
+                 QString("AT E0 Q0 T V1 W2 X3 &K0 &Q0 S48=0 &W"));
+        dialog.findChild<QLineEdit*>("modemInitField")->setText("AT&F");
+        dialog.findChild<QLineEdit*>("modemAutoField")->setText("ATI");
         gui::test::SaveScreenshot(dialog, "advanced_connection_settings_modem");
-        dialog.restoreDefaultsButton()->click();
-        QCOMPARE(dialog.modemInitField()->text(), QString("AT E0 Q0 T V1 W2 X3 &K0 &Q0 S48=0 &W"));
-        QCOMPARE(dialog.modemAutoField()->text(), QString("ATL0"));
+        dialog.findChild<QPushButton*>("restoreDefaultsButton")->click();
+        QCOMPARE(dialog.findChild<QLineEdit*>("modemInitField")->text(),
+                 QString("AT E0 Q0 T V1 W2 X3 &K0 &Q0 S48=0 &W"));
+        QCOMPARE(dialog.findChild<QLineEdit*>("modemAutoField")->text(), QString("ATL0"));
     }
 
     // The ports come from QVX_SERIAL_PORTS; only those that open are listed, after "Auto-find".
@@ -96,9 +98,10 @@ class TstAdvancedConnectionSettingsDialog : public QObject {
         qputenv("QVX_SERIAL_PORTS", QByteArray::fromStdString(ports));
         AdvancedConnectionSettingsDialog dialog(SettingsKind::Serial, *registry_, *state_);
         qunsetenv("QVX_SERIAL_PORTS");
-        QCOMPARE(Items(dialog.portList()), (QStringList{"Auto-find", QString::fromStdString(first.path()),
-                                                        QString::fromStdString(second.path())}));
-        QCOMPARE(Items(dialog.baudList()),
+        QCOMPARE(Items(dialog.findChild<QComboBox*>("portList")),
+                 (QStringList{"Auto-find", QString::fromStdString(first.path()),
+                              QString::fromStdString(second.path())}));
+        QCOMPARE(Items(dialog.findChild<QComboBox*>("baudList")),
                  (QStringList{"Auto-find", "9600 bps", "19200 bps", "38400 bps", "57600 bps", "115200 bps"}));
         dialog.show();
         gui::test::SaveScreenshot(dialog, "advanced_connection_settings_serial");
@@ -108,21 +111,21 @@ class TstAdvancedConnectionSettingsDialog : public QObject {
         qputenv("QVX_SERIAL_PORTS", "/nonexistent/ttyQVX0");
         AdvancedConnectionSettingsDialog dialog(SettingsKind::Serial, *registry_, *state_);
         qunsetenv("QVX_SERIAL_PORTS");
-        QCOMPARE(Items(dialog.portList()), QStringList{"No port found"});
+        QCOMPARE(Items(dialog.findChild<QComboBox*>("portList")), QStringList{"No port found"});
     }
 
     void firstTimeUserStartsAutomaticSimpleWithClockSync() {
         AdvancedConnectionSettingsDialog dialog(SettingsKind::Serial, *registry_, *state_,
                                                 [this] { return noPorts(); });
-        QVERIFY(dialog.autoPortButton()->isChecked());
-        QVERIFY(!dialog.portList()->isEnabled());
-        QVERIFY(!dialog.baudList()->isEnabled());
+        QVERIFY(dialog.findChild<QRadioButton*>("autoPortButton")->isChecked());
+        QVERIFY(!dialog.findChild<QComboBox*>("portList")->isEnabled());
+        QVERIFY(!dialog.findChild<QComboBox*>("baudList")->isEnabled());
         QVERIFY(dialog.simpleProtocolButton()->isChecked());
         QVERIFY(dialog.synchronizeBox()->isChecked());
-        QVERIFY(!dialog.useDelayBox()->isChecked());
-        QVERIFY(!dialog.delayField()->isEnabled());
-        QCOMPARE(dialog.maxSensorsField()->text(), QString("10"));
-        QVERIFY(!dialog.saveAsDefaultBox()->isChecked());
+        QVERIFY(!dialog.findChild<QCheckBox*>("useDelayBox")->isChecked());
+        QVERIFY(!dialog.findChild<QLineEdit*>("delayField")->isEnabled());
+        QCOMPARE(dialog.findChild<QLineEdit*>("maxSensorsField")->text(), QString("10"));
+        QVERIFY(!dialog.findChild<QCheckBox*>("saveAsDefaultBox")->isChecked());
     }
 
     void okAppliesToTheConnectionAndSavesWhenAsked() {
@@ -131,19 +134,19 @@ class TstAdvancedConnectionSettingsDialog : public QObject {
         {
             AdvancedConnectionSettingsDialog dialog(SettingsKind::Serial, *registry_, *state_,
                                                     [&] { return ports; });
-            dialog.specifyPortButton()->setChecked(true);
-            QVERIFY(dialog.portList()->isEnabled());
-            dialog.portList()->setCurrentIndex(2);
-            dialog.baudList()->setCurrentIndex(4);
-            dialog.useDelayBox()->setChecked(true);
-            QVERIFY(dialog.delayField()->isEnabled());
-            dialog.delayField()->clear();
-            QTest::keyClicks(dialog.delayField(), "1234567");
-            QCOMPARE(dialog.delayField()->text(), QString("12345"));
-            dialog.fixedIdButton()->setChecked(true);
-            QTest::keyClicks(dialog.idField(), "00A7");
+            dialog.findChild<QRadioButton*>("specifyPortButton")->setChecked(true);
+            QVERIFY(dialog.findChild<QComboBox*>("portList")->isEnabled());
+            dialog.findChild<QComboBox*>("portList")->setCurrentIndex(2);
+            dialog.findChild<QComboBox*>("baudList")->setCurrentIndex(4);
+            dialog.findChild<QCheckBox*>("useDelayBox")->setChecked(true);
+            QVERIFY(dialog.findChild<QLineEdit*>("delayField")->isEnabled());
+            dialog.findChild<QLineEdit*>("delayField")->clear();
+            QTest::keyClicks(dialog.findChild<QLineEdit*>("delayField"), "1234567");
+            QCOMPARE(dialog.findChild<QLineEdit*>("delayField")->text(), QString("12345"));
+            dialog.findChild<QRadioButton*>("fixedIdButton")->setChecked(true);
+            QTest::keyClicks(dialog.findChild<QLineEdit*>("idField"), "00A7");
             dialog.synchronizeBox()->setChecked(false);
-            dialog.saveAsDefaultBox()->setChecked(true);
+            dialog.findChild<QCheckBox*>("saveAsDefaultBox")->setChecked(true);
             dialog.okButton()->click();
             QCOMPARE(dialog.result(), int(QDialog::Accepted));
         }
@@ -159,10 +162,10 @@ class TstAdvancedConnectionSettingsDialog : public QObject {
 
         AdvancedConnectionSettingsDialog again(SettingsKind::Serial, *registry_, *state_,
                                                [&] { return ports; });
-        QVERIFY(again.specifyPortButton()->isChecked());
-        QCOMPARE(again.portList()->currentIndex(), 2);
-        QCOMPARE(again.baudList()->currentIndex(), 4);
-        QCOMPARE(again.idField()->text(), QString("00A7"));
+        QVERIFY(again.findChild<QRadioButton*>("specifyPortButton")->isChecked());
+        QCOMPARE(again.findChild<QComboBox*>("portList")->currentIndex(), 2);
+        QCOMPARE(again.findChild<QComboBox*>("baudList")->currentIndex(), 4);
+        QCOMPARE(again.findChild<QLineEdit*>("idField")->text(), QString("00A7"));
     }
 
     void cancelLeavesTheConnectionAlone() {

@@ -5,6 +5,7 @@
 #include <QtTest>
 #include <memory>
 
+#include "../support/scripted_prompts.h"
 #include "connect/connection_properties_dialog.h"
 #include "connect/internet_connect.h"
 #include "context/app_context.h"
@@ -39,7 +40,7 @@ class TstConnectionPropertiesDialog : public QObject {
         QCOMPARE(dialog.addressLabel()->text(), QString("None"));
         QCOMPARE(dialog.protocolLabel()->text(), QString("None"));
         QCOMPARE(dialog.automaticLabel()->text(), QString("0"));
-        QVERIFY(!dialog.additionalField()->isEnabled());
+        QVERIFY(!dialog.findChild<QLineEdit*>("additionalField")->isEnabled());
         QVERIFY(!dialog.recalculateButton()->isEnabled());
         QVERIFY(!dialog.saveButton()->isEnabled());
     }
@@ -56,7 +57,7 @@ class TstConnectionPropertiesDialog : public QObject {
         dialog.show();
         QCOMPARE(dialog.typeLabel()->text(), QString("Internet"));
         QCOMPARE(dialog.protocolLabel()->text(), QString("Simple Quorvix Network"));
-        dialog.additionalField()->setText("250");
+        dialog.findChild<QLineEdit*>("additionalField")->setText("250");
         QCOMPARE(app_->state.response_wait_ms.load(), 250);
         QCOMPARE(dialog.totalLabel()->text(), QString("1249"));
         dialog.recalculateButton()->click();

@@ -14,10 +14,13 @@ class TstConnectionTypeChooser : public QObject {
   private slots:
     void offersTheThreeKinds() {
         ConnectionTypeChooser chooser;
-        QCOMPARE(chooser.serialButton()->text().remove('&'), QString(" Serial (COM Port)"));
-        QCOMPARE(chooser.modemButton()->text().remove('&'), QString(" Modem (Phone #)"));
-        QCOMPARE(chooser.internetButton()->text().remove('&'), QString(" Internet (TCP/IP)"));
-        QVERIFY(chooser.serialButton()->isChecked());
+        QCOMPARE(chooser.findChild<QRadioButton*>("serialButton")->text().remove('&'),
+                 QString(" Serial (COM Port)"));
+        QCOMPARE(chooser.findChild<QRadioButton*>("modemButton")->text().remove('&'),
+                 QString(" Modem (Phone #)"));
+        QCOMPARE(chooser.findChild<QRadioButton*>("internetButton")->text().remove('&'),
+                 QString(" Internet (TCP/IP)"));
+        QVERIFY(chooser.findChild<QRadioButton*>("serialButton")->isChecked());
         chooser.resize(420, 220);
         chooser.show();
         gui::test::SaveScreenshot(chooser, "connection_type_chooser");
@@ -42,9 +45,9 @@ class TstConnectionTypeChooser : public QObject {
         chooser.show();
         QVERIFY(QTest::qWaitForWindowExposed(&chooser));
         QSignalSpy spy(&chooser, &ConnectionTypeChooser::connectionChosen);
-        chooser.internetButton()->setFocus();
-        QTest::keyClick(chooser.internetButton(), Qt::Key_Space);
-        QTest::keyClick(chooser.internetButton(), Qt::Key_Return);
+        chooser.findChild<QRadioButton*>("internetButton")->setFocus();
+        QTest::keyClick(chooser.findChild<QRadioButton*>("internetButton"), Qt::Key_Space);
+        QTest::keyClick(chooser.findChild<QRadioButton*>("internetButton"), Qt::Key_Return);
         QCOMPARE(spy.count(), 1);
         QCOMPARE(spy.at(0).at(0).value<LinkKind>(), LinkKind::Internet);
     }

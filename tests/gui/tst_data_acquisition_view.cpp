@@ -8,6 +8,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include "../support/scripted_prompts.h"
 #include "app/main_window.h"
 #include "context/app_context.h"
 #include "modal_driver.h"
@@ -63,14 +64,14 @@ class TstDataAcquisitionView : public QObject {
         view->resize(640, 520);
         view->show();
         QCOMPARE(view->intervalField()->text(), QString("60"));
-        QVERIFY(view->pathField()->text().endsWith("/raw_acq.dat"));
+        QVERIFY(view->findChild<QLineEdit*>("pathField")->text().endsWith("/raw_acq.dat"));
         QTRY_VERIFY_WITH_TIMEOUT(view->ready(), 5000);
         QCOMPARE(view->portLabel()->text(),
                  QString::fromStdString(sim.server().pty_path()) + " @ 921600 bps");
         QCOMPARE(sim.server().sensor(0).LineRate(), 921600u);
 
         view->intervalField()->setText("2");
-        view->pathField()->setText(dir.filePath("capture"));
+        view->findChild<QLineEdit*>("pathField")->setText(dir.filePath("capture"));
         view->startButton()->click();
         QVERIFY(view->recording());
         QVERIFY(view->stopButton()->isEnabled());
@@ -80,7 +81,7 @@ class TstDataAcquisitionView : public QObject {
         QCOMPARE(view->receivedLabel()->text(), QString("93380"));
         QCOMPARE(view->trailingLabel()->text(), QString("116"));
         QCOMPARE(QFileInfo(dir.filePath("capture.dat")).size(), 93380);
-        QCOMPARE(view->pathField()->text(), dir.filePath("capture.dat"));
+        QCOMPARE(view->findChild<QLineEdit*>("pathField")->text(), dir.filePath("capture.dat"));
         QCOMPARE(sim.app().registry.GetString(kKeyLogs, kRawPathValue),
                  std::optional<std::string>(dir.filePath("capture.dat").toStdString()));
         QCOMPARE(sim.app().registry.GetString(kKeyLogs, kRawIntervalValue), std::optional<std::string>("2"));
@@ -97,7 +98,7 @@ class TstDataAcquisitionView : public QObject {
         sim.prompts().ask_answers = {false};
         DataAcquisitionView view(sim.app());
         QTRY_VERIFY_WITH_TIMEOUT(!sim.prompts().questions.empty() && !view.startButton()->isEnabled() &&
-                                     !view.messageLabel()->text().startsWith("Moving"),
+                                     !view.findChild<QLabel*>("messageLabel")->text().startsWith("Moving"),
                                  10000);
         QVERIFY(!view.ready());
         QVERIFY(sim.prompts().questions.front().find("Unable to set baud rate at 921600 bps!") !=
@@ -117,7 +118,7 @@ class TstDataAcquisitionView : public QObject {
         auto* view = qobject_cast<DataAcquisitionView*>(harness.window().currentView());
         QVERIFY(view);
         QTest::qWait(200);
-        QCOMPARE(view->messageLabel()->text(),
+        QCOMPARE(view->findChild<QLabel*>("messageLabel")->text(),
                  QString("Raw data acquisition works over a serial connection only."));
         QVERIFY(!view->startButton()->isEnabled());
         QVERIFY(harness.takeRequests().empty());

@@ -27,11 +27,13 @@ class TstEventCounterWindow : public QObject {
             QCOMPARE(window.countField(lanes)->y(), 30);  // the highest lane on the top row
             const int lane_one_top = EventCounterWindow::kRowTops[static_cast<std::size_t>(lanes - 1)];
             QCOMPARE(window.countField(1)->y(), lane_one_top);
-            QCOMPARE(window.resetButton()->y(), lane_one_top + 40);
+            QCOMPARE(window.findChild<QPushButton*>("resetButton")->y(), lane_one_top + 40);
             for (int lane = 1; lane <= 8; ++lane) {
                 QCOMPARE(window.countField(lane)->isVisibleTo(&window), lane <= lanes);
             }
-            const QRect buttons = window.resetButton()->geometry().united(window.resumeButton()->geometry());
+            const QRect buttons = window.findChild<QPushButton*>("resetButton")
+                                      ->geometry()
+                                      .united(window.findChild<QToolButton*>("resumeButton")->geometry());
             QVERIFY(window.rect().contains(buttons));
         }
         window.setLaneCount(0);
@@ -44,26 +46,28 @@ class TstEventCounterWindow : public QObject {
         statistics.CountEvent(CountedEvent{2, 0, 40, 100, 0});
         window.refresh();
         QCOMPARE(window.countField(2)->text(), QString("1"));
-        QVERIFY(window.resumeButton()->isChecked());
-        QCOMPARE(window.pauseButton()->toolTip(), QString("Press to pause counter"));
-        QCOMPARE(window.resumeButton()->toolTip(), QString("Press to resume counter"));
-        QCOMPARE(window.resetButton()->toolTip(), QString("Press to return counter to zero"));
+        QVERIFY(window.findChild<QToolButton*>("resumeButton")->isChecked());
+        QCOMPARE(window.findChild<QToolButton*>("pauseButton")->toolTip(), QString("Press to pause counter"));
+        QCOMPARE(window.findChild<QToolButton*>("resumeButton")->toolTip(),
+                 QString("Press to resume counter"));
+        QCOMPARE(window.findChild<QPushButton*>("resetButton")->toolTip(),
+                 QString("Press to return counter to zero"));
 
-        window.pauseButton()->click();
-        QVERIFY(window.pauseButton()->isChecked());
-        QVERIFY(!window.resumeButton()->isChecked());
+        window.findChild<QToolButton*>("pauseButton")->click();
+        QVERIFY(window.findChild<QToolButton*>("pauseButton")->isChecked());
+        QVERIFY(!window.findChild<QToolButton*>("resumeButton")->isChecked());
         statistics.CountEvent(CountedEvent{2, 0, 40, 100, 0});
         QVERIFY(!statistics.count_changed());
         window.refresh();
         QCOMPARE(window.countField(2)->text(), QString("1"));
 
-        window.resumeButton()->click();
-        QVERIFY(window.resumeButton()->isChecked());
+        window.findChild<QToolButton*>("resumeButton")->click();
+        QVERIFY(window.findChild<QToolButton*>("resumeButton")->isChecked());
         statistics.CountEvent(CountedEvent{2, 0, 40, 100, 0});
         window.refresh();
         QCOMPARE(window.countField(2)->text(), QString("2"));
 
-        window.resetButton()->click();
+        window.findChild<QPushButton*>("resetButton")->click();
         QCOMPARE(window.countField(2)->text(), QString("0"));
         QCOMPARE(statistics.Counts(), LaneCounts{});
     }

@@ -15,6 +15,7 @@
 #include <filesystem>
 
 #include "../support/scratch_folder.h"
+#include "../support/scripted_prompts.h"
 #include "context/app_context.h"
 #include "app/main_window.h"
 #include "export/card_settings_step.h"
@@ -49,14 +50,14 @@ class TstExportWizard : public QObject {
 
     void toStepTwo(ExportWizard& wizard, const std::string& log) {
         wizard.fileStep()->fileField()->setText(QString::fromStdString(log));
-        wizard.fileStep()->formatList()->setCurrentText("3 Card");
+        wizard.fileStep()->findChild<QComboBox*>("exportFormat")->setCurrentText("3 Card");
         wizard.fileStep()->continueButton()->click();
     }
     void fillStepTwo(ExportWizard& wizard) {
         CardSettingsStep* step = wizard.settingsStep();
-        step->startCalendar()->setSelectedDate(QDate(2011, 5, 1));
-        step->endCalendar()->setSelectedDate(QDate(2011, 5, 1));
-        step->stationField()->setText("ALASKA");
+        step->findChild<QCalendarWidget*>("startingDate")->setSelectedDate(QDate(2011, 5, 1));
+        step->findChild<QCalendarWidget*>("endingDate")->setSelectedDate(QDate(2011, 5, 1));
+        step->findChild<QLineEdit*>("station")->setText("ALASKA");
         step->stateList()->setCurrentText("Alaska");
         step->classList()->setCurrentText("URBAN - Principle Arterial - Interstate");
         step->restrictionList()->setCurrentIndex(1);
@@ -99,7 +100,7 @@ class TstExportWizard : public QObject {
 
         // Step 2: a bad station is refused, then the days that hold data.
         fillStepTwo(wizard);
-        wizard.settingsStep()->stationField()->setText("");
+        wizard.settingsStep()->findChild<QLineEdit*>("station")->setText("");
         wizard.settingsStep()->continueButton()->click();
         QCOMPARE(wizard.currentStep(), 2);
         QCOMPARE(prompts_.messages.back().caption, std::string("Invalid entries"));
@@ -117,15 +118,15 @@ class TstExportWizard : public QObject {
         QCOMPARE(lanes->laneName(2)->text(), QString("EB"));
         QCOMPARE(lanes->laneList(1)->currentText(), QString("2"));
         lanes->laneList(1)->setCurrentText("1");
-        lanes->finishButton()->click();
+        lanes->findChild<QPushButton*>("finish")->click();
         QCOMPARE(lastMessage(), std::string("Duplicate lane/direction entries found"));
         lanes->laneList(0)->setCurrentText("0");
         lanes->laneList(1)->setCurrentText("0");
         lanes->laneList(2)->setCurrentText("1");
         lanes->directionList(2)->setCurrentText("E-W/SE-NW");
-        lanes->openBox()->setChecked(true);
+        lanes->findChild<QCheckBox*>("openWhenFinished")->setChecked(true);
         qvx::test::SaveScreenshot(&wizard, "export_wizard_step3");
-        lanes->finishButton()->click();
+        lanes->findChild<QPushButton*>("finish")->click();
 
         const std::string card = *folder_ / "ALASKA.TM3";
         QCOMPARE(ReadFileText(card), ReadFileText(kData + "ALASKA.TM3"));
@@ -145,7 +146,7 @@ class TstExportWizard : public QObject {
         QCOMPARE(lanes->laneList(2)->currentText(), QString("1"));  // the station's mapping again
         lanes->directionList(2)->setCurrentText("S");
         prompts_.ask_answers = {false};
-        lanes->finishButton()->click();
+        lanes->findChild<QPushButton*>("finish")->click();
         QCOMPARE(prompts_.questions.back(),
                  std::string("Overwrite File|File already exists.  Do you want to overwrite the file?"));
         QCOMPARE(wizard.lastResult().outcome, ExportOutcome::Declined);
@@ -166,8 +167,8 @@ class TstExportWizard : public QObject {
         const std::string incomplete = copyLog("incomplete.log");
         wizard.settingsStep()->backButton()->click();
         toStepTwo(wizard, incomplete);
-        wizard.settingsStep()->startCalendar()->setSelectedDate(QDate(2011, 7, 4));
-        wizard.settingsStep()->endCalendar()->setSelectedDate(QDate(2011, 7, 4));
+        wizard.settingsStep()->findChild<QCalendarWidget*>("startingDate")->setSelectedDate(QDate(2011, 7, 4));
+        wizard.settingsStep()->findChild<QCalendarWidget*>("endingDate")->setSelectedDate(QDate(2011, 7, 4));
         wizard.settingsStep()->continueButton()->click();
         QTRY_COMPARE(wizard.currentStep(), 3);
         QVERIFY(prompts_.messages.back().text.starts_with(
@@ -185,7 +186,7 @@ class TstExportWizard : public QObject {
         });
         QSignalSpy finished(&wizard, &ExportWizard::exportFinished);
         wizard.fileStep()->fileField()->setText(QString::fromStdString(log));
-        wizard.fileStep()->formatList()->setCurrentText("CSV");
+        wizard.fileStep()->findChild<QComboBox*>("exportFormat")->setCurrentText("CSV");
         wizard.fileStep()->continueButton()->click();
         QTRY_COMPARE(finished.count(), 1);
         QCOMPARE(suggested.toStdString(), *folder_ / "download.csv");
@@ -204,7 +205,7 @@ class TstExportWizard : public QObject {
         QTRY_VERIFY(qobject_cast<ExportWizard*>(window.currentView()));
         auto* wizard = qobject_cast<ExportWizard*>(window.currentView());
         QCOMPARE(wizard->currentStep(), 1);
-        wizard->fileStep()->quitButton()->click();
+        wizard->fileStep()->findChild<QPushButton*>("quit")->click();
         QTRY_VERIFY(window.currentView() && window.currentView()->viewCode() == ViewCode::ConnectionChooser);
     }
 
@@ -213,7 +214,7 @@ class TstExportWizard : public QObject {
         QVERIFY(window.showLog(QString::fromStdString(kData + "two_directions.log"), prompts_));
         QCOMPARE(window.chart().lanes.size(), std::size_t(3));
         QCOMPARE(window.plot(LogChartWindow::Volume)->chart()->series().size(), 3);
-        QVERIFY(window.summary()->text().contains("one point per 30 min"));
+        QVERIFY(window.findChild<QLabel*>("summary")->text().contains("one point per 30 min"));
         window.show();
         qvx::test::SaveScreenshot(&window, "log_chart_window");
         window.toggleLane(1);

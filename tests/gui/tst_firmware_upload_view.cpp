@@ -11,6 +11,7 @@
 #include <memory>
 
 #include "../support/scratch_folder.h"
+#include "../support/scripted_prompts.h"
 #include "../support/sim_connection.h"
 #include "firmware/compatibility.h"
 #include "firmware/firmware_bundle.h"

@@ -14,6 +14,7 @@
 #include <memory>
 
 #include "../support/scratch_folder.h"
+#include "../support/scripted_prompts.h"
 #include "../support/sim_connection.h"
 #include "live/direction_picture.h"
 #include "live/forward_fire_event_view.h"
@@ -78,12 +79,12 @@ class TstForwardFireEventView : public QObject {
         view.show();
         QTRY_VERIFY_WITH_TIMEOUT(view.running(), 5000);
         QCOMPARE(view.modeLabel()->text(), QString("Operating in Forward-fire Mode"));
-        QVERIFY(!view.saveConfigButton()->isEnabled());
+        QVERIFY(!view.findChild<QPushButton*>("saveConfigButton")->isEnabled());
         QVERIFY(!view.modeTimerActive());  // mode '2' needs no re-check
         QCOMPARE(Requests(*server_, "XEE"), std::size_t{1});
         QCOMPARE(view.intervalField()->text(), QString("20"));
         QTRY_VERIFY_WITH_TIMEOUT(view.updatedLabel()->text().startsWith("Updated: 20"), 3000);
-        QTRY_VERIFY_WITH_TIMEOUT(view.eventList()->count() >= 3, 6000);
+        QTRY_VERIFY_WITH_TIMEOUT(view.findChild<QListWidget*>("eventList")->count() >= 3, 6000);
         QTRY_VERIFY_WITH_TIMEOUT(view.countLabel()->text() != "Count: 0", 2000);
         QVERIFY(Requests(*server_, "XG") > 0);
         QVERIFY(view.directionPicture()->direction() == Direction::Approach);
@@ -103,18 +104,18 @@ class TstForwardFireEventView : public QObject {
         QTRY_COMPARE_WITH_TIMEOUT(
             view.modeLabel()->text(),
             QString("Automatic configuration in progress...press FINISHED to save configuration."), 8000);
-        QTRY_VERIFY_WITH_TIMEOUT(view.saveConfigButton()->isEnabled(), 1000);
-        view.saveConfigButton()->click();
+        QTRY_VERIFY_WITH_TIMEOUT(view.findChild<QPushButton*>("saveConfigButton")->isEnabled(), 1000);
+        view.findChild<QPushButton*>("saveConfigButton")->click();
         QTRY_COMPARE_WITH_TIMEOUT(server_->sensor(0).config_mode(), '2', 5000);
         QTRY_COMPARE_WITH_TIMEOUT(view.modeLabel()->text(), QString("Operating in Forward-fire Mode"), 8000);
         QVERIFY(Requests(*server_, "SE") >= 1);
-        QVERIFY(!view.saveConfigButton()->isEnabled());
+        QVERIFY(!view.findChild<QPushButton*>("saveConfigButton")->isEnabled());
 
         // Restart asks first; "No" sends nothing, "Yes" sends "SD" 0.
         prompts_.ask_answers = {false, true};
-        view.restartButton()->click();
+        view.findChild<QPushButton*>("restartButton")->click();
         QCOMPARE(Requests(*server_, "SD0"), std::size_t{0});
-        view.restartButton()->click();
+        view.findChild<QPushButton*>("restartButton")->click();
         QTRY_COMPARE_WITH_TIMEOUT(Requests(*server_, "SD0"), std::size_t{1}, 5000);
         QTRY_COMPARE_WITH_TIMEOUT(view.modeLabel()->text(), QString("Automatic configuration in progress..."),
                                   5000);
@@ -185,7 +186,7 @@ class TstForwardFireEventView : public QObject {
         view.resize(900, 620);
         view.show();
         QTRY_VERIFY_WITH_TIMEOUT(view.running(), 5000);
-        QTRY_VERIFY_WITH_TIMEOUT(view.eventList()->count() >= 3, 6000);
+        QTRY_VERIFY_WITH_TIMEOUT(view.findChild<QListWidget*>("eventList")->count() >= 3, 6000);
         qvx::gui::test::SaveScreenshot(
             view, "forward_fire_event_view" + qEnvironmentVariable("QVX_SCREENSHOT_SUFFIX"));
     }

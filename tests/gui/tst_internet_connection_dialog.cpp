@@ -6,6 +6,7 @@
 #include <fstream>
 #include <memory>
 
+#include "../support/scripted_prompts.h"
 #include "connect/internet_connection_dialog.h"
 #include "context/app_context.h"
 #include "modal_driver.h"

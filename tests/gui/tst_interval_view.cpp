@@ -18,6 +18,7 @@
 #include "support/screenshot.h"
 
 #include "../support/scratch_folder.h"
+#include "../support/scripted_prompts.h"
 #include "../support/sim_connection.h"
 #include "live/interval_view.h"
 #include "live/lane_history_chart.h"

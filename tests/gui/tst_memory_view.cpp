@@ -63,7 +63,7 @@ class TstMemoryView : public QObject {
         QVERIFY(refresh(view));
         QCOMPARE(view->upperField()->text(), QString("400"));
         QCOMPARE(harness_->takeRequests(), std::vector<std::string>{"Z00012X600000400"});
-        QCOMPARE(view->noteLabel()->text(),
+        QCOMPARE(view->findChild<QLabel*>("noteLabel")->text(),
                  QString("The sensor returned 1024 of the 1025 words asked for; only those are shown."));
         QCOMPARE(view->output()->toPlainText().count('\n'), 64);
 
@@ -95,10 +95,12 @@ class TstMemoryView : public QObject {
         view->yScaleBox()->setCurrentIndex(1);
         view->lowerYField()->setValue(500);
         view->upperYField()->setValue(100);
-        QVERIFY(view->noteLabel()->text().contains("UPPER manual y-coordinate must be greater"));
+        QVERIFY(view->findChild<QLabel*>("noteLabel")
+                    ->text()
+                    .contains("UPPER manual y-coordinate must be greater"));
         view->lowerYField()->setValue(0);
         view->upperYField()->setValue(40000);
-        QVERIFY(view->noteLabel()->text().isEmpty());
+        QVERIFY(view->findChild<QLabel*>("noteLabel")->text().isEmpty());
         view->dataSizeBox()->setCurrentIndex(1);
         QTest::qWait(200);
         test::SaveScreenshot(&harness_->window(), "memory_view_histogram_in_main_window");
@@ -109,19 +111,19 @@ class TstMemoryView : public QObject {
         QVERIFY(view);
         QTemporaryDir dir;
         view->lowerField()->setText("0200");
-        view->storagePathField()->setText(dir.filePath("events"));
+        view->findChild<QLineEdit*>("storagePathField")->setText(dir.filePath("events"));
         view->storageFormatBox()->setCurrentIndex(1);
-        view->bufferChangesBox()->setChecked(true);
+        view->findChild<QCheckBox*>("bufferChangesBox")->setChecked(true);
         view->intervalField()->setValue(100);
-        view->autoRefreshButton()->setChecked(true);
+        view->findChild<QPushButton*>("autoRefreshButton")->setChecked(true);
         QVERIFY(view->autoRefreshing());
         QCOMPARE(view->upperField()->text(), QString("0231"));
         QVERIFY(!view->lowerField()->isEnabled());
-        QVERIFY(!view->storagePathField()->isEnabled());
+        QVERIFY(!view->findChild<QLineEdit*>("storagePathField")->isEnabled());
         QTRY_VERIFY(view->reads() >= 1);
         harness_->sensor().AdvanceClock(std::chrono::minutes(2));
         QTRY_VERIFY(view->reads() >= 4);
-        view->autoRefreshButton()->setChecked(false);
+        view->findChild<QPushButton*>("autoRefreshButton")->setChecked(false);
         QTRY_VERIFY(!view->busy());
         QFile file(dir.filePath("events.dat"));
         QVERIFY(file.open(QIODevice::ReadOnly));
@@ -134,12 +136,13 @@ class TstMemoryView : public QObject {
     void anUnusableStoragePathStopsAutoRefresh() {
         MemoryView* view = openMemory();
         QVERIFY(view);
-        view->storagePathField()->setText("/nonexistent-folder/events");
-        view->bufferChangesBox()->setChecked(true);
-        view->autoRefreshButton()->setChecked(true);
+        view->findChild<QLineEdit*>("storagePathField")->setText("/nonexistent-folder/events");
+        view->findChild<QCheckBox*>("bufferChangesBox")->setChecked(true);
+        view->findChild<QPushButton*>("autoRefreshButton")->setChecked(true);
         QVERIFY(!view->autoRefreshing());
-        QVERIFY(!view->autoRefreshButton()->isChecked());
-        QCOMPARE(view->noteLabel()->text(), QString("  ERROR: Invalid storage file path..."));
+        QVERIFY(!view->findChild<QPushButton*>("autoRefreshButton")->isChecked());
+        QCOMPARE(view->findChild<QLabel*>("noteLabel")->text(),
+                 QString("  ERROR: Invalid storage file path..."));
     }
 };
 

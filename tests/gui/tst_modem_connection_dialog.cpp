@@ -9,6 +9,7 @@
 #include <memory>
 
 #include "../support/pty_line.h"
+#include "../support/scripted_prompts.h"
 #include "context/app_context.h"
 #include "connect/modem_connection_dialog.h"
 #include "modal_driver.h"
@@ -74,17 +75,17 @@ class TstModemConnectionDialog : public QObject {
         QCOMPARE(dialog->propertiesLabel()->text(),
                  QString("  ID - Simple;    Synchronize - Yes;    Wait - 0"));
         QCOMPARE(dialog->dialButton()->text(), QString("Dial"));
-        QTest::keyClicks(dialog->numberField(), "555-0100");
+        QTest::keyClicks(dialog->findChild<QLineEdit*>("numberField"), "555-0100");
         test::SaveScreenshot(dialog.get(), "modem_connection_dialog_idle");
-        dialog->manualBox()->setChecked(true);
-        QVERIFY(!dialog->numberField()->isEnabled());
-        dialog->manualBox()->setChecked(false);
-        dialog->numberField()->clear();
+        dialog->findChild<QCheckBox*>("manualBox")->setChecked(true);
+        QVERIFY(!dialog->findChild<QLineEdit*>("numberField")->isEnabled());
+        dialog->findChild<QCheckBox*>("manualBox")->setChecked(false);
+        dialog->findChild<QLineEdit*>("numberField")->clear();
         dialog->dialButton()->click();
         QCOMPARE(dialog->statusLabel()->text(), QString("Please enter a valid number before dialing!"));
 
         // No modem on the only port: the error, and the window idle again.
-        dialog->numberField()->setText("5550100");
+        dialog->findChild<QLineEdit*>("numberField")->setText("5550100");
         dialog->dialButton()->click();
         QVERIFY(QTest::qWaitFor([&] { return dialog->statusLabel()->text() == "No modem detected..."; },
                                 kPatientMs));
@@ -93,14 +94,14 @@ class TstModemConnectionDialog : public QObject {
         test::SaveScreenshot(dialog.get(), "modem_connection_dialog_no_modem");
         dialog.reset();
         auto again = openDialog(silent.path());
-        QCOMPARE(again->numberField()->text(), QString("5550100"));  // "Last Phone"
+        QCOMPARE(again->findChild<QLineEdit*>("numberField")->text(), QString("5550100"));  // "Last Phone"
     }
 
     void dialsConnectsAndDisconnectHangsUp() {
         auto modem = ModemSim();
         QVERIFY(modem);
         auto dialog = openDialog(modem->pty_path());
-        dialog->numberField()->setText("5550100");
+        dialog->findChild<QLineEdit*>("numberField")->setText("5550100");
         dialog->dialButton()->click();
         QVERIFY(QTest::qWaitFor([&] { return dialog->waitingForModem(); }, kPatientMs));
         test::SaveScreenshot(dialog.get(), "modem_connection_dialog_dialling");
@@ -122,7 +123,7 @@ class TstModemConnectionDialog : public QObject {
         auto modem = ModemSim();
         QVERIFY(modem);
         auto dialog = openDialog(modem->pty_path());
-        dialog->manualBox()->setChecked(true);
+        dialog->findChild<QCheckBox*>("manualBox")->setChecked(true);
         dialog->dialButton()->click();
         QVERIFY(QTest::qWaitFor([&] { return dialog->connected(); }, kPatientMs));
         QVERIFY(Logged(*modem, "ATX3DT"));
@@ -138,7 +139,7 @@ class TstModemConnectionDialog : public QObject {
         auto modem = ModemSim(settings);
         QVERIFY(modem);
         auto dialog = openDialog(modem->pty_path());
-        dialog->numberField()->setText("5550100");
+        dialog->findChild<QLineEdit*>("numberField")->setText("5550100");
         dialog->dialButton()->click();
         QVERIFY(QTest::qWaitFor(
             [&] {
@@ -148,7 +149,7 @@ class TstModemConnectionDialog : public QObject {
             kPatientMs));
         QCOMPARE(dialog->dialButton()->text(), QString("Dial"));
         QVERIFY(dialog->dialButton()->isEnabled());
-        QVERIFY(dialog->numberField()->isEnabled());
+        QVERIFY(dialog->findChild<QLineEdit*>("numberField")->isEnabled());
         test::SaveScreenshot(dialog.get(), "modem_connection_dialog_no_carrier");
     }
 
@@ -160,7 +161,7 @@ class TstModemConnectionDialog : public QObject {
         auto modem = ModemSim(settings);
         QVERIFY(modem);
         auto dialog = openDialog(modem->pty_path());
-        dialog->manualBox()->setChecked(true);
+        dialog->findChild<QCheckBox*>("manualBox")->setChecked(true);
         dialog->dialButton()->click();
         QVERIFY(QTest::qWaitFor([&] { return dialog->waitingForModem(); }, kPatientMs));
         dialog->cancelButton()->click();
@@ -175,8 +176,8 @@ class TstModemConnectionDialog : public QObject {
         QVERIFY(!app_->link.serial().IsOpen());
 
         auto next = openDialog(modem->pty_path());
-        next->manualBox()->setChecked(false);
-        next->numberField()->setText("5550100");
+        next->findChild<QCheckBox*>("manualBox")->setChecked(false);
+        next->findChild<QLineEdit*>("numberField")->setText("5550100");
         next->dialButton()->click();
         QVERIFY(QTest::qWaitFor([&] { return next->connected(); }, kPatientMs));
     }

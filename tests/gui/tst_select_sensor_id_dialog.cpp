@@ -115,7 +115,8 @@ class TstSelectSensorIdDialog : public QObject {
 
   private:
     static bool redetectDone(const SelectSensorIdDialog& dialog) {
-        return dialog.isVisible() && dialog.idList()->count() == 2 && dialog.continueButton()->isEnabled();
+        return dialog.isVisible() && dialog.findChild<QComboBox*>("idList")->count() == 2 &&
+               dialog.continueButton()->isEnabled();
     }
 };
 

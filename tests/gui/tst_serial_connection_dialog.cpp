@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "../support/pty_line.h"
+#include "../support/scripted_prompts.h"
 #include "connect/serial_connection_dialog.h"
 #include "context/app_context.h"
 #include "modal_driver.h"

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "../support/scratch_folder.h"
+#include "../support/scripted_prompts.h"
 #include "context/app_context.h"
 #include "live/skelda_road.h"
 #include "live/skelda_view.h"

@@ -14,6 +14,7 @@
 #include <memory>
 
 #include "../support/scratch_folder.h"
+#include "../support/scripted_prompts.h"
 #include "../support/sim_connection.h"
 #include "live/event_counter_window.h"
 #include "live/skelda_road.h"
@@ -77,7 +78,8 @@ class TstSkeldaView : public QObject {
                  QString("Skelda - Event Mode (detection reported after vehicles leave radar beam)."));
         QCOMPARE(view.road()->laneCount(), kLanes);
         QCOMPARE(Requests(*server_, "XEE"), std::size_t{1});  // the stored events were cleared first
-        QCOMPARE(view.modeButton()->toolTip(), QString("Push to show traffic based on actuation detection"));
+        QCOMPARE(view.findChild<QPushButton*>("modeButton")->toolTip(),
+                 QString("Push to show traffic based on actuation detection"));
         QTRY_VERIFY_WITH_TIMEOUT(view.road()->vehiclesShown() >= 4, 5000);
 
         view.counterButton()->click();
@@ -91,14 +93,14 @@ class TstSkeldaView : public QObject {
         qvx::gui::test::SaveScreenshot(*counter, "skelda_event_counter" + suffix);
 
         // Pausing the counter changes nothing; resume counts again; reset returns to zero.
-        counter->pauseButton()->click();
+        counter->findChild<QToolButton*>("pauseButton")->click();
         QTest::qWait(300);
         const QString paused = counter->countField(1)->text();
         QTest::qWait(1500);
         QCOMPARE(counter->countField(1)->text(), paused);
-        counter->resumeButton()->click();
+        counter->findChild<QToolButton*>("resumeButton")->click();
         QTRY_VERIFY_WITH_TIMEOUT(counter->countField(1)->text() != paused, 5000);
-        counter->resetButton()->click();
+        counter->findChild<QPushButton*>("resetButton")->click();
         QVERIFY(counter->countField(1)->text().toInt() <= 1);
 
         QVERIFY(view.shutdown());
@@ -112,21 +114,22 @@ class TstSkeldaView : public QObject {
         view.resize(900, 480);
         view.show();
         QTRY_VERIFY_WITH_TIMEOUT(view.ready(), 5000);
-        view.modeButton()->click();
+        view.findChild<QPushButton*>("modeButton")->click();
         QVERIFY(!view.eventMode());
         QCOMPARE(view.statusLabel()->text(),
                  QString("Skelda - Actuation Mode (detection reported as vehicles are in radar beam)."));
         QVERIFY(!view.pollingThread().running());
         QVERIFY(!view.counterButton()->isEnabled());
         QVERIFY(!view.loggingButton()->isEnabled());
-        QCOMPARE(view.modeButton()->toolTip(), QString("Push to show traffic based on event generation"));
+        QCOMPARE(view.findChild<QPushButton*>("modeButton")->toolTip(),
+                 QString("Push to show traffic based on event generation"));
         const std::size_t events_asked = Requests(*server_, "XA");
         QTRY_VERIFY_WITH_TIMEOUT(Requests(*server_, "X1") >= 10, 3000);
         QCOMPARE(Requests(*server_, "XA"), events_asked);
         qvx::gui::test::SaveScreenshot(
             view, "skelda_view_actuation" + qEnvironmentVariable("QVX_SCREENSHOT_SUFFIX"));
 
-        view.modeButton()->click();
+        view.findChild<QPushButton*>("modeButton")->click();
         QTRY_VERIFY_WITH_TIMEOUT(view.pollingThread().running(), 3000);
         QCOMPARE(Requests(*server_, "XEE"), std::size_t{2});
         QVERIFY(view.counterButton()->isEnabled());
@@ -162,13 +165,13 @@ class TstSkeldaView : public QObject {
                 message.caption == "Information";
         }
         QCOMPARE(shown, 1);
-        QVERIFY(!view.modeButton()->isEnabled());
+        QVERIFY(!view.findChild<QPushButton*>("modeButton")->isEnabled());
         QVERIFY(!view.counterButton()->isEnabled());
         QVERIFY(!view.viewLogButton()->isEnabled());
         QVERIFY(!view.loggingButton()->isEnabled());
         QCOMPARE(Requests(*server_, "XA"), std::size_t{0});
         QCOMPARE(Requests(*server_, "XEE"), std::size_t{0});
-        view.modeButton()->click();  // disabled: nothing happens
+        view.findChild<QPushButton*>("modeButton")->click();  // disabled: nothing happens
         QVERIFY(view.eventMode());
     }
 
@@ -176,7 +179,7 @@ class TstSkeldaView : public QObject {
         context_ = std::make_unique<AppContext>(prompts_, RegistryStore(folder_ / "registry"));
         SkeldaView view(*context_);
         QCOMPARE(view.statusLabel()->text(), QString("Skelda - not connected to sensor..."));
-        QVERIFY(!view.modeButton()->isEnabled());
+        QVERIFY(!view.findChild<QPushButton*>("modeButton")->isEnabled());
         QVERIFY(!view.counterButton()->isEnabled());
         QTest::qWait(100);
         QVERIFY(!view.timerActive());

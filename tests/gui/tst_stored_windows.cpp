@@ -118,9 +118,10 @@ class TstStoredWindows : public QObject {
     void downloadViewOffersTheThreeChoicesAndTheMark() {
         DownloadView* view = openDownload();
         QVERIFY(view);
-        QVERIFY(view->incrementalChoice()->isEnabled());
-        QVERIFY(
-            view->incrementalChoice()->text().startsWith("Incremental download of data since 2000-01-01"));
+        QVERIFY(view->findChild<QRadioButton*>("incrementalChoice")->isEnabled());
+        QVERIFY(view->findChild<QRadioButton*>("incrementalChoice")
+                    ->text()
+                    .startsWith("Incremental download of data since 2000-01-01"));
         QCOMPARE(view->mode(), DownloadMode::Incremental);
         QVERIFY(view->fileField()->text().endsWith(".log"));
         SaveScreenshot(&harness_->window(), "download_view");
@@ -140,18 +141,19 @@ class TstStoredWindows : public QObject {
         auto accept = std::make_unique<ModalStep<DataDownloadDialog>>(
             [&](DataDownloadDialog& d) { return running.done() && d.finished(); },
             [&](DataDownloadDialog& d) {
-                outcome = d.outcomeLabel()->text();
+                outcome = d.findChild<QLabel*>("outcomeLabel")->text();
                 SaveScreenshot(&d, "data_download_outcome");
                 d.okButton()->click();
             });
-        view->downloadButton()->click();
+        view->findChild<QPushButton*>("downloadButton")->click();
         QTRY_VERIFY_WITH_TIMEOUT(accept->done(), 30000);
         QVERIFY(grabbed_running);
         QVERIFY2(outcome.startsWith("Download completed! \n"), qPrintable(outcome));
         QVERIFY(outcome.endsWith(" data packets downloaded."));
         QCOMPARE(view->lastDownload().status, download_status::kCompleted);
-        QVERIFY(
-            !view->incrementalChoice()->text().startsWith("Incremental download of data since 2000-01-01"));
+        QVERIFY(!view->findChild<QRadioButton*>("incrementalChoice")
+                     ->text()
+                     .startsWith("Incremental download of data since 2000-01-01"));
     }
 
     void stopAnsweredNoClosesTheWindowAndSavesNothing() {
@@ -162,7 +164,7 @@ class TstStoredWindows : public QObject {
             [](DataDownloadDialog& d) { return d.countLabel()->text().endsWith(" 3"); },
             [](DataDownloadDialog& d) { d.stopButton()->click(); });
         ModalDriver no("noButton");
-        view->downloadButton()->click();
+        view->findChild<QPushButton*>("downloadButton")->click();
         QTRY_VERIFY_WITH_TIMEOUT(no.clicked(), 20000);
         QCOMPARE(no.caption(), QString(kSaveAnywayCaption));
         QTRY_COMPARE(view->lastDownload().status, download_status::kStoppedNotSaved);
@@ -182,9 +184,9 @@ class TstStoredWindows : public QObject {
                                                 flash = d.flashLabel()->text();
                                                 sram_bar = d.sramBar()->value();
                                                 SaveScreenshot(&d, "buffer_status");
-                                                d.closeButton()->click();
+                                                d.findChild<QPushButton*>("closeButton")->click();
                                             });
-        view->statusButton()->click();
+        view->findChild<QPushButton*>("statusButton")->click();
         QTRY_VERIFY_WITH_TIMEOUT(shown.done(), 20000);
         QCOMPARE(yes.caption(), QString(kSlowLinkCaption));
         const int stored = static_cast<int>(harness_->sensor().StoredIntervals(sim::IntervalBuffer::Flash));
@@ -203,7 +205,7 @@ class TstStoredWindows : public QObject {
         });
         auto accept = acceptOutcome();
         harness_->takeRequests();
-        view->eraseButton()->click();
+        view->findChild<QPushButton*>("eraseButton")->click();
         QTRY_VERIFY_WITH_TIMEOUT(accept->done(), 20000);
         QTRY_COMPARE(view->lastErase(), EraseOutcome::Erased);
         QCOMPARE(asked, QString(kNewDataEraseText));
@@ -224,10 +226,11 @@ class TstStoredWindows : public QObject {
         QCOMPARE(view->statusLabel()->text(), QString(kStudyReadyText));
         view->intervalField()->clear();
         QTest::keyClicks(view->intervalField(), "3600");
-        QCOMPARE(view->storageTimeLabel()->text(), QString("123 day(s) and 23.0 hour(s)"));
+        QCOMPARE(view->findChild<QLabel*>("storageTimeLabel")->text(),
+                 QString("123 day(s) and 23.0 hour(s)"));
         view->intervalField()->clear();
         QTest::keyClicks(view->intervalField(), "20");
-        QCOMPARE(view->storageTimeLabel()->text(), QString("0 day(s) and 16.5 hour(s)"));
+        QCOMPARE(view->findChild<QLabel*>("storageTimeLabel")->text(), QString("0 day(s) and 16.5 hour(s)"));
         SaveScreenshot(&harness_->window(), "study_setup");
 
         ModalDriver proceed("yesButton");  // "If you continue, all data stored..." -> Continue
@@ -237,7 +240,7 @@ class TstStoredWindows : public QObject {
                 QTimer* poll = new QTimer(dialog);
                 QObject::connect(poll, &QTimer::timeout, dialog, [dialog] {
                     if (dialog->updates() > 0)
-                        dialog->closeButton()->click();
+                        dialog->findChild<QPushButton*>("closeButton")->click();
                 });
                 poll->start(20);
             });
@@ -247,7 +250,8 @@ class TstStoredWindows : public QObject {
         QTRY_VERIFY_WITH_TIMEOUT(view->lastOutcome() == StudyOutcome::Started, 30000);
         QTRY_VERIFY(!view->working());
         QVERIFY(view->statusLabel()->text().startsWith("Step 2 completed! Study has started..."));
-        QCOMPARE(view->updateEveryLabel()->text(), QString("(Update Every: 3600 seconds)"));
+        QCOMPARE(view->findChild<QLabel*>("updateEveryLabel")->text(),
+                 QString("(Update Every: 3600 seconds)"));
         SaveScreenshot(&harness_->window(), "study_setup_started");
         const std::string config = harness_->sensor().Record(sim::RecordKind::Config);
         QCOMPARE(QString::fromStdString(config.substr(142, 8)), QString("00000014"));

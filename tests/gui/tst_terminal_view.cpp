@@ -38,24 +38,26 @@ class TstTerminalView : public QObject {
         QVERIFY(view);
         QVERIFY(view->lineButton()->isChecked());
         harness_->takeRequests();
-        QTest::keyClicks(view->commandLine(), "Z00012S5");
-        QTest::keyClick(view->commandLine(), Qt::Key_Return);
-        QVERIFY(view->commandLine()->text().isEmpty());
+        QTest::keyClicks(view->findChild<QLineEdit*>("commandLine"), "Z00012S5");
+        QTest::keyClick(view->findChild<QLineEdit*>("commandLine"), Qt::Key_Return);
+        QVERIFY(view->findChild<QLineEdit*>("commandLine")->text().isEmpty());
         QTRY_VERIFY_WITH_TIMEOUT(view->output()->toPlainText().contains("FPGA"), 5000);
         QVERIFY(view->output()->toPlainText().startsWith("Z00012S5\nZ00012S5DSP: "));
         QCOMPARE(harness_->takeRequests(), std::vector<std::string>{"Z00012S5"});
 
-        view->binaryBox()->setChecked(true);
+        view->findChild<QCheckBox*>("binaryMode")->setChecked(true);
         QVERIFY(!view->lineButton()->isEnabled());
-        QTest::keyClicks(view->commandLine(), "0G");
-        QCOMPARE(view->commandLine()->text(), QString("0"));  // the G is removed at once
-        view->commandLine()->setText("5A30 0012");            // pasted: a blank is no hexadecimal digit
-        QTest::keyClick(view->commandLine(), Qt::Key_Return);
+        QTest::keyClicks(view->findChild<QLineEdit*>("commandLine"), "0G");
+        QCOMPARE(view->findChild<QLineEdit*>("commandLine")->text(),
+                 QString("0"));  // the G is removed at once
+        view->findChild<QLineEdit*>("commandLine")
+            ->setText("5A30 0012");  // pasted: a blank is no hexadecimal digit
+        QTest::keyClick(view->findChild<QLineEdit*>("commandLine"), Qt::Key_Return);
         QTRY_VERIFY(view->output()->toPlainText().contains("ERROR: Invalid binary input!"));
-        QTest::keyClicks(view->commandLine(), "5a30303031325342");
-        QTest::keyClick(view->commandLine(), Qt::Key_Return);
-        QTest::keyClicks(view->commandLine(), "0d");
-        QTest::keyClick(view->commandLine(), Qt::Key_Return);
+        QTest::keyClicks(view->findChild<QLineEdit*>("commandLine"), "5a30303031325342");
+        QTest::keyClick(view->findChild<QLineEdit*>("commandLine"), Qt::Key_Return);
+        QTest::keyClicks(view->findChild<QLineEdit*>("commandLine"), "0d");
+        QTest::keyClick(view->findChild<QLineEdit*>("commandLine"), Qt::Key_Return);
         // The reply, "Z00012SB" + the sensor time + CR, comes back as hexadecimal digits.
         QTRY_VERIFY_WITH_TIMEOUT(view->output()->toPlainText().contains("0D\n5A30303031325342"), 5000);
         QVERIFY(view->output()->toPlainText().endsWith("0D"));
@@ -67,23 +69,23 @@ class TstTerminalView : public QObject {
     void textModesChangeOnlyWithAnEmptyCommandLine() {
         TerminalView* view = openTerminal();
         QVERIFY(view);
-        QTest::keyClicks(view->commandLine(), "abc");
-        view->characterButton()->click();
+        QTest::keyClicks(view->findChild<QLineEdit*>("commandLine"), "abc");
+        view->findChild<QRadioButton*>("characterMode")->click();
         QVERIFY(view->lineButton()->isChecked());
         QCOMPARE(view->session().mode(), TerminalMode::Line);
-        view->commandLine()->clear();
-        view->characterButton()->click();
+        view->findChild<QLineEdit*>("commandLine")->clear();
+        view->findChild<QRadioButton*>("characterMode")->click();
         QCOMPARE(view->session().mode(), TerminalMode::Character);
-        view->binaryBox()->setChecked(true);
-        view->binaryBox()->setChecked(false);
+        view->findChild<QCheckBox*>("binaryMode")->setChecked(true);
+        view->findChild<QCheckBox*>("binaryMode")->setChecked(false);
         QCOMPARE(view->session().mode(), TerminalMode::Character);
     }
 
     void closingWithAReplyPendingDoesNotHang() {
         TerminalView* view = openTerminal();
         QVERIFY(view);
-        QTest::keyClicks(view->commandLine(), "no such command");
-        QTest::keyClick(view->commandLine(), Qt::Key_Return);
+        QTest::keyClicks(view->findChild<QLineEdit*>("commandLine"), "no such command");
+        QTest::keyClick(view->findChild<QLineEdit*>("commandLine"), Qt::Key_Return);
         QTest::qWait(100);
         QElapsedTimer timer;
         timer.start();

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "../support/scratch_folder.h"
+#include "../support/scripted_prompts.h"
 #include "app/config_minimums.h"
 #include "app/connect_sequence.h"
 #include "app/menus.h"

@@ -6,6 +6,7 @@
 #include <netinet/in.h>
 #include <sys/socket.h>
 
+#include "../support/case_name.h"
 #include "../support/cli_runner.h"
 #include "../support/pty_line.h"
 #include "platform/registry_store.h"
@@ -76,7 +77,8 @@ INSTANTIATE_TEST_SUITE_P(
         UsageCase{{"--tcp", "127.0.0.1:1", "send", "S1", "a\x01b"}, "control character"},
         UsageCase{{"bogus", "--help"}, "unknown command 'bogus'"},
         UsageCase{{"--tcp", "127.0.0.1:1", "--timeout", "0", "info"}, "--timeout needs a number"},
-        UsageCase{{"--tcp", "127.0.0.1:1", "--lost-after", "5", "info"}, "belongs to 'live intervals'"}));
+        UsageCase{{"--tcp", "127.0.0.1:1", "--lost-after", "5", "info"}, "belongs to 'live intervals'"}),
+    [](const auto& info) { return test::NumberedCaseName(info.index, {info.param.message}); });
 
 TEST(CliHelp, EverySubcommandHasItsHelpAndTheVersionIsShown) {
     CliRunner runner;

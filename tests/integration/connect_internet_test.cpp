@@ -8,6 +8,7 @@
 #include <string>
 
 #include "../support/scratch_folder.h"
+#include "../support/scripted_prompts.h"
 #include "connect/internet_connect.h"
 #include "context/app_context.h"
 #include "protocol/user_prompts.h"

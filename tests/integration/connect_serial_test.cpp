@@ -14,6 +14,7 @@
 
 #include "../support/pty_line.h"
 #include "../support/scratch_folder.h"
+#include "../support/scripted_prompts.h"
 #include "connect/serial_connect.h"
 #include "context/app_context.h"
 #include "protocol/catalogue.h"

@@ -18,6 +18,7 @@
 #include <thread>
 
 #include "../support/scratch_folder.h"
+#include "../support/scripted_prompts.h"
 #include "context/app_context.h"
 #include "live/event_fetcher.h"
 #include "live/event_polling_thread.h"

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "../support/scratch_folder.h"
+#include "../support/scripted_prompts.h"
 #include "app/connect_sequence.h"
 #include "base/progress_reporter.h"
 #include "context/app_context.h"

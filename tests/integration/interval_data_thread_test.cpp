@@ -12,6 +12,7 @@
 #include <thread>
 
 #include "../support/scratch_folder.h"
+#include "../support/scripted_prompts.h"
 #include "../support/sim_connection.h"
 #include "live/interval_data_thread.h"
 #include "live/interval_fetcher.h"

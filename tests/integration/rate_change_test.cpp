@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "../support/scripted_prompts.h"
 #include "base/busy_flag.h"
 #include "context/app_context.h"
 #include "protocol/catalogue.h"

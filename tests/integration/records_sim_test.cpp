@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "../support/scripted_prompts.h"
 #include "link/sensor_link.h"
 #include "protocol/record_io.h"
 #include "protocol/transaction.h"

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "../support/scripted_prompts.h"
 #include "config/settings_editor.h"
 #include "context/app_context.h"
 #include "protocol/sensor_operations.h"
@@ -321,7 +322,8 @@ TEST_P(SettingsSerialSimTest, ANewPortRateThatCannotBeConfirmedEndsInThePrograms
 INSTANTIATE_TEST_SUITE_P(Links, SettingsSimTest, ::testing::Values(sim::Transport::Pty, sim::Transport::Tcp),
                          [](const auto& info) { return info.param == sim::Transport::Pty ? "Pty" : "Tcp"; });
 
-INSTANTIATE_TEST_SUITE_P(Serial, SettingsSerialSimTest, ::testing::Values(sim::Transport::Pty));
+INSTANTIATE_TEST_SUITE_P(Serial, SettingsSerialSimTest, ::testing::Values(sim::Transport::Pty),
+                         [](const auto&) { return std::string("Pty"); });
 
 }  // namespace
 }  // namespace qvx

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include "../support/scripted_prompts.h"
 #include "connect/multidrop.h"
 #include "link/sensor_link.h"
 #include "protocol/catalogue.h"

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "../support/scratch_folder.h"
+#include "../support/scripted_prompts.h"
 #include "../support/sim_program_link.h"
 #include "app/close_connection.h"
 #include "connect/multidrop.h"

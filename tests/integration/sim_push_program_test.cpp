@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "../support/scratch_folder.h"
+#include "../support/scripted_prompts.h"
 #include "../support/sim_program_link.h"
 #include "connect/internet_connect.h"
 #include "connect/serial_connect.h"

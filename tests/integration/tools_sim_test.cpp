@@ -7,6 +7,7 @@
 #include <memory>
 #include <thread>
 
+#include "../support/scripted_prompts.h"
 #include "context/app_context.h"
 #include "protocol/transaction_result.h"
 #include "sim_server.h"

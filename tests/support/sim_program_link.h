@@ -11,6 +11,7 @@
 #include "link/sensor_link.h"
 #include "protocol/transaction.h"
 #include "protocol/user_prompts.h"
+#include "scripted_prompts.h"
 #include "sim_server.h"
 
 namespace qvx::test {

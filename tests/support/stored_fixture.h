@@ -12,6 +12,7 @@
 #include "base/hex_text.h"
 #include "scoped_time_zone.h"
 #include "scratch_folder.h"
+#include "scripted_prompts.h"
 #include "sim_connection.h"
 
 namespace qvx::test {

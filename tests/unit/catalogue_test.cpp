@@ -3,6 +3,7 @@
 #include <set>
 #include <string>
 
+#include "../support/case_name.h"
 #include "protocol/catalogue.h"
 
 namespace qvx {
@@ -43,7 +44,8 @@ INSTANTIATE_TEST_SUITE_P(Rows, FindCommandTest,
                                            FindCase{"XE", 52}, FindCase{"XEE", 53}, FindCase{"B0", 57},
                                            FindCase{"D0Default", 61}, FindCase{"P5", 83}, FindCase{"s0", -1},
                                            FindCase{"S", -1}, FindCase{"S0 ", -1}, FindCase{"", -1},
-                                           FindCase{"S8123", -1}));
+                                           FindCase{"S8123", -1}),
+                         [](const auto& info) { return test::NumberedCaseName(info.index, {info.param.request}); });
 
 struct RowCase {
     CommandId index;
@@ -95,7 +97,8 @@ INSTANTIATE_TEST_SUITE_P(
         RowCase{67, "D6", "D6", "Get dsp upload status", 0, 0, false, 10000,
                 kSuccess | kFailure | kReady | kNull},
         RowCase{77, "F7P0", "F7P0", "Read from port", 4, 4, false, 0, kFailure | kInvalid},
-        RowCase{83, "P5", "P5", "Read PLL R Register", 8, 8, false, 0, 0}));
+        RowCase{83, "P5", "P5", "Read PLL R Register", 8, 8, false, 0, 0}),
+    [](const auto& info) { return test::CaseName({std::to_string(info.param.index), info.param.request}); });
 
 TEST(CommandCatalogue, ResponseCodeDiffersOnlyForTheKnownRequests) {
     const std::set<std::string> differing = {"S87C3A9E1B5D2F486", "S8468013579246801", "S8B00FF", "B0", "XEE",

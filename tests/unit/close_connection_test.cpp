@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "../support/scratch_folder.h"
+#include "../support/scripted_prompts.h"
 #include "context/app_context.h"
 #include "protocol/catalogue.h"
 #include "protocol/frame.h"

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "../support/scratch_folder.h"
+#include "../support/scripted_prompts.h"
 #include "connect/input_parameters.h"
 #include "connect/internet_connect.h"
 #include "connect/serial_connect.h"

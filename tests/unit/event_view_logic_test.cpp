@@ -13,6 +13,7 @@
 #include "../support/scoped_time_zone.h"
 #include "../support/scratch_folder.h"
 #include "../support/scripted_peer.h"
+#include "../support/scripted_prompts.h"
 #include "app/menus.h"
 #include "context/app_context.h"
 #include "live/event_fetcher.h"

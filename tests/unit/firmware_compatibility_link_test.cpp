@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "../support/scripted_peer.h"
+#include "../support/scripted_prompts.h"
 #include "firmware/compatibility.h"
 #include "link/sensor_link.h"
 #include "protocol/transaction.h"

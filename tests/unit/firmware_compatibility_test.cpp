@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "../support/scripted_prompts.h"
 #include "firmware/compatibility.h"
 #include "protocol/transaction_result.h"
 

@@ -2,6 +2,7 @@
 // figures and when Cancel is offered.
 #include <gtest/gtest.h>
 
+#include "../support/scripted_prompts.h"
 #include "firmware/compatibility.h"
 #include "firmware/upload_job.h"
 #include "link/sensor_link.h"

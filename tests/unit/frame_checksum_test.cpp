@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "../support/case_name.h"
 #include "protocol/frame.h"
 
 namespace qvx {
@@ -39,7 +40,11 @@ INSTANTIATE_TEST_SUITE_P(Fields, VerifyChecksumTest,
                                            VerifyCase{"0001", "00c1", true}, VerifyCase{"abc", "0127", false},
                                            VerifyCase{"abc", "126", false}, VerifyCase{"abc", "00126", false},
                                            VerifyCase{"abc", "01G6", false}, VerifyCase{"abc", " 126", false},
-                                           VerifyCase{"abc", "+126", false}, VerifyCase{"", "0000", true}));
+                                           VerifyCase{"abc", "+126", false}, VerifyCase{"", "0000", true}),
+                         [](const auto& info) {
+                             return test::NumberedCaseName(
+                                 info.index, {info.param.data, info.param.field, info.param.ok ? "ok" : "bad"});
+                         });
 
 TEST(FrameChecksum, SumPastFourDigitsNeverVerifies) {
     const std::string data(300, '\xff');  // 76500 = 0x12AD4

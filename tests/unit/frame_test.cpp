@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "../support/case_name.h"
 #include "protocol/frame.h"
 
 namespace qvx {
@@ -196,7 +197,11 @@ INSTANTIATE_TEST_SUITE_P(
         ValidateCase{"B0", "B1", TransactionResult::PartialPayload, ""},
         ValidateCase{"B0", "B10001", TransactionResult::PartialPayload, ""},
         ValidateCase{"B0", "B100010000", TransactionResult::ChecksumError, ""},
-        ValidateCase{"B2", "B2whatever\r", TransactionResult::Ok, "whatever"}));
+        ValidateCase{"B2", "B2whatever\r", TransactionResult::Ok, "whatever"}),
+    [](const auto& info) {
+        return test::NumberedCaseName(info.index,
+                                      {info.param.request_code, std::to_string(ResultCode(info.param.result))});
+    });
 
 TEST(ValidateResponse, PrefixedMultiDropReplyFromAnotherIdThenOwn) {
     const FrameContext context = ContextFor("S0", true);

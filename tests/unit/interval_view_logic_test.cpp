@@ -15,6 +15,7 @@
 #include "../support/scoped_time_zone.h"
 #include "../support/scratch_folder.h"
 #include "../support/scripted_peer.h"
+#include "../support/scripted_prompts.h"
 #include "context/app_context.h"
 #include "live/interval_fetcher.h"
 #include "live/interval_texts.h"

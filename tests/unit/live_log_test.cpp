@@ -12,6 +12,7 @@
 
 #include "../support/scoped_time_zone.h"
 #include "../support/scratch_folder.h"
+#include "../support/scripted_prompts.h"
 #include "context/app_context.h"
 #include "live/interval_log.h"
 #include "live/log_files.h"

@@ -4,6 +4,8 @@
 
 #include <string>
 
+#include "../support/case_name.h"
+
 namespace qvx {
 namespace {
 
@@ -97,7 +99,8 @@ INSTANTIATE_TEST_SUITE_P(
         FieldCase{RecordSlot::SideFire, 262, 164, 4}, FieldCase{RecordSlot::ForwardFire, 32, 4, 4},
         FieldCase{RecordSlot::ForwardFire, 39, 60, 4}, FieldCase{RecordSlot::ForwardFire, 40, 8, 4},
         FieldCase{RecordSlot::ForwardFire, 47, 64, 4}, FieldCase{RecordSlot::ForwardFire, 48, 68, 4},
-        FieldCase{RecordSlot::ForwardFire, 162, 524, 4}));
+        FieldCase{RecordSlot::ForwardFire, 162, 524, 4}),
+    [](const auto& info) { return test::NumberedCaseName(info.index, {"field", std::to_string(info.param.id)}); });
 
 TEST(SensorConfigurationFields, IdsOutsideARecordReadEmptyAndWriteNothing) {
     SensorConfiguration config = FullConfiguration();

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include "../support/scripted_prompts.h"
 #include "config/calibration_pages.h"
 #include "config/communication_page.h"
 #include "config/data_collection_page.h"

@@ -7,6 +7,7 @@
 #include <chrono>
 #include <thread>
 
+#include "../support/scripted_prompts.h"
 #include "context/app_context.h"
 #include "link/sensor_link.h"
 #include "platform/named_sync.h"

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "../support/scripted_peer.h"
+#include "../support/scripted_prompts.h"
 #include "link/sensor_link.h"
 #include "protocol/user_prompts.h"
 

@@ -115,6 +115,7 @@ const std::vector<MenuEntry>& MenuTable() {
         {"Data Collection/Download", Download},
         {"Tools/Hyperterminal", Hyperterminal},
         {"Tools/Firmware Upload", FirmwareUpload},
+        {"Tools/Communication Log", CommunicationLog},
         {"Tools/-", std::nullopt, kEngineering},
         {"Tools/Data Acquisition", DataAcquisition, kEngineering},
         {"Tools/PLL Utility", PllUtility, kEngineering},

@@ -50,6 +50,7 @@ enum class MenuItem : int {
     HelpContents,
     About,
     ChartLog,  // Data Logs: a chart of an interval log
+    CommunicationLog,
     Count,
 };
 inline constexpr std::size_t kMenuItemCount = static_cast<std::size_t>(MenuItem::Count);

@@ -69,15 +69,4 @@ TransactionResult ReadSensorInformation(SensorProtocol& protocol, SensorInformat
     return result;
 }
 
-std::string DoubleAmpersands(const std::string& text) {
-    std::string shown;
-    for (char c : text) {
-        shown += c;
-        if (c == '&') {
-            shown += '&';
-        }
-    }
-    return shown;
-}
-
 }  // namespace qvx

@@ -33,7 +33,4 @@ TransactionResult ReadSensorInformation(SensorProtocol& protocol, SensorInformat
 // record is too short for stay as they were.
 void TakeConfigInfoFields(const std::string& record, SensorInformation& info);
 
-// The field as it stands, with "&" doubled: a label would take a single one as a mnemonic.
-std::string DoubleAmpersands(const std::string& text);
-
 }  // namespace qvx

@@ -1,8 +1,31 @@
 #include "link/sensor_link.h"
 
+#include "base/comm_log.h"
 #include "platform/instance.h"
 
 namespace qvx {
+
+namespace {
+
+// Every byte that crosses the link passes here, so the log sees frames, modem text and terminal
+// traffic alike. The check comes first: with logging off nothing is copied.
+void LogBytes(LogDirection direction, std::string_view bytes) {
+    CommLog& log = ProgramLog();
+    if (!bytes.empty() && log.Enabled(LogLevel::Debug)) {
+        log.Bytes(direction, bytes);
+    }
+}
+
+// A read that brought nothing means the line went quiet: what arrived so far is a whole entry.
+void LogReceivedTail(const std::string& out, std::size_t before) {
+    if (out.size() > before) {
+        LogBytes(LogDirection::Received, std::string_view(out).substr(before));
+    } else {
+        ProgramLog().FlushReceived();
+    }
+}
+
+}  // namespace
 
 SensorLink::SensorLink(ConnectionState& state) : state_(state), serial_(state), tcp_(state) {}
 
@@ -23,23 +46,40 @@ LinkMedium& SensorLink::Active() {
 std::size_t SensorLink::Write(std::string_view text) {
     state_.last_link_error = link_error::kNone;
     static constexpr char kNul[1] = {'\0'};
-    return Active().Write(text.empty() ? std::string_view(kNul, 1) : text);
+    const std::string_view bytes = text.empty() ? std::string_view(kNul, 1) : text;
+    const std::size_t written = Active().Write(bytes);
+    LogBytes(LogDirection::Sent, bytes.substr(0, written));
+    if (written < bytes.size()) {
+        ProgramLog().Message(LogLevel::Warning, "write failed after " + std::to_string(written) + " of " +
+                                                    std::to_string(bytes.size()) + " bytes (error " +
+                                                    std::to_string(state_.last_link_error) + ")");
+    }
+    return written;
 }
 
 std::size_t SensorLink::ReadUntil(std::string& out, std::size_t max_len, int timeout_ms, char terminator,
                                   char escape) {
-    return Active().ReadUntil(out, max_len, timeout_ms, terminator, escape);
+    const std::size_t before = out.size();
+    const std::size_t got = Active().ReadUntil(out, max_len, timeout_ms, terminator, escape);
+    LogReceivedTail(out, before);
+    return got;
 }
 
 std::size_t SensorLink::ReadRaw(std::string& out, std::size_t count) {
-    return Active().ReadRaw(out, count);
+    const std::size_t before = out.size();
+    const std::size_t got = Active().ReadRaw(out, count);
+    LogReceivedTail(out, before);
+    return got;
 }
 
 std::size_t SensorLink::ReadAvailable(std::string& out, std::size_t max_len, int wait_ms) {
     if (max_len == 0) {
         return 0;
     }
-    return Active().ReadAvailable(out, max_len, wait_ms);
+    const std::size_t before = out.size();
+    const std::size_t got = Active().ReadAvailable(out, max_len, wait_ms);
+    LogReceivedTail(out, before);
+    return got;
 }
 
 void SensorLink::PurgeInput() {
@@ -51,6 +91,9 @@ bool SensorLink::IsOpen() {
 }
 
 void SensorLink::Close() {
+    if (tcp_.IsOpen() || serial_.IsOpen()) {
+        ProgramLog().Message(LogLevel::Info, "closing " + Active().Description());
+    }
     tcp_.Close();
     serial_.Close();
     state_.link_kind = LinkKind::None;

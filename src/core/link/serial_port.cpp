@@ -15,9 +15,11 @@
 #include <fstream>
 #include <limits>
 
+#include "base/comm_log.h"
 #include "link/link_wait.h"
 #include "link/sensor_link.h"
 #include "link/serial_port.h"
+#include "link/socket_error.h"
 
 namespace qvx {
 
@@ -190,6 +192,8 @@ bool SerialPort::Open(std::uint32_t baud, const SerialTimeouts& timeouts) {
     const int fd = open(state_.port_name.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
         state_.last_link_error = static_cast<std::uint32_t>(errno);
+        ProgramLog().Message(LogLevel::Warning, "serial port " + state_.port_name + " does not open" +
+                                                    LinkErrorSuffix(state_.last_link_error));
         return 0;
     }
     fd_ = fd;
@@ -199,7 +203,11 @@ bool SerialPort::Open(std::uint32_t baud, const SerialTimeouts& timeouts) {
     }
     ApplyLineSettings(baud);
     timeouts_ = timeouts;
-    return state_.last_link_error == link_error::kNone;
+    const bool opened = state_.last_link_error == link_error::kNone;
+    ProgramLog().Message(opened ? LogLevel::Info : LogLevel::Warning,
+                         "serial port " + state_.port_name + (opened ? " opened at " : " failed at ") +
+                             std::to_string(baud) + " bps" + LinkErrorSuffix(state_.last_link_error));
+    return opened;
 }
 
 bool SerialPort::ApplyLineSettings(std::uint32_t baud) {

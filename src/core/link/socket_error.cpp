@@ -88,4 +88,8 @@ std::uint32_t LookupErrorCode(int gai_result) {
     }
 }
 
+std::string LinkErrorSuffix(std::uint32_t code) {
+    return code == 0 ? std::string() : " (error " + std::to_string(code) + ")";
+}
+
 }  // namespace qvx

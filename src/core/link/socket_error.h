@@ -12,6 +12,8 @@ namespace qvx {
 std::uint32_t SocketErrorCode(int errno_value);
 // The code for a failed name lookup (a getaddrinfo result).
 std::uint32_t LookupErrorCode(int gai_result);
+// " (error N)" for the communication log, or nothing when code is 0.
+std::string LinkErrorSuffix(std::uint32_t code);
 
 // The system's own words for a code kept in last_link_error: strerror for an operating-system or
 // socket error, the lookup's or this program's words for its own codes; empty for 0.

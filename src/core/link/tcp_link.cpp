@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cerrno>
 
+#include "base/comm_log.h"
 #include "link/link_wait.h"
 #include "link/sensor_link.h"
 #include "link/socket_error.h"
@@ -137,11 +138,15 @@ bool TcpLink::Connect() {
     if (failure == 0) {
         failure = ConnectWithin(fd, remote, kTcpConnectTimeoutMs);
     }
+    const std::string peer = state_.host_address + ":" + std::to_string(state_.tcp_port);
     if (failure != 0) {
         close(fd);
         state_.last_link_error = failure;
+        ProgramLog().Message(LogLevel::Warning,
+                             "TCP connect to " + peer + " failed" + LinkErrorSuffix(failure));
         return false;
     }
+    ProgramLog().Message(LogLevel::Info, "TCP connected to " + peer);
     fd_ = fd;
     state_.socket_open = true;
     state_.link_dropped = false;

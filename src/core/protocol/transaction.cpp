@@ -1,9 +1,11 @@
 #include "protocol/transaction.h"
 
 #include "base/busy_flag.h"
+#include "base/comm_log.h"
 
 #include <algorithm>
 #include <chrono>
+#include <sstream>
 #include <thread>
 
 #include "link/sensor_link.h"
@@ -189,6 +191,7 @@ TransactionResult SensorProtocol::RunSeries(std::string& response_out, int cap) 
         ++attempts_made_;
         if (SendFrame(link_, frame_, request_text_) == 0) {
             result = TransactionResult::NoResponse;
+            LogFailedAttempt(result, attempt);
             continue;
         }
         std::string response;
@@ -197,14 +200,27 @@ TransactionResult SensorProtocol::RunSeries(std::string& response_out, int cap) 
         result = ValidateResponse(frame_, response);
         response_out = std::move(response);
         if (result == TransactionResult::Ok) {
+            ProgramLog().NoteGoodExchange();
             return TransactionResult::Ok;
         }
+        LogFailedAttempt(result, attempt);
         if (result == TransactionResult::UploadPacketFailure && !packet_retries_raised_) {
             packet_retries_raised_ = true;
             pending_.retries += kPacketRefusalExtraRetries;
         }
     }
     return result;
+}
+
+void SensorProtocol::LogFailedAttempt(TransactionResult result, int attempt) const {
+    CommLog& log = ProgramLog();
+    if (!log.Enabled(LogLevel::Warning)) {
+        return;
+    }
+    std::ostringstream text;
+    text << (pending_.name.empty() ? request_text_.substr(0, 2) : pending_.name) << " attempt " << attempt + 1
+         << ": " << result;
+    log.Message(LogLevel::Warning, text.str());
 }
 
 bool SensorProtocol::ShouldRecoverTcp() const {
@@ -219,6 +235,7 @@ bool SensorProtocol::ShouldRecoverTcp() const {
 }
 
 TransactionResult SensorProtocol::RecoverTcp() {
+    ProgramLog().Message(LogLevel::Info, "the TCP link dropped: connecting again");
     link_.tcp().Close();
     link_.SetLastLinkError(link_error::kNone);
     const bool connected = link_.tcp().Connect();

@@ -87,6 +87,7 @@ class SensorProtocol {
     void ApplyPendingBaudChange();
     TransactionResult RunTransaction(std::string& response_out);
     TransactionResult RunSeries(std::string& response_out, int cap);
+    void LogFailedAttempt(TransactionResult result, int attempt) const;
     bool ShouldRecoverTcp() const;
     TransactionResult RecoverTcp();
     void ComputeAttemptTimeout();

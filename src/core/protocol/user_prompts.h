@@ -42,28 +42,4 @@ class UserPrompts {
                      const std::string& yes_label = "Yes", const std::string& no_label = "No") = 0;
 };
 
-// Answers nothing interactively: every communication error gets a fixed answer and every
-// question a fixed reply. Records what was asked.
-class ScriptedPrompts : public UserPrompts {
-  public:
-    TransactionResult CommunicationError(const CommunicationErrorReport& report) override;
-    bool Message(const MessageRequest& request) override;
-    bool Ask(const std::string& caption, const std::string& text, const std::string& yes_label,
-             const std::string& no_label) override;
-
-    // Answers taken in order; when exhausted, the defaults below.
-    std::vector<TransactionResult> communication_answers;
-    std::vector<bool> ask_answers;
-    TransactionResult default_communication_answer = TransactionResult::Cancel;
-    bool default_ask_answer = false;
-
-    std::vector<CommunicationErrorReport> communication_errors;
-    std::vector<MessageRequest> messages;
-    std::vector<std::string> questions;  // caption + "|" + text
-
-  private:
-    std::size_t next_communication_answer_ = 0;
-    std::size_t next_ask_answer_ = 0;
-};
-
 }  // namespace qvx

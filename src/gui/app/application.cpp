@@ -7,6 +7,7 @@
 #include "app/program_icon.h"
 #include "app/startup.h"
 #include "app/version.h"
+#include "tools/communication_log_window.h"
 
 namespace qvx::gui {
 
@@ -53,6 +54,7 @@ Application::~Application() {
 
 int StartApplication(int argc, char** argv) {
     QApplication qt(argc, argv);
+    StartGuiLogging();
     std::vector<std::string> args;
     // QApplication has taken its own options out of the arguments.
     const QStringList arguments = QApplication::arguments();

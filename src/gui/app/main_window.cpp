@@ -42,6 +42,7 @@
 #include "firmware/upload_progress_dialog.h"
 #include "live/log_file_dialogs.h"
 #include "protocol/sensor_operations.h"
+#include "tools/communication_log_window.h"
 
 namespace qvx::gui {
 
@@ -362,6 +363,8 @@ void MainWindow::onMenuItem(MenuItem item) {
             return;
         case ChartLog:
             return ShowLogChart(app_, this);
+        case CommunicationLog:
+            return ShowCommunicationLog(this);
         case Exit:
             close();
             return;

@@ -68,8 +68,11 @@ AdvancedConnectionSettingsDialog::AdvancedConnectionSettingsDialog(SettingsKind 
 
 QGroupBox* AdvancedConnectionSettingsDialog::buildPortGroup() {
     port_group_ = new QGroupBox("PC Com Port Settings");
+    port_group_->setObjectName("portGroup");
     auto_port_ = new QRadioButton("Auto-detect PC com port && baud rate settings");
+    auto_port_->setObjectName("autoPortButton");
     specify_port_ = new QRadioButton("Specify PC com port && baud rate settings");
+    specify_port_->setObjectName("specifyPortButton");
     auto* choice = new QButtonGroup(port_group_);
     choice->addButton(auto_port_);
     choice->addButton(specify_port_);
@@ -79,7 +82,9 @@ QGroupBox* AdvancedConnectionSettingsDialog::buildPortGroup() {
     port_list_->setInsertPolicy(QComboBox::NoInsert);
     port_list_->setMinimumContentsLength(24);
     port_list_->setToolTip("The serial device: choose one found on this machine or type its path");
+    port_list_->setObjectName("portList");
     baud_list_ = new QComboBox;
+    baud_list_->setObjectName("baudList");
     for (const std::string& baud : BaudChoices()) {
         baud_list_->addItem(Qs(baud));
     }
@@ -102,11 +107,15 @@ QGroupBox* AdvancedConnectionSettingsDialog::buildPortGroup() {
 
 QGroupBox* AdvancedConnectionSettingsDialog::buildModemGroup() {
     modem_group_ = new QGroupBox("Local Modem Settings");
+    modem_group_->setObjectName("modemGroup");
     modem_init_ = new QLineEdit;
+    modem_init_->setObjectName("modemInitField");
     modem_init_->setMaxLength(static_cast<int>(kModemInitMaxChars));
     modem_auto_ = new QLineEdit;
+    modem_auto_->setObjectName("modemAutoField");
     modem_auto_->setMaxLength(static_cast<int>(kModemAutoCmdMaxChars));
     restore_defaults_ = new QPushButton("&Restore Defaults");
+    restore_defaults_->setObjectName("restoreDefaultsButton");
     restore_defaults_->setAutoDefault(false);
     connect(restore_defaults_, &QPushButton::clicked, this,
             &AdvancedConnectionSettingsDialog::restoreModemDefaults);
@@ -127,18 +136,22 @@ QGroupBox* AdvancedConnectionSettingsDialog::buildProtocolGroup() {
     simple_protocol_ =
         new QRadioButton("Use Simple Protocol... Sensor is NOT connected to a multidrop network");
     fixed_id_ = new QRadioButton("Use Multidrop Protocol... Connect directly to ID:");
+    fixed_id_->setObjectName("fixedIdButton");
     detect_ids_ = new QRadioButton("Use Multidrop Protocol... Auto-detect ID(s) after network connection");
+    detect_ids_->setObjectName("detectIdsButton");
     auto* choice = new QButtonGroup(group);
     for (QRadioButton* button : {simple_protocol_, fixed_id_, detect_ids_}) {
         choice->addButton(button);
         connect(button, &QRadioButton::toggled, this, &AdvancedConnectionSettingsDialog::updateWidgets);
     }
     id_field_ = new QLineEdit;
+    id_field_->setObjectName("idField");
     id_field_->setFixedWidth(id_field_->fontMetrics().horizontalAdvance("WWWWW") + 12);
     installTextFilter(id_field_, FilterMultiDropIdText);
     connect(id_field_, &QLineEdit::textChanged, this, &AdvancedConnectionSettingsDialog::updateWidgets);
     id_hint_ = new QLabel("(4 digits required)");
     max_sensors_ = new QLineEdit;
+    max_sensors_->setObjectName("maxSensorsField");
     max_sensors_->setFixedWidth(max_sensors_->fontMetrics().horizontalAdvance("00000") + 12);
     installTextFilter(max_sensors_, DigitsRule(kMaxSensorsDigits));
 
@@ -165,12 +178,15 @@ QGroupBox* AdvancedConnectionSettingsDialog::buildProtocolGroup() {
 QWidget* AdvancedConnectionSettingsDialog::buildOptions() {
     auto* options = new QWidget;
     use_delay_ = new QCheckBox("&Use an additional:");
+    use_delay_->setObjectName("useDelayBox");
     delay_field_ = new QLineEdit;
+    delay_field_->setObjectName("delayField");
     delay_field_->setFixedWidth(delay_field_->fontMetrics().horizontalAdvance("0000000") + 12);
     installTextFilter(delay_field_, DigitsRule(kDelayDigits));
     connect(use_delay_, &QCheckBox::toggled, this, &AdvancedConnectionSettingsDialog::updateWidgets);
     synchronize_ = new QCheckBox("S&ynchronize sensor time with your PC's clock");
     save_as_default_ = new QCheckBox("Check this box if you want the settings above to be used by default");
+    save_as_default_->setObjectName("saveAsDefaultBox");
 
     auto* delay_row = new QHBoxLayout;
     delay_row->addWidget(use_delay_);

@@ -38,25 +38,8 @@ class AdvancedConnectionSettingsDialog : public QDialog {
 
     // The values as the dialog holds them now.
     ConnectionDefaults collect() const;
-
-    QComboBox* portList() const { return port_list_; }
-    QComboBox* baudList() const { return baud_list_; }
-    QRadioButton* autoPortButton() const { return auto_port_; }
-    QRadioButton* specifyPortButton() const { return specify_port_; }
     QRadioButton* simpleProtocolButton() const { return simple_protocol_; }
-    QRadioButton* fixedIdButton() const { return fixed_id_; }
-    QRadioButton* detectIdsButton() const { return detect_ids_; }
-    QLineEdit* idField() const { return id_field_; }
-    QCheckBox* useDelayBox() const { return use_delay_; }
-    QLineEdit* delayField() const { return delay_field_; }
-    QLineEdit* maxSensorsField() const { return max_sensors_; }
-    QLineEdit* modemInitField() const { return modem_init_; }
-    QLineEdit* modemAutoField() const { return modem_auto_; }
-    QPushButton* restoreDefaultsButton() const { return restore_defaults_; }
     QCheckBox* synchronizeBox() const { return synchronize_; }
-    QCheckBox* saveAsDefaultBox() const { return save_as_default_; }
-    QGroupBox* portGroup() const { return port_group_; }
-    QGroupBox* modemGroup() const { return modem_group_; }
     QPushButton* okButton() const;
 
     void accept() override;

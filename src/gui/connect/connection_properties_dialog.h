@@ -29,7 +29,6 @@ class ConnectionPropertiesDialog : public QDialog {
     QLabel* addressLabel() const { return address_; }
     QLabel* protocolLabel() const { return protocol_; }
     QLabel* automaticLabel() const { return automatic_; }
-    QLineEdit* additionalField() const { return additional_; }
     QLabel* totalLabel() const { return total_; }
     QPushButton* recalculateButton() const { return recalculate_; }
     QPushButton* saveButton() const { return save_; }

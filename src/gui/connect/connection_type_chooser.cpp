@@ -15,8 +15,11 @@ ConnectionTypeChooser::ConnectionTypeChooser(QWidget* parent) : QWidget(parent) 
     auto* prompt = new QLabel("Select the type of connection you would like to make with the Quorvix...");
     prompt->setWordWrap(true);
     serial_ = new QRadioButton(" &Serial (COM Port)");
+    serial_->setObjectName("serialButton");
     modem_ = new QRadioButton(" &Modem (Phone #)");
+    modem_->setObjectName("modemButton");
     internet_ = new QRadioButton(" &Internet (TCP/IP)");
+    internet_->setObjectName("internetButton");
     auto* choices = new QButtonGroup(this);
     auto* box = new QGroupBox;
     auto* box_layout = new QVBoxLayout(box);

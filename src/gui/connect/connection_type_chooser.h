@@ -18,10 +18,6 @@ class ConnectionTypeChooser : public QWidget {
 
     LinkKind chosenKind() const;
     void setChosenKind(LinkKind kind);
-
-    QRadioButton* serialButton() const { return serial_; }
-    QRadioButton* modemButton() const { return modem_; }
-    QRadioButton* internetButton() const { return internet_; }
     QPushButton* okButton() const { return ok_; }
 
   signals:

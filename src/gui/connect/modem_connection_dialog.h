@@ -30,9 +30,6 @@ class ModemConnectionDialog : public QDialog {
   public:
     explicit ModemConnectionDialog(AppContext& app, QWidget* parent = nullptr);
     ~ModemConnectionDialog() override;
-
-    QLineEdit* numberField() const { return number_; }
-    QCheckBox* manualBox() const { return manual_; }
     QLabel* promptLabel() const { return prompt_; }
     QLabel* statusLabel() const { return status_; }
     QLabel* propertiesLabel() const { return properties_; }

@@ -37,11 +37,9 @@ class SelectSensorIdDialog : public QDialog {
     static Detector LinkDetector(AppContext& app);
 
     const MultiDropDetection& detection() const { return detection_; }
-    QComboBox* idList() const { return id_list_; }
     QLabel* promptLabel() const { return prompt_; }
     QPushButton* continueButton() const { return continue_; }
     QPushButton* cancelButton() const { return cancel_; }
-    QPushButton* redetectButton() const { return redetect_; }
 
   private:
     void detect(bool redetect);

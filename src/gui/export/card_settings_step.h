@@ -22,10 +22,6 @@ class CardSettingsStep : public QWidget {
     void showSettings(const CardSettings& settings);
     // The controls into settings; the message for the first entry that cannot be used.
     std::optional<ExportMessage> collect(CardSettings& settings) const;
-
-    QCalendarWidget* startCalendar() const { return start_; }
-    QCalendarWidget* endCalendar() const { return end_; }
-    QLineEdit* stationField() const { return station_; }
     QComboBox* stateList() const { return state_; }
     QComboBox* classList() const { return class_; }
     QComboBox* restrictionList() const { return restriction_; }

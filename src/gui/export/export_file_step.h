@@ -26,11 +26,7 @@ class ExportFileStep : public QWidget {
     void setFileChooser(std::function<QString(const QString&)> chooser) { chooser_ = std::move(chooser); }
 
     QLineEdit* fileField() const { return file_; }
-    QComboBox* formatList() const { return format_; }
-    QPushButton* browseButton() const { return browse_; }
-    QPushButton* chartButton() const { return chart_; }
     QPushButton* continueButton() const { return continue_; }
-    QPushButton* quitButton() const { return quit_; }
 
   signals:
     void continueRequested();

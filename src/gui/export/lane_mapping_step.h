@@ -33,9 +33,7 @@ class LaneMappingStep : public QWidget {
     QComboBox* laneList(int row) const { return lanes_[static_cast<std::size_t>(row)]; }
     QComboBox* directionList(int row) const { return directions_[static_cast<std::size_t>(row)]; }
     QLabel* laneName(int row) const { return names_[static_cast<std::size_t>(row)]; }
-    QCheckBox* openBox() const { return open_; }
     QPushButton* backButton() const { return back_; }
-    QPushButton* finishButton() const { return finish_; }
     QLabel* statusLabel() const { return status_; }
 
   signals:

@@ -33,7 +33,6 @@ class LogChartWindow : public QDialog {
 
     const LogChart& chart() const { return chart_; }
     QChartView* plot(int metric) const { return plots_[static_cast<std::size_t>(metric)]; }
-    QLabel* summary() const { return summary_; }
 
     enum Metric { Volume = 0, Speed = 1, Occupancy = 2 };
 

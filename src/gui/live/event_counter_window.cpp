@@ -41,12 +41,15 @@ void EventCounterWindow::buildWidgets() {
         counts_[k]->setObjectName(QStringLiteral("count%1").arg(k + 1));
     }
     reset_ = new QPushButton(QStringLiteral("Reset"), this);
+    reset_->setObjectName("resetButton");
     reset_->setToolTip(QStringLiteral("Press to return counter to zero"));
     pause_ = new QToolButton(this);
+    pause_->setObjectName("pauseButton");
     pause_->setIcon(pauseCounterIcon());
     pause_->setToolTip(QStringLiteral("Press to pause counter"));
     pause_->setCheckable(true);
     resume_ = new QToolButton(this);
+    resume_->setObjectName("resumeButton");
     resume_->setIcon(resumeCounterIcon());
     resume_->setToolTip(QStringLiteral("Press to resume counter"));
     resume_->setCheckable(true);

@@ -36,9 +36,6 @@ class EventCounterWindow : public QDialog {
     int laneCount() const { return lanes_; }
     QLineEdit* countField(int lane) const;  // lane 1..8
     QLabel* laneLabel(int lane) const;
-    QPushButton* resetButton() const { return reset_; }
-    QToolButton* pauseButton() const { return pause_; }
-    QToolButton* resumeButton() const { return resume_; }
 
   public slots:
     void reset();

@@ -120,8 +120,10 @@ QWidget* ForwardFireEventView::buildConfigurationRow() {
     mode_text_->setFont(bold);
     mode_text_->setWordWrap(true);
     restart_ = new QPushButton(QStringLiteral("Restart"), row);
+    restart_->setObjectName("restartButton");
     restart_->setToolTip(QStringLiteral("Restart automatic configuration"));
     save_config_ = new QPushButton(QStringLiteral("FINISHED"), row);
+    save_config_->setObjectName("saveConfigButton");
     save_config_->setToolTip(QStringLiteral("Save configuration"));
     layout->addWidget(mode_text_, 1);
     layout->addWidget(restart_);
@@ -141,6 +143,7 @@ QWidget* ForwardFireEventView::buildEventBox() {
     last_event_->setFont(big);
     layout->addWidget(last_event_);
     events_ = new QListWidget(box);
+    events_->setObjectName("eventList");
     events_->setFont(QFont(QStringLiteral("monospace")));
     events_->setSelectionMode(QAbstractItemView::NoSelection);
     events_->setFocusPolicy(Qt::NoFocus);

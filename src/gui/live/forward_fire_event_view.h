@@ -50,10 +50,7 @@ class ForwardFireEventView : public WorkingView {
 
     QLabel* modeLabel() const { return mode_text_; }
     QLabel* statusLabel() const { return status_; }
-    QPushButton* restartButton() const { return restart_; }
-    QPushButton* saveConfigButton() const { return save_config_; }
     QLabel* countLabel() const { return count_; }
-    QListWidget* eventList() const { return events_; }
     QLabel* updatedLabel() const { return updated_; }
     QLabel* sinceUpdatedLabel() const { return since_updated_; }
     QLineEdit* intervalField() const { return interval_field_; }

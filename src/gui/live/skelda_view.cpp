@@ -74,6 +74,7 @@ QWidget* SkeldaView::buildButtons() {
     auto* layout = new QHBoxLayout(box);
     layout->setContentsMargins(0, 0, 0, 0);
     mode_ = new QPushButton(box);
+    mode_->setObjectName("modeButton");
     mode_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_M));
     layout->addWidget(mode_);
     layout->addStretch(1);

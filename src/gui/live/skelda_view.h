@@ -45,7 +45,6 @@ class SkeldaView : public WorkingView {
     void setEditorLauncher(EditorLauncher launcher) { launch_editor_ = std::move(launcher); }
 
     QLabel* statusLabel() const { return status_; }
-    QPushButton* modeButton() const { return mode_; }
     QToolButton* counterButton() const { return counter_; }
     QToolButton* viewLogButton() const { return view_log_; }
     QToolButton* loggingButton() const { return logging_; }

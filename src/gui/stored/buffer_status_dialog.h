@@ -35,7 +35,6 @@ class BufferStatusDialog : public QDialog {
     QProgressBar* sramBar() const { return sram_bar_; }
     QLabel* statusLabel() const { return status_; }
     QPushButton* refreshButton() const { return refresh_; }
-    QPushButton* closeButton() const { return close_; }
     bool updating() const { return work_.running(); }
     int updates() const { return updates_; }
 

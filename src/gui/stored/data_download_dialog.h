@@ -37,11 +37,8 @@ class DataDownloadDialog : public QDialog {
     void setSleep(DownloadSleep sleep) { sleep_ = std::move(sleep); }
 
     QLabel* countLabel() const { return count_; }
-    QLabel* rateLabel() const { return rate_; }
-    QLabel* outcomeLabel() const { return outcome_; }
     QPushButton* stopButton() const { return stop_; }
     QPushButton* okButton() const { return ok_; }
-    QCheckBox* viewFileBox() const { return view_file_; }
     bool finished() const { return finished_; }
 
     int exec() override;

@@ -44,11 +44,7 @@ class DownloadView : public WorkingView {
 
     DownloadMode mode() const;
     void setMode(DownloadMode mode);
-    QRadioButton* incrementalChoice() const { return incremental_; }
     QLineEdit* fileField() const { return file_field_; }
-    QPushButton* downloadButton() const { return download_; }
-    QPushButton* statusButton() const { return status_button_; }
-    QPushButton* eraseButton() const { return erase_; }
     bool opening() const { return opening_.running(); }
     // The outcome of the last download (8 before any).
     const DownloadSummary& lastDownload() const { return last_download_; }

@@ -35,12 +35,8 @@ class StudySetupView : public WorkingView {
     void setStatusWindowHook(std::function<void(QWidget&)> hook) { status_hook_ = std::move(hook); }
 
     QLineEdit* intervalField() const { return interval_; }
-    QCheckBox* overwriteBox() const { return overwrite_; }
-    QLabel* storageTimeLabel() const { return storage_time_; }
     QLabel* statusLabel() const { return status_; }
-    QLabel* updateEveryLabel() const { return update_every_; }
     QPushButton* startButton() const { return start_; }
-    QPushButton* storageButton() const { return storage_; }
     bool working() const { return work_.running(); }
     StudyOutcome lastOutcome() const { return outcome_; }
 

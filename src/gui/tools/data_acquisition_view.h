@@ -29,10 +29,8 @@ class DataAcquisitionView : public WorkingView {
     bool shutdown() override;
 
     QLineEdit* intervalField() const { return interval_; }
-    QLineEdit* pathField() const { return path_; }
     QPushButton* startButton() const { return start_; }
     QPushButton* stopButton() const { return stop_; }
-    QLabel* messageLabel() const { return message_; }
     QLabel* receivedLabel() const { return received_; }
     QLabel* expectedLabel() const { return expected_; }
     QLabel* trailingLabel() const { return trailing_; }

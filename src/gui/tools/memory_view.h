@@ -45,13 +45,9 @@ class MemoryView : public WorkingView {
     QDoubleSpinBox* upperYField() const { return upper_y_; }
     QSpinBox* intervalField() const { return interval_; }
     QPushButton* refreshButton() const { return refresh_; }
-    QPushButton* autoRefreshButton() const { return auto_refresh_; }
-    QLineEdit* storagePathField() const { return storage_path_; }
     QComboBox* storageFormatBox() const { return storage_format_; }
-    QCheckBox* bufferChangesBox() const { return buffer_changes_; }
     QPlainTextEdit* output() const { return output_; }
     MemoryHistogram* histogram() const { return histogram_; }
-    QLabel* noteLabel() const { return note_; }
 
     bool busy() const { return work_.running(); }
     bool autoRefreshing() const { return auto_timer_.isActive(); }

@@ -28,11 +28,8 @@ class TerminalView : public WorkingView {
     bool shutdown() override;
 
     TerminalSession& session() { return session_; }
-    QLineEdit* commandLine() const { return command_line_; }
     QPlainTextEdit* output() const { return output_; }
-    QRadioButton* characterButton() const { return character_; }
     QRadioButton* lineButton() const { return line_; }
-    QCheckBox* binaryBox() const { return binary_; }
 
   private:
     void edited(const QString& text);
