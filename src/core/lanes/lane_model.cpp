@@ -141,6 +141,9 @@ std::string LaneModel::Problem() const {
     if (directions_.size() != centres_.size()) {
         return "directions and lanes differ in number";
     }
+    if (bins_.back() != BinType::Unused && bins_.back() != BinType::Inside) {
+        return "a mark on the last bin, where the sensor reads none";
+    }
     return {};
 }
 

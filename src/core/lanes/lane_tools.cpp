@@ -11,6 +11,10 @@ bool InRange(int bin) {
     return bin >= 0 && bin < kRangeBins;
 }
 
+// The sensor reads no marker at the last bin (its marker value, 174, lies past the markers it
+// counts), so no edge, divider or centre may go there: a road closed there would read back open.
+constexpr int kLastMarkBin = kRangeBins - 2;
+
 BinType At(const LaneModel& model, int bin) {
     return InRange(bin) ? model.bin(bin) : BinType::Unused;
 }
@@ -176,8 +180,8 @@ void Reverse(LaneModel& m, int b) {
 // --- Construct Roads ---
 
 bool ConstructRoadsAllowed(const LaneModel& m, int b) {
-    return b >= 1 && b <= kRangeBins - 2 && m.bin(b - 1) == BinType::Unused && m.bin(b) == BinType::Unused &&
-           m.bin(b + 1) == BinType::Unused && RoadRoom(m);
+    return b >= 1 && b + 1 <= kLastMarkBin && m.bin(b - 1) == BinType::Unused &&
+           m.bin(b) == BinType::Unused && m.bin(b + 1) == BinType::Unused && RoadRoom(m);
 }
 
 void ConstructRoads(LaneModel& m, int b) {
@@ -287,7 +291,7 @@ bool AdjustAllowed(const LaneModel& m, int b) {
 // One step of the mark at `at` towards step; false when its neighbours stop it.
 bool StepMark(LaneModel& m, int at, int step) {
     const int next = at + step;
-    if (!InRange(next)) {
+    if (!InRange(next) || next > kLastMarkBin) {
         return false;
     }
     const BinType mark = m.bin(at);
