@@ -275,6 +275,7 @@ SimulatedSensor::Answer SimulatedSensor::Dispatch(const std::string& code, std::
     if (protected_ && settings_.firewall && GuardedWrites().contains(code)) {
         return Status(kFailure);
     }
+    CurrentConfigModeLocked();  // the automatic configuration settles in time, asked or not
     const auto& handlers = Handlers();
     const auto it = handlers.find(code);
     if (it == handlers.end()) {
@@ -591,7 +592,8 @@ char SimulatedSensor::CurrentConfigModeLocked() {
         config_mode_ = '1';  // the automatic configuration has found the lanes
         auto_config_since_.reset();
         if (restart_request_) {
-            StoreRecordLocked(RecordKind::SfAlgorithm, SettledLanePicture(sf_algorithm_, seed_, *restart_request_));
+            StoreRecordLocked(RecordKind::SfAlgorithm,
+                              SettledLanePicture(sf_algorithm_, seed_, *restart_request_));
             restart_request_.reset();
         }
     }
