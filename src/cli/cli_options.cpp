@@ -5,8 +5,8 @@
 #include <functional>
 #include <map>
 
-#include "connect/modem_connect.h"
 #include "firmware/hex_image.h"
+#include "connect/modem_connect.h"
 #include "link/sensor_link.h"
 #include "protocol/catalogue.h"
 
@@ -515,8 +515,7 @@ ParseOutcome ParseCliOptions(const std::vector<std::string>& args, CliOptions& o
         }
         if (words.empty()) {
             throw Failure{
-                "no command given (info, send, clock, discover, live, lanes, config, export, download, "
-                "buffers, "
+                "no command given (info, send, clock, discover, live, lanes, config, export, download, buffers, "
                 "erase, study, terminal, acquire, pll, memory, firmware); see qvx --help"};
         }
         ParseCommand(words, options);

@@ -92,14 +92,14 @@ struct CliOptions {
     std::string clock_text;  // clock set: "YYYY-MM-DD HH:MM:SS"
     int count = 0;           // live intervals: 0 runs until interrupted
     std::string log_path;
-    bool counts = false;        // live events: the per-lane counts when it stops
-    ToolOptions tools;          // terminal, acquire, pll, memory
+    bool counts = false;      // live events: the per-lane counts when it stops
+    ToolOptions tools;        // terminal, acquire, pll, memory
     std::string firmware_file;  // firmware upload: --dsp FILE or --fpga FILE
     bool firmware_fpga = false;
-    bool no_reboot = false;            // an FPGA upload answers the reboot question with Continue
-    ExportArgs export_args;            // export 3card / export csv
-    std::string config_path;           // config save / load
-    bool dry_run = false;              // config load: check only
+    bool no_reboot = false;  // an FPGA upload answers the reboot question with Continue
+    ExportArgs export_args;   // export 3card / export csv
+    std::string config_path;  // config save / load
+    bool dry_run = false;     // config load: check only
     std::string download_path;         // download FILE, erase --download-first FILE
     std::string download_mode;         // download --mode: "" (the default), incremental, normal, recovery
     bool yes = false;                  // erase --yes

@@ -18,6 +18,7 @@
 #include "sensor_records.h"
 #include "sim_firmware.h"
 #include "sim_lanes.h"
+#include "sim_lanes.h"
 #include "traffic_model.h"
 
 namespace qvx::sim {
@@ -54,7 +55,7 @@ struct SensorSettings {
     RoughTraffic rough;
     bool bare_firewall_reply = false;  // unprotect and protect answered "S8" alone, not the echo
     int vehicles_per_hour = 0;         // per lane, 1..3600; 0: each lane its own 300..1200
-    bool overwrite = false;            // flags bit 1 at start: a full flash buffer drops its oldest
+    bool overwrite = false;  // flags bit 1 at start: a full flash buffer drops its oldest
     // A clock reset during the history: after the history records the clock restarts at
     // reset_clock_start (an unset clock) and reset_records more are stored from there.
     int reset_records = 0;
@@ -193,6 +194,7 @@ class SimulatedSensor {
     char config_mode_;
     std::optional<Clock::time_point> auto_config_since_;
     std::optional<ConfigModeRequest> restart_request_;  // the last restart of the lane search
+    std::optional<ConfigModeRequest> restart_request_;  // the last restart of the lane search
     bool protected_ = true;
     bool push_mode_ = true;
     bool muted_ = false;
@@ -209,8 +211,8 @@ class SimulatedSensor {
     std::uint64_t next_interval_end_ = 0;  // 64-bit: a clock set near FFFFFFFF must not wrap here
     std::deque<std::string> flash_;
     std::deque<std::string> sram_;
-    std::string latest_;                         // the last completed interval, what "X0" reports
-    std::uint64_t events_until_ms_ = 0;          // vehicles that left the beam up to here are events
+    std::string latest_;                 // the last completed interval, what "X0" reports
+    std::uint64_t events_until_ms_ = 0;  // vehicles that left the beam up to here are events
     std::vector<std::uint64_t> vehicle_number_;  // per lane: vehicles seen since the clock was set
     std::vector<Vehicle> last_vehicle_;          // per lane: the event list in memory shows it
     std::deque<std::string> events_;
