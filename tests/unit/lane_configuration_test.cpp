@@ -7,6 +7,7 @@
 
 #include "connect/operating_mode.h"
 #include "lanes/lane_configuration.h"
+#include "lanes/lane_presence.h"
 #include "lanes/lane_tools.h"
 #include "protocol/lane_map.h"
 
@@ -91,6 +92,43 @@ TEST(LaneMarkers, TheRecordTextReadsBackAsTheSameModel) {
 
 TEST(LaneMarkers, ARecordTooShortGivesNoText) {
     EXPECT_EQ(SideFireRecordWith(std::string(103, '0'), LaneModel()), "");
+}
+
+}  // namespace
+}  // namespace qvx
+
+namespace qvx {
+namespace {
+
+TEST(LanePresence, ShiftsTwoBitsPerUpdateAcrossTheWords) {
+    LanePresence presence;
+    presence.Update(0x05);  // lanes 1 and 3
+    EXPECT_TRUE(presence.Occupied(0, 0));
+    EXPECT_TRUE(presence.Occupied(0, 1));
+    EXPECT_FALSE(presence.Occupied(1, 0));
+    EXPECT_TRUE(presence.Occupied(2, 1));
+    for (int update = 0; update < 15; ++update) {
+        presence.Update(0);
+    }
+    EXPECT_TRUE(presence.Occupied(0, 30));
+    EXPECT_TRUE(presence.Occupied(0, 31));
+    presence.Update(0);  // over into the second word
+    EXPECT_TRUE(presence.Occupied(0, 32));
+    EXPECT_FALSE(presence.Occupied(0, 30));
+    for (int update = 0; update < 48; ++update) {
+        presence.Update(0);
+    }
+    EXPECT_FALSE(presence.Occupied(0, 127));  // gone off the end
+    EXPECT_FALSE(presence.Occupied(0, 128));
+}
+
+TEST(LanePresence, OccupancyFromTheVehiclesInTheBeam) {
+    const std::vector<BeamVisit> visits = {{1, 1000, 400}, {3, 1500, 0}, {9, 1000, 400}};
+    EXPECT_EQ(OccupancyAt(visits, 999, 100), 0);
+    EXPECT_EQ(OccupancyAt(visits, 1000, 100), 0x01);
+    EXPECT_EQ(OccupancyAt(visits, 1550, 100), 0x05);
+    EXPECT_EQ(OccupancyAt(visits, 1999, 100), 0x01);  // 400 ticks are 1000 ms
+    EXPECT_EQ(OccupancyAt(visits, 2000, 100), 0);
 }
 
 }  // namespace

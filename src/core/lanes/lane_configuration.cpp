@@ -123,6 +123,23 @@ std::string LaneConfiguration::Gain() const {
     return config_.GetExtendedField(kGainField);
 }
 
+std::vector<std::string> LaneConfiguration::LaneNames() const {
+    std::vector<std::string> names;
+    for (int lane = 0; lane < kMaxLanes; ++lane) {
+        names.push_back(config_.GetExtendedField(kFirstLaneNameField + lane));
+    }
+    return names;
+}
+
+void LaneConfiguration::SetLaneNames(const std::vector<std::string>& names) {
+    constexpr std::size_t kNameWidth = 8;
+    for (std::size_t lane = 0; lane < names.size() && lane < kMaxLanes; ++lane) {
+        std::string name = names[lane].substr(0, kNameWidth);
+        name.resize(kNameWidth, ' ');
+        config_.SetExtendedField(kFirstLaneNameField + static_cast<int>(lane), name);
+    }
+}
+
 RecordResult LaneConfiguration::Send(const LaneModel& model, bool edited, LaneSend kind,
                                      const std::string& gain) {
     if (!config_.HasRecord(RecordSlot::Extended) || config_.side_fire().size() < kSfAlgorithmInfoLength) {

@@ -8,6 +8,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "lanes/lane_model.h"
 #include "protocol/record_io.h"
@@ -85,6 +86,9 @@ class LaneConfiguration {
     LaneModel SensorModel() const;
     // The gain: field 27 of the extended record.
     std::string Gain() const;
+    // Lane names 1..8 (fields 19..26, 8 characters each): sent with the next Send.
+    std::vector<std::string> LaneNames() const;
+    void SetLaneNames(const std::vector<std::string>& names);
 
     // Sends the model: "S11", then "S2" (with the model's lane fields when edited, and always
     // when restarting) and, unless restarting, after 500 ms "SE". A restart sends an empty road
