@@ -71,8 +71,10 @@ class TstLaneConfigurationView : public QObject {
 
     void hover(LaneConfigurationView& view, int bin) {
         LaneCrossSection* section = view.crossSection();
-        QTest::mouseMove(section, QPoint(section->width() / 2, section->rowCentre(bin)));
-        QCoreApplication::processEvents();
+        const QPointF point(section->width() / 2, section->rowCentre(bin));
+        QMouseEvent move(QEvent::MouseMove, point, section->mapToGlobal(point), Qt::NoButton, Qt::NoButton,
+                         Qt::NoModifier);
+        QCoreApplication::sendEvent(section, &move);
     }
 
   private slots:
@@ -189,7 +191,7 @@ class TstLaneConfigurationView : public QObject {
             QCOMPARE(view.crossSection()->cursor().shape(), view.cursorFor(c.allowed_bin));
             qvx::gui::test::SaveScreenshot(view, QString("lane_configuration_manual_%1").arg(c.name));
             hover(view, c.refused_bin);
-            QCOMPARE(view.crossSection()->cursor().shape(), Qt::ForbiddenCursor);
+            QVERIFY2(view.crossSection()->cursor().shape() == Qt::ForbiddenCursor, c.name);
         }
 
         // Paint a line in lane 1 and reverse lane 2: Update sends both and the sensor holds them.

@@ -89,18 +89,22 @@ void LaneConfigurationView::buildWidgets() {
     bold.setBold(true);
     status_->setFont(bold);
     layout->addWidget(status_);
-    layout->addWidget(buildToolBar());
+    auto* middle = new QHBoxLayout;
+    middle->addWidget(buildToolBar());
     cross_section_ = new LaneCrossSection(this);
     cross_section_->setCursorChooser([this](int bin) { return cursorFor(bin); });
     connect(cross_section_, &LaneCrossSection::binPressed, this, &LaneConfigurationView::pressBin);
     connect(cross_section_, &LaneCrossSection::binDragged, this, [this](int, int to) { dragBin(to); });
     connect(cross_section_, &LaneCrossSection::binReleased, this, [this](int) { releaseBin(); });
-    layout->addWidget(cross_section_, 1);
+    middle->addWidget(cross_section_, 1);
+    layout->addLayout(middle, 1);
     layout->addWidget(buildButtons());
 }
 
 QToolBar* LaneConfigurationView::buildToolBar() {
+    // Upright beside the picture: the ten tools fit without an overflow menu.
     auto* bar = new QToolBar(this);
+    bar->setOrientation(Qt::Vertical);
     bar->setToolButtonStyle(Qt::ToolButtonTextOnly);
     tool_group_ = new QActionGroup(this);
     tool_group_->setExclusionPolicy(QActionGroup::ExclusionPolicy::ExclusiveOptional);

@@ -3,6 +3,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
+#include <QPixmap>
 
 namespace qvx::gui {
 
@@ -46,6 +47,7 @@ LaneCrossSection::LaneCrossSection(QWidget* parent) : QWidget(parent) {
 void LaneCrossSection::setModel(const LaneModel& model, const BlinderSettings& blinders) {
     model_ = model;
     blinders_ = blinders;
+    background_dirty_ = true;
     chooseCursor(hover_bin_);
     update();
 }
@@ -78,10 +80,18 @@ int LaneCrossSection::rowCentre(int bin) const {
 }
 
 void LaneCrossSection::paintEvent(QPaintEvent*) {
+    // The road changes seldom and the vehicles every tick: the road is drawn once into a picture.
+    if (background_dirty_ || background_.size() != size() * devicePixelRatioF()) {
+        background_ = QPixmap(size() * devicePixelRatioF());
+        background_.setDevicePixelRatio(devicePixelRatioF());
+        QPainter road(&background_);
+        road.fillRect(rect(), palette().color(QPalette::Window));
+        paintBins(road);
+        paintLanes(road);
+        background_dirty_ = false;
+    }
     QPainter painter(this);
-    painter.fillRect(rect(), palette().color(QPalette::Window));
-    paintBins(painter);
-    paintLanes(painter);
+    painter.drawPixmap(0, 0, background_);
     paintVehicles(painter);
     paintRibbons(painter);
     paintPointer(painter);
@@ -177,6 +187,7 @@ void LaneCrossSection::paintRibbons(QPainter& painter) const {
         }
     }
     painter.setPen(palette().color(QPalette::Mid));
+    painter.setBrush(Qt::NoBrush);
     painter.drawRect(ribbons.adjusted(0, 0, -1, -1));
 }
 

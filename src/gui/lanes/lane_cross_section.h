@@ -5,6 +5,7 @@
 // ribbon. The pointer's bin decides the cursor (allowed, refused) through a callback; presses and
 // drags are reported as bins.
 
+#include <QPixmap>
 #include <QWidget>
 #include <functional>
 #include <vector>
@@ -21,7 +22,11 @@ class LaneCrossSection : public QWidget {
     explicit LaneCrossSection(QWidget* parent = nullptr);
 
     void setModel(const LaneModel& model, const BlinderSettings& blinders);
-    void setSelectedLane(int lane) { selected_lane_ = lane; }
+    void setSelectedLane(int lane) {
+        selected_lane_ = lane;
+        background_dirty_ = true;
+        update();
+    }
     void setVehicles(std::vector<TrackedVehicle> vehicles, std::int64_t now_ms);
     void setPresence(const LanePresence& presence) { presence_ = presence; }
     // Asked for the cursor of the pointer's bin; none: the arrow.
@@ -65,6 +70,8 @@ class LaneCrossSection : public QWidget {
     std::int64_t now_ms_ = 0;
     LanePresence presence_;
     int selected_lane_ = -1;
+    QPixmap background_;
+    bool background_dirty_ = true;
     int hover_bin_ = -1;
     Qt::CursorShape hover_shape_ = Qt::ArrowCursor;
     int drag_from_ = -1;
