@@ -195,6 +195,7 @@ TEST_F(CloseConnectionTest, AnOpenButSilentLineLeavesOnlyTheFirewallUnprotected)
 
 TEST_F(CloseConnectionTest, RestoresFirewallThenPushAndRunsTheWindowStepsInOrder) {
     StartLine(LinkKind::Serial, {{"\r", kProtectReply}});
+    app_.state.base_response_wait_ms = 300;  // room for the reply on a busy machine
     std::vector<std::string> steps;
     hooks_.show_wait_cursor = [&] { steps.push_back("cursor"); };
     hooks_.stop_sync_timer = [&] { steps.push_back("timer"); };
