@@ -141,6 +141,15 @@ class TstLaneConfigurationView : public QObject {
         QTRY_VERIFY_WITH_TIMEOUT(view.ready() && view.laneThread().running(), 5000);
         QCOMPARE(FramesOf(*server_, "SD"), (std::vector<std::string>{"SD00003003C1"}));
         QCOMPARE(view.model().lane_count(), 0);
+
+        // Manual adjustments keep the blinders in use, so the picture refresh stays on.
+        view.manualButton()->click();
+        QTRY_COMPARE_WITH_TIMEOUT(view.mode(), std::optional<LaneMode>(LaneMode::Manual), 5000);
+        QCOMPARE(FramesOf(*server_, "SD").back(), std::string("SD2"));
+        QCOMPARE(view.blinders().low, 3);
+        QVERIFY(view.laneThread().picture_refresh());
+        QVERIFY(view.toolAction(LaneTool::ConstructRoads)->isEnabled());
+        QVERIFY(!view.gainButton()->isEnabled());
         QVERIFY(view.shutdown());
     }
 

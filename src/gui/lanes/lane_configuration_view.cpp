@@ -21,8 +21,6 @@ namespace {
 constexpr int kSendMutexWaitMs = 10000;
 constexpr int kNoticeMs = 2000;
 constexpr int kMaxGain = 4;
-// After a restart the sensor's event times start over: the drawing's reference waits this long.
-constexpr int kRestartReferenceTicks = 1995;
 
 QString Latin1(const std::string& text) {
     return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
@@ -464,7 +462,6 @@ void LaneConfigurationView::finishSend(LaneSend kind, RecordResult result) {
         model_.TakeUndoCopy();
         changed_ = false;
         edited_ = false;
-        skip_reference_ticks_ = kRestartReferenceTicks;
         thread_.set_picture_refresh(true);
         setMode(LaneModeFromConfigMode(work_mode_).value_or(LaneMode::Automatic));
         cross_section_->setModel(model_, blinders_);

@@ -132,7 +132,6 @@ class LaneConfigurationView : public WorkingView {
     std::optional<bool> grabbed_blinder_;
     int selected_lane_ = -1;
     int ticks_ = 0;
-    int skip_reference_ticks_ = 0;
     LanePresence presence_;
     int work_mode_ = 0;
     RecordResult work_result_;

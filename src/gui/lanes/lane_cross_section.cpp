@@ -110,8 +110,10 @@ void LaneCrossSection::paintPointer(QPainter& painter) const {
     painter.setPen(QPen(refused ? QColor(220, 30, 30) : QColor(40, 180, 60), 2));
     painter.setBrush(Qt::NoBrush);
     painter.drawRect(QRect(road.left() + 1, top - 1, road.width() - 2, bottom - top + 2));
-    painter.drawText(QRect(road.right() - 160, top - 16, 156, 14), Qt::AlignRight | Qt::AlignVCenter,
-                     QString("bin %1: %2").arg(hover_bin_).arg(refused ? "refused" : "allowed"));
+    const QString verdict = QString("bin %1: %2").arg(hover_bin_).arg(refused ? "refused" : "allowed");
+    const QRect label(road.right() - 130, std::max(road.top(), top - 18), 126, 16);
+    painter.fillRect(label, palette().color(QPalette::Base));
+    painter.drawText(label, Qt::AlignCenter, verdict);
 }
 
 void LaneCrossSection::paintBins(QPainter& painter) const {
