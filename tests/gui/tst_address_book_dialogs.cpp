@@ -77,6 +77,39 @@ class TstAddressBookDialogs : public QObject {
         QCOMPARE(dialog.table()->rowCount(), 0);
     }
 
+    // New chooses another book even while one is in use, and opens it.
+    void newCreatesAndSwitchesToAnotherBook() {
+        prompts_.chosen_file = dir_.filePath("second.abf");
+        AddressBookDialog dialog(AddressBookKind::Internet, AddressBookDialog::Mode::Browse, *registry_,
+                                 prompts_);
+        QVERIFY(dialog.openNewBook());
+        QVERIFY(QFile::exists(prompts_.chosen_file));
+        QCOMPARE(prompts_.asked,
+                 QStringList{"Open/create Quorvix address book...|Address book files (*.abf*)|abf"});
+        QCOMPARE(registry_->GetString(kKeyAddressBook, kAddressBookPathValue).value_or(""),
+                 prompts_.chosen_file.toStdString());
+        QCOMPARE(dialog.table()->rowCount(), 0);
+        QCOMPARE(ReadAll(book_path_), kBook);  // the old book is untouched
+
+        prompts_.chosen_file.clear();  // Cancel in the file chooser keeps the book in use
+        AddressBookDialog cancelled(AddressBookKind::Internet, AddressBookDialog::Mode::Browse, *registry_,
+                                    prompts_);
+        QVERIFY(!cancelled.openNewBook());
+        QCOMPARE(registry_->GetString(kKeyAddressBook, kAddressBookPathValue).value_or(""),
+                 dir_.filePath("second.abf").toStdString());
+    }
+
+    // A device or pipe chosen as the book is refused with the reason, never read.
+    void deviceAsBookSaysWhy() {
+        registry_->SetString(kKeyAddressBook, kAddressBookPathValue, "/dev/zero");
+        prompts_.confirm_answer = false;
+        AddressBookDialog dialog(AddressBookKind::Internet, AddressBookDialog::Mode::Browse, *registry_,
+                                 prompts_);
+        QVERIFY(!dialog.openBook());
+        QCOMPARE(prompts_.asked.first(), QString("Open/create Quorvix address book...|Could not open address "
+                                                 "book!\nClick <OK> to open or create an [*abf] file."));
+    }
+
     void vanishedBookSaysSoBeforeAskingForAFile() {
         registry_->SetString(kKeyAddressBook, kAddressBookPathValue, dir_.filePath("gone.abf").toStdString());
         prompts_.confirm_answer = false;

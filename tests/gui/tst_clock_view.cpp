@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <ctime>
 
+#include "app/clock_entry.h"
 #include "app/clock_view.h"
 #include "app/main_window.h"
 #include "modal_driver.h"
@@ -154,6 +155,34 @@ class TstClockView : public QObject {
         QCOMPARE(harness_->context().state.sync_interval, 5 * 60000);
         view->periodField()->setValue(0);
         QCOMPARE(harness_->context().state.sync_interval, 0);
+        // The longest period the timer can run is the field's top; more is corrected in place
+        // instead of overflowing into a period of seconds.
+        view->periodField()->setValue(99999);
+        QCOMPARE(view->periodField()->value(), kMaxSyncPeriodMinutes);
+        QCOMPARE(harness_->context().state.sync_interval, kMaxSyncPeriodMinutes * 60000);
+        QVERIFY(harness_->context().state.sync_interval > 0);
+    }
+
+    // 30 February is refused with the reason, and nothing is written.
+    void anImpossibleDateSaysWhy() {
+        ClockView* view = openClock();
+        QVERIFY(view);
+        TypeDateTime(*view);
+        view->monthField()->setCurrentIndex(1);
+        view->dayField()->setValue(30);
+        const std::size_t asked_before = harness_->application().prompts().asked().size();
+        harness_->takeRequests();
+        test::ModalDriver ok("okButton");
+        ok.before_click = [](QWidget* box) { test::SaveScreenshot(box, "clock_view_impossible_date"); };
+        QCOMPARE(view->saveChanges(), ClockSave::Invalid);
+        QVERIFY(ok.clicked());
+        const auto asked = harness_->application().prompts().asked();
+        QCOMPARE(asked.size(), asked_before + 1);
+        QCOMPARE(QString::fromStdString(asked.back()),
+                 QString("Invalid date...|February 2012 has 29 days; there is no 30 February."));
+        for (const std::string& code : harness_->takeRequests())
+            QVERIFY2(code.rfind("S4", 0) != 0, code.c_str());
+        QVERIFY(view->editing());
     }
 
     void synchronizeToPcSetsTheSensorClock() {

@@ -91,6 +91,9 @@ class TstIntervalView : public QObject {
         QCOMPARE(view.table()->horizontalHeaderItem(2)->text(), QString("Speed\n(mph)"));
         QCOMPARE(view.visibleRows(), kLanes);
         QTRY_VERIFY_WITH_TIMEOUT(view.updatedLabel()->text().startsWith("Updated: 20"), 2000);
+        // The lane names come from the sensor, though nothing before the view read them.
+        QCOMPARE(view.table()->item(0, 0)->text().trimmed(), QString("Lane 1"));
+        QCOMPARE(view.table()->item(kLanes - 1, 0)->text().trimmed(), QString("Lane %1").arg(kLanes));
         QVERIFY(view.table()->item(0, 1)->text().size() == 10);
 
         // The next record arrives soon after the interval's end; the elapsed time then restarts.
@@ -121,6 +124,7 @@ class TstIntervalView : public QObject {
         const std::string text = ReadTextFile(path).value_or("");
         QVERIFY(text.find("SERIAL NUMBER: ") != std::string::npos);
         QCOMPARE(std::count(text.begin(), text.end(), '\t') % (kLanes * 8), 0L);
+        QVERIFY2(text.find("Lane 1") != std::string::npos, text.c_str());  // not eight blanks
 
         view.loggingButton()->click();
         QCOMPARE(view.loggingButton()->toolTip(), QString("Turn interval data logging on"));

@@ -286,6 +286,38 @@ class TstMainWindow : public QObject {
         QVERIFY(harness.sensor().push_mode());
     }
 
+    // Without --connect a parameters file only waits for the Internet dialog: nothing connects.
+    void parametersFileAloneDoesNotConnect() {
+        MainWindowHarness harness;
+        gui::MainWindowOptions options;
+        options.splash_ms = 0;
+        options.pending_address = harness.paramsPath();
+        harness.openWith(options);
+        MainWindow& window = harness.window();
+        QTRY_VERIFY(window.currentView() != nullptr);
+        QCOMPARE(window.currentView()->viewCode(), ViewCode::ConnectionChooser);
+        QTest::qWait(500);
+        QVERIFY(QApplication::activeModalWidget() == nullptr);
+        QVERIFY(!window.connected());
+        QCOMPARE(window.pendingAddress(), harness.paramsPath());
+        QVERIFY(harness.takeRequests().empty());
+    }
+
+    // The connect sequence has stopped push and unprotected the sensor when the compatibility
+    // window offers Exit; leaving there still protects the sensor and restores push mode.
+    void exitFromTheCompatibilityWindowRunsTheClosingSequence() {
+        sim::SensorSettings sensor = MainWindowHarness::DefaultSensor();
+        sensor.version.dd = "01";  // older than the built-in bundle
+        MainWindowHarness harness(sensor);
+        test::ModalDriver exit_button("exitButton");
+        harness.open();
+        QTRY_VERIFY_WITH_TIMEOUT(exit_button.clicked(), 30000);
+        QTRY_VERIFY_WITH_TIMEOUT(!harness.window().isVisible(), 30000);
+        QVERIFY(!harness.window().connected());
+        QVERIFY(harness.sensor().is_protected());
+        QVERIFY(harness.sensor().push_mode());
+    }
+
     void closingASilentSensorWarnsTwiceAndTheWarningsCloseThemselves() {
         MainWindowHarness harness;
         harness.open();

@@ -8,6 +8,7 @@
 
 #include "../support/cli_runner.h"
 #include "../support/pty_line.h"
+#include "platform/registry_store.h"
 #include "protocol/catalogue.h"
 
 namespace qvx {
@@ -98,6 +99,20 @@ TEST(CliNoConnection, AClosedTcpPortExitsWithThreeNamingTheAddress) {
     const ChildResult run = runner.RunBare({"--tcp", address, "info"});
     EXPECT_EQ(run.exit_code, 3);
     EXPECT_EQ(run.err, "qvx: cannot connect to " + address + ": connection refused\n");
+}
+
+// The registry names a device as the address book: the alias lookup says so and goes on with the
+// name as typed, instead of reading for ever or running out of memory.
+TEST(CliNoConnection, ADeviceAsTheAddressBookIsNamedAndTheAliasUsedAsTyped) {
+    CliRunner runner;
+    RegistryStore registry(runner.dir() / "config/registry");
+    registry.CreateKey(kKeyAddressBook);
+    ASSERT_TRUE(registry.SetString(kKeyAddressBook, "AddressBookPath", "/dev/zero"));
+    const std::string address = "sensor-north:" + std::to_string(ClosedTcpPort());
+    const ChildResult run = runner.RunBare({"--tcp", address, "info"}, 20000);
+    EXPECT_EQ(run.exit_code, 3);
+    EXPECT_NE(run.err.find("The address book /dev/zero is not a regular file"), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("qvx: cannot connect to sensor-north:"), std::string::npos) << run.err;
 }
 
 TEST(CliNoConnection, AMissingDeviceExitsWithThreeNamingIt) {

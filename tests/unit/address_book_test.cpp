@@ -1,6 +1,8 @@
 #include "connect/address_book.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "platform/registry_store.h"
 #include "support/scratch_folder.h"
@@ -117,6 +119,67 @@ TEST(AddressBookFileTest, FailedWriteKeepsTheOldFile) {
     AddressBookFile book((dir / "missing-dir/book.abf"), AddressBookKind::Internet);
     EXPECT_FALSE(book.Load());
     EXPECT_FALSE(book.Add({"a", "1.2.3.4", "1", "", "", ""}));
+}
+
+mode_t FileMode(const std::string& path) {
+    struct stat info {};
+    return ::stat(path.c_str(), &info) == 0 ? (info.st_mode & 0777) : 0;
+}
+
+// Restores the process umask when a test changed it.
+class ScopedUmask {
+  public:
+    explicit ScopedUmask(mode_t mask) : old_(::umask(mask)) {}
+    ~ScopedUmask() { ::umask(old_); }
+
+  private:
+    mode_t old_;
+};
+
+// A new book gets what the user's umask allows, as any file the user creates; a rewrite keeps
+// the permissions the book had.
+TEST(AddressBookFileTest, NewBooksFollowTheUmaskAndRewritesKeepThePermissions) {
+    ScratchFolder dir;
+    RegistryStore registry(dir / "registry");
+    {
+        ScopedUmask private_files(077);
+        ASSERT_FALSE(AdoptAddressBookFile(registry, dir / "private.abf").has_value());
+        AddressBookFile book(dir / "saved-new.abf", AddressBookKind::Internet);
+        ASSERT_TRUE(book.Add(AddressBookEntry{"north", "10.0.0.5", "4001", "", "", ""}));
+    }
+    EXPECT_EQ(FileMode(dir / "private.abf"), 0600u);
+    EXPECT_EQ(FileMode(dir / "saved-new.abf"), 0600u);
+    {
+        ScopedUmask shared_group(002);
+        ASSERT_FALSE(AdoptAddressBookFile(registry, dir / "team.abf").has_value());
+        AddressBookFile book(dir / "team.abf", AddressBookKind::Modem);
+        ASSERT_TRUE(book.Add(AddressBookEntry{"", "", "", "5551234", "", ""}));
+    }
+    EXPECT_EQ(FileMode(dir / "team.abf"), 0664u);
+}
+
+TEST(AddressBookFileTest, ASymlinkedBookIsWrittenWhereItLives) {
+    ScratchFolder dir;
+    const std::string real = CopyOfGolden(dir, "mixed.abf");
+    const std::string link = dir / "link.abf";
+    ASSERT_EQ(::symlink(real.c_str(), link.c_str()), 0);
+    AddressBookFile book(link, AddressBookKind::Internet);
+    ASSERT_TRUE(book.Load());
+    ASSERT_TRUE(book.Save());
+    struct stat info {};
+    ASSERT_EQ(::lstat(link.c_str(), &info), 0);
+    EXPECT_TRUE(S_ISLNK(info.st_mode));
+    EXPECT_EQ(ReadFileText(real), ReadFileText(kDataDir + "mixed_internet_saved.abf"));
+}
+
+TEST(AddressBookFileTest, CrLfLinesReadAsTheirEntries) {
+    ScratchFolder dir;
+    AddressBookFile book(
+        dir.Write("dos.abf", "Internet?north?10.0.0.5?4001?0012?Site 4?\r\nModem?5551234??x?\r\n"),
+        AddressBookKind::Internet);
+    ASSERT_TRUE(book.Load());
+    ASSERT_EQ(book.entries().size(), 1u);
+    EXPECT_EQ(book.entries()[0].description, "Site 4");
 }
 
 TEST(AddressBookLocationTest, NewKeyAsksForAFile) {

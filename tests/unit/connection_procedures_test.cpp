@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "../support/scratch_folder.h"
+#include "connect/input_parameters.h"
 #include "connect/internet_connect.h"
 #include "connect/serial_connect.h"
 #include "context/app_context.h"
@@ -126,6 +127,33 @@ TEST_F(InternetOpeningTest, ConnectStoresTheFieldsWhichTheNextOpeningReadsBack) 
     EXPECT_EQ(fields.address, "192.168.001.020");
     EXPECT_EQ(fields.port, "4001");
     EXPECT_EQ(app_.registry.GetInt(kKeyConnectionDefaults, "Inet Multi-drop Detection"), -1);
+}
+
+// A connection with automatic detection (or the simple protocol) has no ID of its own to store:
+// the stored fixed ID stays for the next time it is chosen.
+TEST_F(InternetOpeningTest, ConnectKeepsTheStoredMultiDropIdUnlessItHasOne) {
+    const std::string id_value = "Inet Single Multi-drop ID";
+    app_.registry.SetString(kKeyConnectionDefaults, id_value, "0045", 20);
+    for (const int mode : {1, -1}) {
+        app_.registry.SetInt(kKeyConnectionDefaults, "Inet Multi-drop Detection", mode);
+        OpenInternetConnection(app_, "", defaults_);
+        if (mode == 1) {
+            ApplyChosenSensorId("", app_.state);  // an entry picked from the book without an ID
+        }
+        PrepareInternetConnect(app_, "10.0.0.5", "4001");
+        EXPECT_EQ(app_.registry.GetString(kKeyConnectionDefaults, id_value), "0045") << mode;
+    }
+    OpenInternetConnection(app_, WriteFile("params", "10.0.0.5 4001 0012\n"), defaults_);
+    PrepareInternetConnect(app_, "10.0.0.5", "4001");
+    EXPECT_EQ(app_.registry.GetString(kKeyConnectionDefaults, id_value), "0012");
+}
+
+TEST_F(InternetOpeningTest, AParametersFileThatIsAPipeIsRefusedWithTheReason) {
+    const std::string fifo = dir_ / "params-pipe";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const InternetFields fields = OpenInternetConnection(app_, fifo, defaults_);
+    EXPECT_EQ(fields.error.rfind("Error processing Input Parameters File, Parameters not used.\n", 0), 0u);
+    EXPECT_NE(fields.error.find("not a regular file"), std::string::npos);
 }
 
 TEST_F(InternetOpeningTest, AnAliasInTheBookGivesItsAddressOtherNamesStayAsTyped) {

@@ -16,6 +16,8 @@ TEST(InputParametersTest, AddressPortAndOptionalId) {
         {"sensor-north", "sensor-north", "", ""},
         {"", "", "", ""},
         {"a b c d", "a", "b", "c d"},
+        {"10.0.0.5\n4001 0012\n", "10.0.0.5", "", ""},  // a line end never joins a field
+        {"10.0.0.5 4001 0012\r\n\r\n# note\n", "10.0.0.5", "4001", "0012"},
     };
     for (const Case& c : cases) {
         InputParameters p = ParseInputParameters(c.text);

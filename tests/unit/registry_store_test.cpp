@@ -178,7 +178,119 @@ TEST_F(RegistryStoreTest, MalformedLinesAreSkippedAndGoodValuesSurviveTheNextWri
     EXPECT_EQ(reread.GetInt(kKeyLogs, "Number"), 9600);
     EXPECT_EQ(reread.GetString(kKeyExport, "Also"), "ok");
     EXPECT_EQ(reread.GetString(kKeyLogs, "New"), "value");
-    EXPECT_EQ(registry_format::Parse(ReadFileText(path_)).skipped_lines, 0u);
+    // The lines the store does not understand are written back as they were, not dropped.
+    const std::string rewritten = ReadFileText(path_);
+    EXPECT_EQ(registry_format::Parse(rewritten).skipped_lines, 10u);
+    for (const char* kept :
+         {"\"Orphan\"=str:\"before any key\"\n", "garbage line without quotes\n", "\"BadHex\"=hex:1,zz\n",
+          "[Broken key\n", "\"Lost\"=str:\"under broken key\"\n"}) {
+        EXPECT_NE(rewritten.find(kept), std::string::npos) << kept;
+    }
+    EXPECT_NE(rewritten.find("\x00\xff\xfe binary junk\n"s), std::string::npos);
+    EXPECT_EQ(reread.GetString(kKeyLogs, "Lost"), std::nullopt);
+}
+
+// Whole file, byte for byte: a technician's comment, a damaged value and a damaged key line with
+// its values keep their places when the program adds a value.
+TEST_F(RegistryStoreTest, UnknownAndDamagedLinesKeepTheirPlaceOnEveryRewrite) {
+    WriteFileText(path_,
+                  "; Quorvix Manager registry. Bytes outside printable ASCII are written as %HH.\n"
+                  "; edited by hand on site 14\n"
+                  "\n"
+                  "[Software\\Korvane\\DLX2.0\\Logs]\n"
+                  "# keep this folder\n"
+                  "\"Log Folder\"=str:\"/home/tech\"\n"
+                  "\"Later\"=dword:00000001\n"
+                  "\n"
+                  "[Software\\Korvane\\Broken\n"
+                  "\"Hidden\"=str:\"x\"\n");
+    ASSERT_TRUE(store_.SetString(kKeyLogs, "New", "v"));
+    ASSERT_TRUE(store_.SetInt(kKeyExport, "N", 1));
+    const std::string expected =
+        "; Quorvix Manager registry. Bytes outside printable ASCII are written as %HH.\n"
+        "; edited by hand on site 14\n"
+        "\n"
+        "[Software\\Korvane\\DLX2.0\\Logs]\n"
+        "# keep this folder\n"
+        "\"Log Folder\"=str:\"/home/tech\"\n"
+        "\"Later\"=dword:00000001\n"
+        "\"New\"=str:\"v\"\n"
+        "\n"
+        "[Software\\Korvane\\Broken\n"
+        "\"Hidden\"=str:\"x\"\n"
+        "\n"
+        "[Software\\Korvane\\Export]\n"
+        "\"N\"=hex:01,00,00,00\n";
+    EXPECT_EQ(ReadFileText(path_), expected);
+    ASSERT_TRUE(store_.DeleteValue(kKeyLogs, "New"));
+    ASSERT_TRUE(store_.SetString(kKeyLogs, "New", "v"));
+    EXPECT_EQ(ReadFileText(path_), expected);
+}
+
+class RegistryNotices {
+  public:
+    RegistryNotices() {
+        SetRegistryNoticeHandler([this](const std::string& text) { messages_.push_back(text); });
+    }
+    ~RegistryNotices() { SetRegistryNoticeHandler(nullptr); }
+    const std::vector<std::string>& messages() const { return messages_; }
+
+  private:
+    std::vector<std::string> messages_;
+};
+
+std::vector<std::string> AsideFiles(const std::string& folder) {
+    std::vector<std::string> found;
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+        if (entry.path().filename().string().rfind("registry.bad-", 0) == 0)
+            found.push_back(entry.path().string());
+    }
+    return found;
+}
+
+TEST_F(RegistryStoreTest, AFileThatIsNoRegistryIsMovedAsideWithAMessageNamingIt) {
+    const std::string binary =
+        "\x7f"
+        "ELF\x02\x01\x01\0\0\0\n\x03\0>\0\x01\0\0\0\xe0\x10\n[\x01\x02"s;
+    WriteFileText(path_, binary);
+    RegistryNotices notices;
+    EXPECT_EQ(store_.GetString(kKeyLogs, "X"), std::nullopt);  // reading alone moves nothing
+    EXPECT_TRUE(notices.messages().empty());
+    ASSERT_TRUE(store_.CreateKey(kKeyLogs));
+
+    const auto aside = AsideFiles(folder_.path());
+    ASSERT_EQ(aside.size(), 1u);
+    EXPECT_EQ(ReadFileText(aside[0]), binary);
+    ASSERT_EQ(notices.messages().size(), 1u);
+    EXPECT_NE(notices.messages()[0].find(path_), std::string::npos);
+    EXPECT_NE(notices.messages()[0].find(aside[0]), std::string::npos);
+    EXPECT_TRUE(store_.KeyExists(kKeyLogs));
+    ASSERT_TRUE(store_.SetString(kKeyLogs, "Y", "1"));
+    EXPECT_EQ(notices.messages().size(), 1u);  // once
+}
+
+TEST_F(RegistryStoreTest, APipeOrFolderInTheRegistrysPlaceNeitherBlocksNorIsEdited) {
+    ASSERT_EQ(::mkfifo(path_.c_str(), 0600), 0);
+    RegistryNotices notices;
+    EXPECT_EQ(store_.GetString(kKeyLogs, "X"), std::nullopt);  // returns at once
+    ASSERT_TRUE(store_.SetString(kKeyLogs, "X", "1"));
+    EXPECT_EQ(store_.GetString(kKeyLogs, "X"), "1");
+    ASSERT_EQ(AsideFiles(folder_.path()).size(), 1u);
+    ASSERT_EQ(notices.messages().size(), 1u);
+    EXPECT_NE(notices.messages()[0].find("not a regular file"), std::string::npos);
+}
+
+TEST_F(RegistryStoreTest, ASymlinkedRegistryIsWrittenThrough) {
+    const std::string real = folder_ / "dotfiles-registry";
+    WriteFileText(real, "[Software\\Korvane\\DLX2.0\\Logs]\n\"A\"=str:\"1\"\n");
+    ASSERT_EQ(::symlink(real.c_str(), path_.c_str()), 0);
+    ASSERT_TRUE(store_.SetString(kKeyLogs, "B", "2"));
+    struct stat info {};
+    ASSERT_EQ(::lstat(path_.c_str(), &info), 0);
+    EXPECT_TRUE(S_ISLNK(info.st_mode));
+    RegistryStore direct(real);
+    EXPECT_EQ(direct.GetString(kKeyLogs, "A"), "1");
+    EXPECT_EQ(direct.GetString(kKeyLogs, "B"), "2");
 }
 
 TEST_F(RegistryStoreTest, WritesLeaveNoTemporaryFilesAndReadersNeverSeeAHalfFile) {

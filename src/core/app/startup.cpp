@@ -1,5 +1,7 @@
 #include "app/startup.h"
 
+#include <algorithm>
+
 #include "platform/registry_store.h"
 
 namespace qvx {
@@ -14,6 +16,10 @@ std::optional<std::string> PendingAddressFromArgs(const std::vector<std::string>
             return arg;
     }
     return std::nullopt;
+}
+
+bool AutoConnectFromArgs(const std::vector<std::string>& args) {
+    return std::find(args.begin(), args.end(), kConnectOption) != args.end();
 }
 
 bool IsEngineeringPassword(const std::string& text) {

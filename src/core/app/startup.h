@@ -18,6 +18,12 @@ bool EnsureLogsKey(RegistryStore& registry);
 // argument that is not an option. Qt's own options ("-platform x") have been taken out before.
 std::optional<std::string> PendingAddressFromArgs(const std::vector<std::string>& args);
 
+// "--connect": with an input parameters file, open the Internet connection at start-up, connect
+// and continue into the program without a click (for demonstrations and kiosks). Without it the
+// file only fills in the Internet dialog the user opens.
+inline constexpr const char* kConnectOption = "--connect";
+bool AutoConnectFromArgs(const std::vector<std::string>& args);
+
 // The engineering menus' password, compared exactly; the dialog takes at most this many characters.
 inline constexpr const char* kEngineeringPassword = "mord63tb";
 inline constexpr int kPasswordMaxLength = 15;

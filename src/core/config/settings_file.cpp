@@ -3,6 +3,7 @@
 #include <fstream>
 #include <iterator>
 
+#include "platform/file_read.h"
 #include "platform/text_file.h"
 
 namespace qvx {
@@ -158,20 +159,20 @@ SettingsFileOutcome SaveSettingsFile(const std::string& path, const SensorConfig
 }
 
 SettingsFileOutcome LoadSettingsFile(const std::string& path, bool side_fire, SensorConfiguration& config) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        return {SettingsFileStatus::NotOpened, "the file could not be opened"};
+    const FileRead read = ReadRegularFile(path, kMaxFileSize);
+    switch (read.status) {
+        case FileReadStatus::Ok:
+            break;
+        case FileReadStatus::Missing:
+            return {SettingsFileStatus::NotOpened, "the file could not be opened"};
+        case FileReadStatus::Unreadable:
+            return {SettingsFileStatus::NotOpened, "the file could not be read"};
+        case FileReadStatus::NotRegular:
+            return {SettingsFileStatus::NotOpened, "it is not a regular file (a folder, pipe or device)"};
+        case FileReadStatus::TooLarge:
+            return {SettingsFileStatus::Invalid, "the file is far too long for a settings file"};
     }
-    std::string bytes(kMaxFileSize + 1, '\0');
-    in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    if (in.bad()) {
-        return {SettingsFileStatus::NotOpened, "the file could not be read"};
-    }
-    bytes.resize(static_cast<std::size_t>(in.gcount()));
-    if (bytes.size() > kMaxFileSize) {
-        return {SettingsFileStatus::Invalid, "the file is far too long for a settings file"};
-    }
-    const SettingsFileParse parse = ParseSettingsFile(bytes, side_fire);
+    const SettingsFileParse parse = ParseSettingsFile(read.content, side_fire);
     if (!parse.ok) {
         return {SettingsFileStatus::Invalid, parse.problem};
     }

@@ -3,10 +3,11 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <sys/stat.h>
 #include <algorithm>
 #include <cctype>
-#include <fstream>
 
+#include "platform/file_read.h"
 #include "platform/registry_store.h"
 #include "platform/text_file.h"
 
@@ -167,11 +168,12 @@ AddressBookFile::AddressBookFile(std::string path, AddressBookKind kind)
     : path_(std::move(path)), kind_(kind) {}
 
 bool AddressBookFile::Load() {
-    std::optional<std::string> content = ReadTextFile(path_);
-    if (!content) {
+    FileRead read = ReadRegularFile(path_, kAddressBookMaxBytes);
+    load_problem_ = FileReadProblem(path_, read, kAddressBookMaxBytes, "address book");
+    if (!read.ok()) {
         return false;
     }
-    entries_ = ParseAddressBook(kind_, *content);
+    entries_ = ParseAddressBook(kind_, read.content);
     return true;
 }
 
@@ -179,7 +181,7 @@ bool AddressBookFile::Save() const {
     std::string old_content;
     if (::access(path_.c_str(), F_OK) == 0) {
         // An existing file we cannot read would lose the other book's lines: write nothing.
-        std::optional<std::string> content = ReadTextFile(path_);
+        std::optional<std::string> content = ReadTextFile(path_, kAddressBookMaxBytes);
         if (!content) {
             return false;
         }
@@ -216,21 +218,29 @@ AddressBookLocation LocateAddressBook(RegistryStore& registry) {
         return location;
     }
     location.path = registry.GetString(kKeyAddressBook, kAddressBookPathValue).value_or("");
-    std::ifstream probe(location.path);
-    if (location.path.empty() || !probe) {
+    const int probe = location.path.empty() ? -1 : OpenRegularFileForReading(location.path);
+    if (probe < 0) {
         location.message = kCouldNotOpenBookText;
         return location;
     }
+    ::close(probe);
     location.ready = true;
     return location;
 }
 
 std::optional<std::string> AdoptAddressBookFile(RegistryStore& registry, const std::string& path) {
-    int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+    // 0666: the user's umask decides who may read a new book, as for any file the user creates.
+    // O_NONBLOCK: a FIFO chosen by mistake must not hang the program.
+    int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0666);
     if (fd < 0) {
         return std::string(kBookNotOpenedText);
     }
+    struct stat info {};
+    const bool regular = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
     ::close(fd);
+    if (!regular) {
+        return std::string(kBookNotOpenedText);
+    }
     registry.CreateKey(kKeyAddressBook);
     if (!registry.SetString(kKeyAddressBook, kAddressBookPathValue, path)) {
         return std::string(kBookNotOpenedText);
@@ -242,15 +252,19 @@ bool IsThreeDigitDottedAddress(const std::string& address) {
     return address.size() > 11 && address[3] == '.' && address[7] == '.' && address[11] == '.';
 }
 
-std::optional<std::string> LookupAlias(const std::string& book_path, const std::string& address) {
+std::optional<std::string> LookupAlias(const std::string& book_path, const std::string& address,
+                                       std::string* problem) {
     if (IsThreeDigitDottedAddress(address)) {
         return std::nullopt;
     }
-    std::optional<std::string> content = ReadTextFile(book_path);
-    if (!content) {
+    const FileRead read = ReadRegularFile(book_path, kAddressBookMaxBytes);
+    if (!read.ok()) {
+        if (problem && read.status != FileReadStatus::Missing) {
+            *problem = FileReadProblem(book_path, read, kAddressBookMaxBytes, "address book");
+        }
         return std::nullopt;
     }
-    for (const AddressBookEntry& entry : ParseAddressBook(AddressBookKind::Internet, *content)) {
+    for (const AddressBookEntry& entry : ParseAddressBook(AddressBookKind::Internet, read.content)) {
         if (entry.alias == address && !entry.ip_address.empty()) {
             return entry.ip_address;
         }

@@ -59,8 +59,10 @@ class AddressBookFile {
     AddressBookKind kind() const { return kind_; }
     const std::vector<AddressBookEntry>& entries() const { return entries_; }
 
-    // Reads the book's entries; false when the file cannot be read.
+    // Reads the book's entries; false when the file cannot be read, is not a regular file or is
+    // far too large for a book (load_problem() then says which, naming the file).
     bool Load();
+    const std::string& load_problem() const { return load_problem_; }
     // Rewrites the file with the other kind's lines first, then this book's entries. A failed
     // write leaves the old file as it was.
     bool Save() const;
@@ -75,6 +77,7 @@ class AddressBookFile {
     std::string path_;
     AddressBookKind kind_;
     std::vector<AddressBookEntry> entries_;
+    std::string load_problem_;
 };
 
 // --- locating the book file (registry value "AddressBookPath") ---
@@ -107,7 +110,9 @@ std::optional<std::string> AdoptAddressBookFile(RegistryStore& registry, const s
 bool IsThreeDigitDottedAddress(const std::string& address);
 // The IP address of the first Internet line whose alias equals the address exactly and whose IP
 // address is not empty; nothing for three-digit dotted addresses or when no line matches.
-std::optional<std::string> LookupAlias(const std::string& book_path, const std::string& address);
+// problem (when given) says why a book that exists could not be read.
+std::optional<std::string> LookupAlias(const std::string& book_path, const std::string& address,
+                                       std::string* problem = nullptr);
 
 // --- the entry dialog's field rules ---
 

@@ -20,10 +20,12 @@ struct InputParameters {
 };
 
 // Up to the first blank the address, then up to the next blank the port, the rest the sensor ID;
-// a trailing line end is dropped. Only the first 512 bytes count.
+// only the first line of the first 512 bytes counts.
 InputParameters ParseInputParameters(const std::string& text);
-// Nothing when the file cannot be read.
-std::optional<InputParameters> ReadInputParametersFile(const std::string& path);
+// Nothing when the file cannot be read or is not a regular file; problem (when given) then names
+// the file and says why.
+std::optional<InputParameters> ReadInputParametersFile(const std::string& path,
+                                                       std::string* problem = nullptr);
 
 // A connection dialog's multi-drop choice for a sensor picked from an address book: a 4-character
 // ID is addressed directly, anything else is detected after connecting. (A sensor ID in the input

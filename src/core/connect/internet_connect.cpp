@@ -38,9 +38,13 @@ bool UsableParameters(const InputParameters& p) {
 
 InternetFields FieldsFromFile(ConnectionState& state, const std::string& params_file) {
     InternetFields fields;
-    const std::optional<InputParameters> parameters = ReadInputParametersFile(params_file);
+    std::string problem;
+    const std::optional<InputParameters> parameters = ReadInputParametersFile(params_file, &problem);
     if (!parameters || !UsableParameters(*parameters)) {
         fields.error = kInputParametersErrorText;
+        if (!problem.empty()) {
+            fields.error += "\n" + problem;
+        }
         return fields;
     }
     fields.address = parameters->address.substr(0, kInternetAddressMaxChars);
@@ -88,7 +92,16 @@ std::string ResolveInternetAddress(AppContext& app, const std::string& address) 
     if (book.empty()) {
         return address;
     }
-    return LookupAlias(book, address).value_or(address);
+    std::string problem;
+    const std::optional<std::string> found = LookupAlias(book, address, &problem);
+    if (!problem.empty()) {
+        MessageRequest request;
+        request.caption = "Warning";
+        request.text = problem + "\nThe address " + address + " is used as typed.";
+        request.icon = IconKind::Warning;
+        app.prompts().Message(request);
+    }
+    return found.value_or(address);
 }
 
 std::string PrepareInternetConnect(AppContext& app, const std::string& address, const std::string& port) {
@@ -100,10 +113,13 @@ std::string PrepareInternetConnect(AppContext& app, const std::string& address, 
     registry.CreateKey(kKeyConnectionDefaults);
     registry.SetInt(kKeyConnectionDefaults, MultiDropDetectionValueName(SettingsKind::Internet),
                     state.multidrop_mode);
-    const std::string id =
-        state.multidrop_mode == kMultiDropFixedId ? state.multidrop_target_id : std::string();
-    registry.SetString(kKeyConnectionDefaults, SingleMultiDropIdValueName(SettingsKind::Internet), id,
-                       std::max(defaults_value::kShortStringBytes, id.size() + 1));
+    // The ID that loading (or the parameters file, or the book) put into the connection state is
+    // stored; without one the stored ID stays, so a connection with detection does not erase it.
+    const std::string& id = state.multidrop_target_id;
+    if (!id.empty() && id != kNoMultiDropId) {
+        registry.SetString(kKeyConnectionDefaults, SingleMultiDropIdValueName(SettingsKind::Internet), id,
+                           std::max(defaults_value::kShortStringBytes, id.size() + 1));
+    }
     state.host_address = ResolveInternetAddress(app, address.substr(0, kInternetAddressMaxChars));
     state.tcp_port = PortNumber(port);
     return state.host_address;

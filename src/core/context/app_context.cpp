@@ -21,6 +21,12 @@ AppContext::AppContext(UserPrompts& prompts, RegistryStore registry_store)
       objects(NumberInstance(link)),
       registry(std::move(registry_store)) {
     protocol.SetCalibrationHook([this] { return CalibrateResponseWait(link); });
+    // A serial connection is described by its port and rate; after a rate change the
+    // description shows the new rate. (A modem connection is described by its number.)
+    protocol.SetPortChangedHook([this] {
+        if (state.link_kind == LinkKind::Serial)
+            state.connection_description = link.serial().Description();
+    });
 }
 
 }  // namespace qvx

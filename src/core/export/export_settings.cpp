@@ -7,6 +7,7 @@
 #include <charconv>
 
 #include "export/calendar_day.h"
+#include "platform/file_read.h"
 #include "platform/text_file.h"
 
 namespace qvx {
@@ -117,9 +118,8 @@ std::optional<ExportMessage> CheckImportFile(const std::string& path) {
     if (path.empty()) {
         return ExportMessage{"Please select a file to export.", "No File Selected..."};
     }
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    struct stat status {};
-    const bool readable = fd >= 0 && ::fstat(fd, &status) == 0 && S_ISREG(status.st_mode);
+    const int fd = OpenRegularFileForReading(path);
+    const bool readable = fd >= 0;
     if (fd >= 0) {
         ::close(fd);
     }

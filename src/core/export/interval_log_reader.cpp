@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "export/calendar_day.h"
+#include "platform/file_read.h"
 
 namespace qvx {
 
@@ -293,9 +294,10 @@ ExportMessage LogReadMessage(LogReadStatus status, int lane_count) {
 LogReadResult ReadIntervalLog(const std::string& path, const DayRange& range,
                               const LogReadProgress& progress) {
     LogReadResult result;
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // Opening a FIFO must not wait for a writer; only a regular file is read.
+    const int fd = OpenRegularFileForReading(path);
     struct stat status {};
-    if (fd < 0 || ::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
+    if (fd < 0 || ::fstat(fd, &status) != 0) {
         if (fd >= 0) {
             ::close(fd);
         }

@@ -4,6 +4,7 @@
 #include <iterator>
 
 #include "base/hex_text.h"
+#include "platform/file_read.h"
 
 namespace qvx {
 
@@ -61,15 +62,12 @@ Recognition RecognizeHexFile(std::string_view file_bytes, ImageKind kind) {
 }
 
 std::optional<std::string> ReadFileBytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
+    // A pipe or device is not an image; an image is far smaller than the cap.
+    FileRead read = ReadRegularFile(path, kHexImageMaxBytes);
+    if (!read.ok()) {
         return std::nullopt;
     }
-    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (in.bad()) {
-        return std::nullopt;
-    }
-    return bytes;
+    return std::move(read.content);
 }
 
 std::optional<HexImage> HexImage::Load(ImageKind kind, const std::string& path) {

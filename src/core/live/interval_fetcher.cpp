@@ -180,6 +180,9 @@ int IntervalFetcher::RefreshIntervalLength() {
     if (!TakeMutexForUserAction()) {
         return kIntervalSkipped;
     }
+    // The view's Lane column and the log's lane labels come from the sensor's lane names, which
+    // nothing else on the window's connect path reads. A failed read keeps the names there are.
+    records_.ReadExtendedConfigInfo();
     const int result = ReadIntervalLength();
     context_.objects.SyncData().Unlock();
     return result;

@@ -68,7 +68,8 @@ class IntervalFetcher {
     // preservation. True when written. The caller holds the mutex.
     bool WriteIntervalLength(std::uint32_t seconds, SensorOperations& operations);
 
-    // "Refresh": ReadIntervalLength under the mutex (response wait + 1000 ms), or kIntervalSkipped.
+    // "Refresh" (and opening a view): the lane names, then ReadIntervalLength, under the mutex
+    // (response wait + 1000 ms); kIntervalSkipped when the mutex stays busy.
     int RefreshIntervalLength();
     // "Submit" with the field's text; reports failures through the prompts.
     SubmitOutcome SubmitIntervalLength(const std::string& field_text, SensorOperations& operations);

@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <optional>
 
+#include "platform/file_read.h"
 #include "platform/text_file.h"
 
 namespace qvx {
@@ -32,7 +33,9 @@ std::optional<std::size_t> AliasPosition(const std::string& trimmed, const std::
          pos = trimmed.find(alias, pos + 1)) {
         std::size_t after = pos + alias.size();
         bool preceded = IsBlankOrTab(trimmed[pos - 1]);
-        bool followed = after == trimmed.size() || IsBlankOrTab(trimmed[after]) || trimmed[after] == '\n';
+        // A CR is the end of a line written with CR LF line ends.
+        bool followed = after == trimmed.size() || IsBlankOrTab(trimmed[after]) || trimmed[after] == '\n' ||
+                        trimmed[after] == '\r';
         if (preceded && followed) {
             return pos;
         }
@@ -106,17 +109,24 @@ std::string MapHostAlias(const std::string& content, const std::string& address,
             result = HostsUpdate::AlreadyMapped;
             return content;
         }
-        line = address + "\t" + alias;
+        // The replaced line keeps the table's line end (CR LF in a table edited elsewhere).
+        const bool crlf = !line.empty() && line.back() == '\r';
+        line = address + "\t" + alias + (crlf ? "\r" : "");
         result = HostsUpdate::Replaced;
         return JoinLines(lines, !content.empty() && content.back() == '\n');
     }
+    // The new line starts on a line of its own and ends with a line end, so the next program
+    // that appends to the table does not run its entry into ours.
     result = HostsUpdate::Appended;
-    return content + "\n" + address + "\t" + alias;
+    const bool crlf = content.size() >= 2 && content.compare(content.size() - 2, 2, "\r\n") == 0;
+    const char* line_end = crlf ? "\r\n" : "\n";
+    const bool ends_line = content.empty() || content.back() == '\n';
+    return content + (ends_line ? "" : line_end) + address + "\t" + alias + line_end;
 }
 
 HostsUpdate RegisterHostAlias(const std::string& hosts_path, const std::string& address,
                               const std::string& alias) {
-    std::optional<std::string> content = ReadTextFile(hosts_path);
+    std::optional<std::string> content = ReadTextFile(hosts_path, kHostsFileMaxBytes);
     if (!content) {
         return HostsUpdate::NotOpened;
     }

@@ -13,8 +13,18 @@ namespace {
 // request to allocate gigabytes.
 constexpr std::size_t kMaxFixedBytes = 1 << 20;
 
+constexpr std::string_view kHeaderComment =
+    "; Quorvix Manager registry. Bytes outside printable ASCII are written as %HH.";
+
 char FoldCase(char c) {
     return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+std::string Folded(std::string_view name) {
+    std::string folded(name);
+    for (char& c : folded)
+        c = FoldCase(c);
+    return folded;
 }
 
 bool SameName(std::string_view a, std::string_view b) {
@@ -143,11 +153,8 @@ void FormatValue(const Value& value, std::string& out) {
 }  // namespace
 
 Key* Document::FindKey(std::string_view name) {
-    for (auto& key : keys) {
-        if (SameName(key.name, name))
-            return &key;
-    }
-    return nullptr;
+    const auto found = index_.find(Folded(name));
+    return found == index_.end() ? nullptr : &keys[found->second];
 }
 
 const Key* Document::FindKey(std::string_view name) const {
@@ -157,25 +164,23 @@ const Key* Document::FindKey(std::string_view name) const {
 Key& Document::GetOrCreateKey(std::string_view name) {
     if (Key* key = FindKey(name))
         return *key;
-    keys.push_back(Key{std::string(name), {}});
+    index_.emplace(Folded(name), keys.size());
+    keys.push_back(Key{std::string(name), {}, {}, false, {}});
     return keys.back();
 }
 
 bool Document::HasKeyOrSubkey(std::string_view name) const {
     return std::any_of(keys.begin(), keys.end(), [&](const Key& key) {
         const std::string_view candidate = key.name;
-        return SameName(candidate, name) ||
-               (candidate.size() > name.size() && candidate[name.size()] == '\\' &&
-                SameName(candidate.substr(0, name.size()), name));
+        return !key.damaged && (SameName(candidate, name) ||
+                                (candidate.size() > name.size() && candidate[name.size()] == '\\' &&
+                                 SameName(candidate.substr(0, name.size()), name)));
     });
 }
 
 Value* FindValue(Key& key, std::string_view name) {
-    for (auto& value : key.values) {
-        if (SameName(value.name, name))
-            return &value;
-    }
-    return nullptr;
+    const auto found = key.index.find(Folded(name));
+    return found == key.index.end() ? nullptr : &key.values[found->second];
 }
 
 const Value* FindValue(const Key& key, std::string_view name) {
@@ -183,12 +188,31 @@ const Value* FindValue(const Key& key, std::string_view name) {
 }
 
 void PutValue(Key& key, Value value) {
+    if (value.kept_verbatim) {
+        key.values.push_back(std::move(value));
+        return;
+    }
     if (Value* existing = FindValue(key, value.name)) {
         existing->type = value.type;
         existing->bytes = std::move(value.bytes);
-    } else {
-        key.values.push_back(std::move(value));
+        return;
     }
+    key.index.emplace(Folded(value.name), key.values.size());
+    key.values.push_back(std::move(value));
+}
+
+bool EraseValue(Key& key, std::string_view name) {
+    const auto found = key.index.find(Folded(name));
+    if (found == key.index.end())
+        return false;
+    const std::size_t position = found->second;
+    key.values.erase(key.values.begin() + static_cast<std::ptrdiff_t>(position));
+    key.index.erase(found);
+    for (auto& entry : key.index) {
+        if (entry.second > position)
+            --entry.second;
+    }
+    return true;
 }
 
 std::string Escape(std::string_view raw) {
@@ -231,37 +255,62 @@ Document Parse(std::string_view text) {
     Document document;
     // An index, not a pointer: creating keys may move the vector.
     std::optional<std::size_t> current_key;
+    const auto keep_line = [&](std::string_view raw) {
+        ++document.skipped_lines;
+        if (current_key) {
+            Value kept;
+            kept.verbatim = std::string(raw);
+            kept.kept_verbatim = true;
+            PutValue(document.keys[*current_key], std::move(kept));
+        } else {
+            document.preamble.emplace_back(raw);
+        }
+    };
+    bool first_line = true;
     while (!text.empty()) {
         const auto line_end = text.find('\n');
-        const std::string_view line = Trim(text.substr(0, line_end));
+        const std::string_view raw = text.substr(0, line_end);
         text.remove_prefix(line_end == std::string_view::npos ? text.size() : line_end + 1);
-        if (line.empty() || line.front() == ';' || line.front() == '#')
+        const std::string_view line = Trim(raw);
+        const bool own_header = first_line && line == kHeaderComment;
+        first_line = false;
+        if (line.empty() || own_header)
             continue;
 
         std::string key_name;
         Value value;
         if (ParseKeyLine(line, key_name)) {
+            ++document.parsed_lines;
             document.GetOrCreateKey(key_name);
             current_key = document.FindKey(key_name) - document.keys.data();
         } else if (line.front() == '[') {
-            // Values below a damaged key line belong to no known key; do not file them elsewhere.
-            current_key.reset();
+            // Values below a damaged key line belong to no known key: keep them with that line
+            // instead of filing them under another key.
             ++document.skipped_lines;
-        } else if (current_key && ParseValueLine(line, value)) {
+            document.keys.push_back(Key{{}, {}, std::string(raw), true, {}});
+            current_key = document.keys.size() - 1;
+        } else if (current_key && !document.keys[*current_key].damaged && ParseValueLine(line, value)) {
+            ++document.parsed_lines;
             PutValue(document.keys[*current_key], std::move(value));
         } else {
-            ++document.skipped_lines;
+            keep_line(raw);
         }
     }
     return document;
 }
 
 std::string Format(const Document& document) {
-    std::string out = "; Quorvix Manager registry. Bytes outside printable ASCII are written as %HH.\n";
+    std::string out = std::string(kHeaderComment) + "\n";
+    for (const auto& line : document.preamble)
+        out += line + '\n';
     for (const auto& key : document.keys) {
-        out += "\n[" + Escape(key.name) + "]\n";
-        for (const auto& value : key.values)
-            FormatValue(value, out);
+        out += "\n" + (key.damaged ? key.verbatim_header : "[" + Escape(key.name) + "]") + "\n";
+        for (const auto& value : key.values) {
+            if (value.kept_verbatim)
+                out += value.verbatim + '\n';
+            else
+                FormatValue(value, out);
+        }
     }
     return out;
 }

@@ -7,10 +7,16 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <ctime>
 #include <functional>
+#include <mutex>
 #include <utility>
 
+#include "platform/file_read.h"
 #include "platform/registry_format.h"
 
 namespace qvx {
@@ -64,32 +70,74 @@ bool WriteAll(int fd, const std::string& text) {
     return true;
 }
 
-// A missing file is an empty registry; any other failure is reported, so that a write never
-// replaces a file it could not read with one that lacks its values.
-std::optional<std::string> ReadWholeFile(const std::string& path) {
-    std::string text;
-    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return errno == ENOENT ? std::optional<std::string>(text) : std::nullopt;
-    char buffer[8192];
-    bool failed = false;
-    while (true) {
-        const ssize_t got = read(fd, buffer, sizeof buffer);
-        if (got < 0 && errno == EINTR)
-            continue;
-        failed = got < 0;
-        if (got <= 0)
-            break;
-        text.append(buffer, static_cast<std::size_t>(got));
+std::mutex notice_guard;
+RegistryNoticeHandler notice_handler;
+
+void Notify(const std::string& message) {
+    RegistryNoticeHandler handler;
+    {
+        std::lock_guard<std::mutex> lock(notice_guard);
+        handler = notice_handler;
     }
-    close(fd);
-    if (failed)
-        return std::nullopt;
-    return text;
+    if (handler)
+        handler(message);
+    else
+        std::fprintf(stderr, "%s\n", message.c_str());
+}
+
+struct RegistryText {
+    FileReadStatus status = FileReadStatus::Ok;
+    std::string text;
+};
+
+// A missing file is an empty registry.
+RegistryText ReadRegistryText(const std::string& path) {
+    FileRead read = ReadRegularFile(path, kRegistryFileMaxBytes);
+    if (read.status == FileReadStatus::Missing)
+        return {};
+    return {read.status, std::move(read.content)};
 }
 
 rf::Document ReadDocument(const std::string& path) {
-    return rf::Parse(ReadWholeFile(path).value_or(""));
+    const RegistryText read = ReadRegistryText(path);
+    return read.status == FileReadStatus::Ok ? rf::Parse(read.text) : rf::Document{};
+}
+
+// The real file behind a symbolic link, so that a registry kept elsewhere (a dotfiles folder)
+// is updated there instead of the link being replaced by a plain file.
+std::string WriteTarget(const std::string& path) {
+    char resolved[PATH_MAX];
+    struct stat info {};
+    if (lstat(path.c_str(), &info) == 0 && S_ISLNK(info.st_mode) && realpath(path.c_str(), resolved))
+        return resolved;
+    return path;
+}
+
+std::string AsideName(const std::string& path) {
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    char stamp[32];
+    std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", &local);
+    std::string aside = path + ".bad-" + stamp;
+    struct stat info {};
+    for (int n = 2; lstat(aside.c_str(), &info) == 0; ++n)
+        aside = path + ".bad-" + stamp + "-" + std::to_string(n);
+    return aside;
+}
+
+// A file that is no registry at all is kept for the user under another name, never edited:
+// writing into it would replace whatever it held with one value.
+bool MoveAside(const std::string& path, const std::string& why) {
+    const std::string aside = AsideName(path);
+    if (rename(path.c_str(), aside.c_str()) != 0) {
+        Notify("The registry file " + path + " " + why + ", and it could not be moved aside (" +
+               std::strerror(errno) + "); settings are not saved.");
+        return false;
+    }
+    Notify("The registry file " + path + " " + why + ". It was moved to " + aside +
+           " and a new registry file was started.");
+    return true;
 }
 
 // Temporary file in the same folder, flushed, then renamed over the old file: a reader sees the
@@ -119,7 +167,7 @@ bool ReplaceFileAtomically(const std::string& path, const std::string& text) {
 class WriterLock {
   public:
     explicit WriterLock(const std::string& registry_path)
-        : fd_(open((registry_path + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600)) {
+        : fd_(open((registry_path + ".lock").c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600)) {
         if (fd_ < 0)
             return;
         int rc;
@@ -141,6 +189,33 @@ class WriterLock {
     bool held_ = false;
 };
 
+// The document a write starts from; nothing when the file cannot be used and was not moved aside.
+std::optional<rf::Document> DocumentToEdit(const std::string& path) {
+    const RegistryText read = ReadRegistryText(path);
+    switch (read.status) {
+        case FileReadStatus::Ok:
+            break;
+        case FileReadStatus::NotRegular:
+            return MoveAside(path, "is not a regular file") ? std::optional<rf::Document>(rf::Document{})
+                                                            : std::nullopt;
+        case FileReadStatus::TooLarge:
+            return MoveAside(path, "is far too large for a registry file")
+                       ? std::optional<rf::Document>(rf::Document{})
+                       : std::nullopt;
+        case FileReadStatus::Missing:
+        case FileReadStatus::Unreadable:
+            // An unreadable file is left alone: replacing it would lose every value in it.
+            return std::nullopt;
+    }
+    rf::Document document = rf::Parse(read.text);
+    if (document.Unusable()) {
+        if (!MoveAside(path, "holds no key or value that can be read"))
+            return std::nullopt;
+        return rf::Document{};
+    }
+    return document;
+}
+
 // edit returns false when it changed nothing; the file is then left untouched.
 bool ModifyDocument(const std::string& path, const std::function<bool(rf::Document&)>& edit) {
     if (!EnsureFolder(ParentFolder(path)))
@@ -148,13 +223,21 @@ bool ModifyDocument(const std::string& path, const std::function<bool(rf::Docume
     WriterLock lock(path);
     if (!lock.held())
         return false;
-    const auto text = ReadWholeFile(path);
-    if (!text)
+    const std::string target = WriteTarget(path);
+    std::optional<rf::Document> document = DocumentToEdit(target);
+    if (!document)
         return false;
-    rf::Document document = rf::Parse(*text);
-    if (!edit(document))
+    if (!edit(*document))
         return true;
-    return ReplaceFileAtomically(path, rf::Format(document));
+    return ReplaceFileAtomically(target, rf::Format(*document));
+}
+
+rf::Value MakeValue(const std::string& name, rf::ValueType type, std::string bytes) {
+    rf::Value value;
+    value.name = name;
+    value.type = type;
+    value.bytes = std::move(bytes);
+    return value;
 }
 
 bool StoreValue(const std::string& path, const std::string& key, rf::Value value) {
@@ -176,6 +259,11 @@ std::optional<rf::Value> LoadValue(const std::string& path, const std::string& k
 }
 
 }  // namespace
+
+void SetRegistryNoticeHandler(RegistryNoticeHandler handler) {
+    std::lock_guard<std::mutex> lock(notice_guard);
+    notice_handler = std::move(handler);
+}
 
 RegistryStore::RegistryStore() : path_(DefaultPath()) {}
 
@@ -229,7 +317,7 @@ bool RegistryStore::SetString(const std::string& key, const std::string& name, c
             bytes.resize(fixed_bytes - 1);
         bytes.resize(fixed_bytes, '\0');
     }
-    return StoreValue(path_, key, rf::Value{name, rf::ValueType::String, std::move(bytes)});
+    return StoreValue(path_, key, MakeValue(name, rf::ValueType::String, std::move(bytes)));
 }
 
 std::optional<std::vector<std::uint8_t>> RegistryStore::GetBinary(const std::string& key,
@@ -245,7 +333,7 @@ bool RegistryStore::SetBinary(const std::string& key, const std::string& name,
     if (key.empty())
         return false;
     return StoreValue(path_, key,
-                      rf::Value{name, rf::ValueType::Binary, std::string(bytes.begin(), bytes.end())});
+                      MakeValue(name, rf::ValueType::Binary, std::string(bytes.begin(), bytes.end())));
 }
 
 std::optional<std::int32_t> RegistryStore::GetInt(const std::string& key, const std::string& name) const {
@@ -275,12 +363,8 @@ bool RegistryStore::DeleteValue(const std::string& key, const std::string& name)
     bool deleted = false;
     const bool stored = ModifyDocument(path_, [&](rf::Document& document) {
         rf::Key* found_key = document.FindKey(key);
-        const rf::Value* value = found_key ? rf::FindValue(*found_key, name) : nullptr;
-        if (!value)
-            return false;
-        found_key->values.erase(found_key->values.begin() + (value - found_key->values.data()));
-        deleted = true;
-        return true;
+        deleted = found_key && rf::EraseValue(*found_key, name);
+        return deleted;
     });
     return stored && deleted;
 }

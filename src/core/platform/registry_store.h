@@ -8,6 +8,7 @@
 // temporary file in the same folder, flushed to disk and renamed over the old one.
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -20,6 +21,13 @@ inline constexpr const char* kKeyAddressBook = "Software\\Korvane\\DLX2.0\\Addre
 inline constexpr const char* kKeyLogs = "Software\\Korvane\\DLX2.0\\Logs";
 inline constexpr const char* kKeySensors = "Software\\Korvane\\DLX2.0\\Sensors";
 inline constexpr const char* kKeyExport = "Software\\Korvane\\Export";
+
+// A file in the store's place that is no settings file at all (binary, a folder or pipe, far too
+// large) is renamed to "<file>.bad-YYYYMMDD-HHMMSS" by the next write, and the user is told with
+// one message naming both files. Lines the store does not understand are kept as they are.
+// Messages go to this handler (any thread may call it), or to stderr when none is set.
+using RegistryNoticeHandler = std::function<void(const std::string& message)>;
+void SetRegistryNoticeHandler(RegistryNoticeHandler handler);
 
 class RegistryStore {
   public:

@@ -3,17 +3,23 @@
 // Writes go to a temporary file beside the target that is renamed over it, so a failed write
 // leaves the old file intact.
 
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <vector>
 
 namespace qvx {
 
-// The file's bytes, or nothing when it cannot be opened or read.
-std::optional<std::string> ReadTextFile(const std::string& path);
+inline constexpr std::size_t kTextFileMaxBytes = 16u << 20;
 
-// Replaces the file's content atomically; keeps the old file's permission bits. Returns false
-// (and leaves the old file untouched) when any step fails.
+// The file's bytes, or nothing when it cannot be opened or read, is not a regular file (a FIFO
+// or device is never opened for reading in a way that blocks) or is larger than max_bytes.
+std::optional<std::string> ReadTextFile(const std::string& path, std::size_t max_bytes = kTextFileMaxBytes);
+
+// Replaces the file's content atomically; keeps the old file's permission bits, and a new file
+// gets the permissions the user's umask allows. A symbolic link is followed: the file it names
+// is replaced and the link stays. Returns false (and leaves the old file untouched) when any
+// step fails.
 bool WriteTextFileAtomically(const std::string& path, const std::string& content);
 
 // Appends without ever truncating: a failed append cannot lose what the file held.

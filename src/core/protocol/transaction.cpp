@@ -108,6 +108,9 @@ void SensorProtocol::ApplyPendingBaudChange() {
     if (s.pending_baud == s.current_baud) {
         return;
     }
+    // The change, the calibration and the settling wait take a while: the wait cursor shows it.
+    const bool was_busy = busy_flag::IsSet();
+    busy_flag::Set();
     link_.serial().SetBaud(s.pending_baud);
     if (port_changed_) {
         port_changed_();
@@ -116,6 +119,9 @@ void SensorProtocol::ApplyPendingBaudChange() {
         calibrate_();
     }
     sleep_ms(kBaudChangeSettleMs);
+    if (!was_busy) {
+        busy_flag::Clear();
+    }
 }
 
 void SensorProtocol::ComputeAttemptTimeout() {

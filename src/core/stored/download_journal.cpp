@@ -7,6 +7,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "platform/file_read.h"
 #include "protocol/sensor_clock.h"
 
 namespace qvx {
@@ -142,13 +143,11 @@ std::optional<JournalContents> ParseDownloadJournal(std::string_view text) {
 }
 
 std::optional<JournalContents> ReadDownloadJournal(const std::string& download_path) {
-    std::ifstream in(DownloadJournal::PathFor(download_path), std::ios::binary);
-    if (!in) {
+    const FileRead read = ReadRegularFile(DownloadJournal::PathFor(download_path), kDownloadJournalMaxBytes);
+    if (!read.ok()) {
         return std::nullopt;
     }
-    std::ostringstream text;
-    text << in.rdbuf();
-    return ParseDownloadJournal(text.str());
+    return ParseDownloadJournal(read.content);
 }
 
 std::string JournalQuestionText(const std::string& download_path, const JournalContents& contents,

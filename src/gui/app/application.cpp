@@ -3,6 +3,7 @@
 #include <QApplication>
 
 #include "app/main_window.h"
+#include "app/platform_notices.h"
 #include "app/startup.h"
 
 namespace qvx::gui {
@@ -57,8 +58,11 @@ int StartApplication(int argc, char** argv) {
     MainWindowOptions options;
     if (const auto file = PendingAddressFromArgs(args))
         options.pending_address = QString::fromStdString(*file);
+    options.auto_connect = AutoConnectFromArgs(args);
+    InstallPlatformNotices();
     Application application(options);
     application.window().show();
+    ShowStartupNotices(&application.window());
     return QApplication::exec();
 }
 

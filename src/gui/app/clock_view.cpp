@@ -11,11 +11,13 @@
 #include <QSpinBox>
 #include <QVBoxLayout>
 
+#include "app/clock_entry.h"
 #include "app/clock_face.h"
 #include "app/link_work.h"
 #include "app/main_window.h"
 #include "context/app_context.h"
 #include "protocol/sensor_operations.h"
+#include "protocol/user_prompts.h"
 
 namespace qvx::gui {
 
@@ -148,7 +150,7 @@ QWidget* ClockView::buildSettings() {
     synchronize_->setChecked(app_.state.synchronize_clock);
     period_ = new QSpinBox;
     period_->setObjectName("periodField");
-    period_->setRange(0, 99999);
+    period_->setRange(0, kMaxSyncPeriodMinutes);
     period_->setValue(app_.state.sync_interval / kMinuteMs);
     utc_ =
         new QCheckBox("Automatically adjust for local computer timezone and daylight saving time settings");
@@ -238,6 +240,14 @@ ClockSave ClockView::saveChanges() {
     applyMonthText();
     const CalendarTime time = fieldsTime();
     const bool utc = app_.state.sensor_clock_is_utc;
+    if (const auto problem = ClockEntryProblem(time, utc)) {
+        MessageRequest request;
+        request.caption = kInvalidClockEntryCaption;
+        request.text = *problem;
+        request.icon = IconKind::Warning;
+        app_.prompts().Message(request);
+        return ClockSave::Invalid;
+    }
     ClockSave saved = ClockSave::Busy;
     RunLinkWork([&] { saved = SaveSensorClock(app_, time, utc); });
     if (saved == ClockSave::Saved) {
@@ -262,7 +272,7 @@ void ClockView::synchronizeToPc() {
 }
 
 void ClockView::periodChanged(int minutes) {
-    app_.state.sync_interval = minutes * kMinuteMs;
+    app_.state.sync_interval = SyncIntervalForMinutes(minutes);
     if (main_window_)
         main_window_->rearmClockTimer();
 }

@@ -15,7 +15,6 @@
 #include "app/connect_sequence.h"
 #include "app/help_window.h"
 #include "app/link_work.h"
-#include "connect/operating_mode.h"
 #include "app/progress_window.h"
 #include "app/sensor_info_dialog.h"
 #include "app/splash_window.h"
@@ -27,6 +26,7 @@
 #include "connect/dialog_prompts.h"
 #include "connect/internet_connection_dialog.h"
 #include "connect/modem_connection_dialog.h"
+#include "connect/operating_mode.h"
 #include "connect/serial_connection_dialog.h"
 #include "context/app_context.h"
 #include "export/log_chart_window.h"
@@ -68,6 +68,7 @@ MainWindow::MainWindow(AppContext& app, SensorOperations& operations, MainWindow
       operations_(operations),
       view_context_{app, operations, *this},
       pending_address_(options.pending_address),
+      auto_connect_option_(options.auto_connect),
       splash_ms_(options.splash_ms) {
     setWindowTitle(kProgramTitle);
     setObjectName("mainWindow");
@@ -140,7 +141,7 @@ void MainWindow::showEvent(QShowEvent* event) {
     engineering_menus_ = false;
     offline_items_enabled_ = false;
     splash_pending_ = true;
-    auto_connect_pending_ = !pending_address_.isEmpty();
+    auto_connect_pending_ = auto_connect_option_ && !pending_address_.isEmpty();
     startup_timer_.start(kStartupDelayMs);
 }
 
@@ -220,8 +221,10 @@ void MainWindow::runConnectSequence() {
     emit connectSequenceFinished();
 }
 
+// The user chose to leave in the compatibility window (or the communication-error dialog). The
+// connect sequence has stopped push mode and unprotected the sensor by now, so the closing
+// sequence runs as for any exit: a sensor is never left open and silent.
 void MainWindow::exitAtOnce() {
-    exiting_at_once_ = true;
     close();
 }
 
@@ -301,6 +304,7 @@ void MainWindow::onMenuItem(MenuItem item) {
         case CloseConnection:
             return closeConnectionCommand();
         case AddressBookNew:
+            return openAddressBook(true, true);
         case AddressBookOpenInternet:
             return openAddressBook(true);
         case AddressBookOpenModem:
@@ -342,11 +346,14 @@ void MainWindow::onMenuItem(MenuItem item) {
         openView(*view);
 }
 
-void MainWindow::openAddressBook(bool internet) {
+void MainWindow::openAddressBook(bool internet, bool new_book) {
     AddressBookDialog dialog(internet ? AddressBookKind::Internet : AddressBookKind::Modem,
                              AddressBookDialog::Mode::Browse, app_.registry, WidgetDialogPrompts::instance(),
                              this);
-    dialog.run();
+    if (new_book)
+        dialog.runNew();
+    else
+        dialog.run();
 }
 
 // The settings window is modal: it takes the place of the current view while it is open, and
@@ -447,7 +454,7 @@ void MainWindow::newConnection(LinkKind kind) {
         case LinkKind::Internet: {
             const QString params = pending_address_;
             pending_address_.clear();
-            RunInternetConnection(app_, this, params, !params.isEmpty());
+            RunInternetConnection(app_, this, params, auto_connect_option_ && !params.isEmpty());
             break;
         }
         case LinkKind::Modem:
@@ -497,8 +504,7 @@ void MainWindow::closeEvent(QCloseEvent* event) {
         event->ignore();
         return;
     }
-    if (!exiting_at_once_)
-        closeConnection();
+    closeConnection();
     clock_timer_.stop();
     startup_timer_.stop();
     event->accept();

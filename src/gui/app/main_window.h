@@ -31,6 +31,8 @@ class ProgressWindow;
 struct MainWindowOptions {
     // An input parameters file from the command line, handed to the first Internet connection.
     QString pending_address;
+    // "--connect": the first Internet connection opens, connects and continues by itself.
+    bool auto_connect = false;
     int splash_ms = 1500;  // 0: no splash picture
 };
 
@@ -103,7 +105,7 @@ class MainWindow : public QMainWindow {
     void exitAtOnce();
     void placeView(WorkingView* view);
     void setItemEnabledForView(ViewCode code, bool enabled);
-    void openAddressBook(bool internet);
+    void openAddressBook(bool internet, bool new_book = false);
     void openSettingsWindow();
     template <typename Function>
     void onUiThread(Function&& function);
@@ -125,9 +127,9 @@ class MainWindow : public QMainWindow {
     bool offline_items_enabled_ = false;
     bool splash_pending_ = true;
     bool started_ = false;
-    bool exiting_at_once_ = false;
     bool auto_connect_pending_ = false;
     QString pending_address_;
+    bool auto_connect_option_ = false;
     int splash_ms_;
 };
 

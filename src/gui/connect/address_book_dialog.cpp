@@ -94,7 +94,9 @@ bool AddressBookDialog::openBook() {
     }
     auto book = std::make_unique<AddressBookFile>(path, kind_);
     if (!book->Load()) {
-        prompts_.warn(this, kBookErrorTitle, kBookNotOpenedText);
+        const std::string why = book->load_problem();
+        prompts_.warn(this, kBookErrorTitle,
+                      Qs(why.empty() ? kBookNotOpenedText : std::string(kBookNotOpenedText) + "\n" + why));
         return false;
     }
     book_ = std::move(book);
@@ -117,6 +119,14 @@ bool AddressBookDialog::chooseBookFile() {
 
 int AddressBookDialog::run() {
     return openBook() ? exec() : QDialog::Rejected;
+}
+
+bool AddressBookDialog::openNewBook() {
+    return chooseBookFile() && openBook();
+}
+
+int AddressBookDialog::runNew() {
+    return openNewBook() ? exec() : QDialog::Rejected;
 }
 
 void AddressBookDialog::fillTable() {

@@ -35,6 +35,10 @@ class AddressBookDialog : public QDialog {
     bool openBook();
     // openBook() and then the dialog; Rejected when the book could not be opened.
     int run();
+    // File > Address Book > New: asks for a book file (a new name creates it, an existing one
+    // is taken as it is), remembers it as the book in use and opens it.
+    bool openNewBook();
+    int runNew();
 
     // The entry chosen with Select.
     std::optional<AddressBookEntry> selectedEntry() const { return selected_; }

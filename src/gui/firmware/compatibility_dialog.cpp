@@ -5,6 +5,7 @@
 #include <QFont>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
 #include <QStyle>
@@ -52,6 +53,10 @@ CompatibilityDialog::CompatibilityDialog(const CompatibilityState& state, QWidge
     continue_button_ = new QPushButton("Continue w/o upload");
     exit_button_ = new QPushButton("Exit Quorvix Manager");
     details_button_ = new QPushButton;
+    upload_button_->setObjectName("uploadButton");
+    continue_button_->setObjectName("continueButton");
+    exit_button_->setObjectName("exitButton");
+    details_button_->setObjectName("detailsButton");
     upload_button_->setDefault(upload_possible_);
     auto* buttons = new QHBoxLayout;
     for (QPushButton* button : {upload_button_, continue_button_, exit_button_, details_button_}) {
@@ -118,6 +123,14 @@ int CompatibilityDialog::Choose(const CompatibilityState& state, QWidget* parent
 
 void CompatibilityDialog::reject() {
     done(outcome::kExit);
+}
+
+void CompatibilityDialog::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        done(outcome::kContinue);
+        return;
+    }
+    QDialog::keyPressEvent(event);
 }
 
 void CompatibilityDialog::toggleDetails() {

@@ -7,6 +7,7 @@
 
 #include "firmware/compatibility.h"
 
+class QKeyEvent;
 class QLabel;
 class QPushButton;
 class QTableWidget;
@@ -26,7 +27,13 @@ class CompatibilityDialog : public QDialog {
     bool detailsVisible() const { return details_visible_; }
 
   public slots:
+    // Closing the window leaves the program (after the closing sequence, which the caller runs).
     void reject() override;
+
+  protected:
+    // Esc continues without uploading: a key pressed to get rid of the window must not end
+    // the program.
+    void keyPressEvent(QKeyEvent* event) override;
 
   private:
     QWidget* buildDetails(const CompatibilityState& state);

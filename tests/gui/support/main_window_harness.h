@@ -1,7 +1,7 @@
 #pragma once
 // Starts the desktop program's main window offscreen against an in-process simulated sensor on
 // loopback TCP, the way scripts/demo does: an input parameters file names the address, the port
-// and the sensor ID, and the first Internet connection uses it by itself.
+// and the sensor ID, and (as with --connect) the first Internet connection uses it by itself.
 
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -49,12 +49,18 @@ class MainWindowHarness {
     QString paramsPath() const { return params_path_; }
 
     // Builds the program and shows the main window; with connect, the first connection uses the
-    // parameters file.
+    // parameters file by itself (the --connect option).
     void open(bool connect = true) {
         gui::MainWindowOptions options;
         options.splash_ms = 0;
-        if (connect)
+        if (connect) {
             options.pending_address = params_path_;
+            options.auto_connect = true;
+        }
+        openWith(options);
+    }
+
+    void openWith(const gui::MainWindowOptions& options) {
         application_ = std::make_unique<gui::Application>(options);
         application_->window().show();
     }
