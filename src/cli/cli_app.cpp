@@ -86,6 +86,10 @@ int RunCommand(AppContext& app, const CliOptions& options, const ConnectResult& 
             return RunFirmwareUpdate(app, options, io);
         case Command::Export:
             break;
+        case Command::LanesShow:
+        case Command::LanesRestart:
+        case Command::LanesSave:
+            return RunLanes(app, options, io);
         case Command::ConfigSave:
         case Command::ConfigLoad:
         case Command::ConfigShow:

@@ -42,5 +42,7 @@ int RunFirmwareUpload(AppContext& app, const CliOptions& options, CommandStreams
 int RunFirmwareUpdate(AppContext& app, const CliOptions& options, CommandStreams io);
 // config save FILE | config load FILE [--dry-run] | config show (cli_config.cpp)
 int RunConfig(AppContext& app, const CliOptions& options, CommandStreams io);
+// lanes show | lanes restart [--blinders LOW HIGH] | lanes save (cli_lanes.cpp)
+int RunLanes(AppContext& app, const CliOptions& options, CommandStreams io);
 
 }  // namespace qvx::cli

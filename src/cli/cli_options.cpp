@@ -234,6 +234,14 @@ std::vector<std::string> ApplyOptions(const std::vector<std::string>& args, CliO
             o.raw = true;
         } else if (arg == "--debug") {
             o.debug = true;
+        } else if (arg == "--blinders") {
+            if (i + 2 >= args.size()) {
+                throw Failure{"--blinders needs two values: LOW HIGH"};
+            }
+            if (const std::string error = SetBlinders(o, args[i + 1], args[i + 2]); !error.empty()) {
+                throw Failure{error};
+            }
+            i += 2;
         } else {
             std::string name = arg;
             std::optional<std::string> value;
@@ -396,6 +404,10 @@ void ParseCommand(const std::vector<std::string>& words, CliOptions& o) {
         ParseConfig(words, o);
     } else if (name == "live") {
         ParseLive(words, o);
+    } else if (name == "lanes") {
+        if (const std::string error = ParseLanesCommand(words, o); !error.empty()) {
+            throw Failure{error};
+        }
     } else if (IsToolCommand(name)) {
         if (const std::string error = ParseToolCommand(words, o); !error.empty()) {
             throw Failure{error};
@@ -499,6 +511,9 @@ void CheckCombination(const CliOptions& o) {
         throw Failure{error};
     }
     CheckFirmwareOptions(o);
+    if (const std::string error = LaneOptionMisuse(o); !error.empty()) {
+        throw Failure{error};
+    }
     if (o.dry_run && o.command != Command::ConfigLoad) {
         throw Failure{"--dry-run belongs to 'config load'"};
     }
@@ -543,7 +558,7 @@ ParseOutcome ParseCliOptions(const std::vector<std::string>& args, CliOptions& o
         }
         if (words.empty()) {
             throw Failure{
-                "no command given (info, send, clock, discover, live, config, export, download, buffers, "
+                "no command given (info, send, clock, discover, live, lanes, config, export, download, buffers, "
                 "erase, study, terminal, acquire, pll, memory, firmware); see qvx --help"};
         }
         ParseCommand(words, options);

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "cli_export.h"
+#include "cli_lanes.h"
 #include "cli_tool_options.h"
 #include "protocol/sensor_clock.h"
 
@@ -50,6 +51,9 @@ enum class Command {
     ConfigLoad,
     ConfigShow,
     Export,
+    LanesShow,
+    LanesRestart,
+    LanesSave,
 };
 
 // Commands that work on files alone: no link is opened for them.
@@ -110,6 +114,7 @@ struct CliOptions {
     std::uint32_t study_interval = 0;  // study --interval
     std::string memory_overwrite;      // study --memory-overwrite on|off; "" keeps the sensor's setting
     std::optional<OutputFormat> format;
+    LaneArgs lanes;  // lanes restart --blinders LOW HIGH
 
     bool auto_id() const { return id && *id == "auto"; }
 };

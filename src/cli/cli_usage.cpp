@@ -59,6 +59,9 @@ constexpr const char* kOverview =
     "  config save FILE             read the sensor's configuration into a .qcf settings file\n"
     "  config load FILE [--dry-run] check a .qcf file and write it to the sensor\n"
     "  config show [--format F]     every settings field by its label (text, tsv or json)\n"
+    "  lanes show [--format F]      the sensor's roads and lanes, one line per road\n"
+    "  lanes restart [--blinders LOW HIGH]  restart the automatic lane configuration\n"
+    "  lanes save                   save the lane picture the sensor holds to its flash\n"
     "  download FILE [--mode incremental|normal|recovery]\n"
     "                               fetch the sensor's stored intervals into a download file\n"
     "  buffers [--format F]         how full the flash and SRAM buffers are\n"
@@ -137,6 +140,16 @@ const std::map<std::string, std::string>& TopicTexts() {
          "cut short is offered (and saved) by the next one. Ctrl+C stops and saves what came.\n"
          "Exit codes: 0 done (also when there was nothing new), 1 stopped or the file could\n"
          "not be written, 4 the sensor failed.\n"},
+        {"lanes",
+         "usage: qvx [connection options] lanes show [--format text|tsv|json]\n"
+         "       qvx [connection options] lanes restart [--blinders LOW HIGH]\n"
+         "       qvx [connection options] lanes save\n"
+         "show prints the configuration mode and gain, then one line per road: its edges and\n"
+         "its lanes with name, direction (R, L; r, l marked reversed), bins and centre bin\n"
+         "(range bins 0..83, 0 nearest the sensor). tsv: one row per lane; json: one object.\n"
+         "restart clears the lanes and restarts the sensor's automatic configuration; with\n"
+         "--blinders it searches only between bins LOW and HIGH (at least 3 apart).\n"
+         "save writes the picture the sensor holds back and saves it to flash.\n"},
         {"buffers",
          "usage: qvx [connection options] buffers [--format text|tsv|json]\n"
          "Counts the records in the flash (2975) and SRAM (246) buffers and prints each as\n"

@@ -275,6 +275,7 @@ SimulatedSensor::Answer SimulatedSensor::Dispatch(const std::string& code, std::
     if (protected_ && settings_.firewall && GuardedWrites().contains(code)) {
         return Status(kFailure);
     }
+    CurrentConfigModeLocked();  // the automatic configuration settles in time, asked or not
     const auto& handlers = Handlers();
     const auto it = handlers.find(code);
     if (it == handlers.end()) {
@@ -538,6 +539,9 @@ SimulatedSensor::Answer SimulatedSensor::WriteRecord(RecordKind kind, std::strin
         !SensorChecksumMatches(payload.substr(0, length), payload.substr(length, kChecksumLength))) {
         return Status(kFailure);
     }
+    if (kind == RecordKind::SfAlgorithm && !SfLaneFieldsUsable(payload.substr(0, length))) {
+        return Status(kFailure);
+    }
     StoreRecordLocked(kind, std::string(payload.substr(0, length)));
     return Status(kSuccess);
 }
@@ -567,13 +571,17 @@ SimulatedSensor::Answer SimulatedSensor::SetBaudCodes(std::string_view payload) 
 }
 
 SimulatedSensor::Answer SimulatedSensor::SetConfigMode(std::string_view payload) {
-    if (payload.empty() || payload[0] < '0' || payload[0] > '2') {
+    const std::optional<ConfigModeRequest> request = ParseConfigModeRequest(payload);
+    if (!request) {
         return Status(kFailure);
     }
-    config_mode_ = payload[0];
+    config_mode_ = request->mode;
     auto_config_since_.reset();
     if (config_mode_ == '0') {
+        // The search starts from an empty road and settles on what it finds (CurrentConfigModeLocked).
         auto_config_since_ = SteadyNowLocked();
+        restart_request_ = request;
+        StoreRecordLocked(RecordKind::SfAlgorithm, WithoutLanes(sf_algorithm_));
     }
     return Status(kSuccess);
 }
@@ -583,6 +591,11 @@ char SimulatedSensor::CurrentConfigModeLocked() {
         SteadyNowLocked() - *auto_config_since_ >= std::chrono::seconds(settings_.auto_config_seconds)) {
         config_mode_ = '1';  // the automatic configuration has found the lanes
         auto_config_since_.reset();
+        if (restart_request_) {
+            StoreRecordLocked(RecordKind::SfAlgorithm,
+                              SettledLanePicture(sf_algorithm_, seed_, *restart_request_));
+            restart_request_.reset();
+        }
     }
     return config_mode_;
 }

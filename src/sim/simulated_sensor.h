@@ -17,6 +17,7 @@
 
 #include "sensor_records.h"
 #include "sim_firmware.h"
+#include "sim_lanes.h"
 #include "traffic_model.h"
 
 namespace qvx::sim {
@@ -191,6 +192,7 @@ class SimulatedSensor {
 
     char config_mode_;
     std::optional<Clock::time_point> auto_config_since_;
+    std::optional<ConfigModeRequest> restart_request_;  // the last restart of the lane search
     bool protected_ = true;
     bool push_mode_ = true;
     bool muted_ = false;

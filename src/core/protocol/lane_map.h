@@ -21,6 +21,9 @@ enum class BinType : std::uint8_t {
     Centre = 2,   // centre bin of a lane
     Inside = 3,   // lane surface inside a group
     Unused = 5,   // off-road
+    // Drawn over the cross-section by the lane configuration; never part of a record's map.
+    Blinded = 7,      // outside the range blinders
+    BlinderMark = 8,  // a range blinder's own bin
 };
 
 using LaneBins = std::array<BinType, kRangeBins>;

@@ -4,9 +4,13 @@
 #include "app/clock_view.h"
 #include "app/main_window.h"
 #include "app/view_factory.h"
+
+#include <QAction>
+#include <QTimer>
 #include "export/export_wizard.h"
 #include "live/forward_fire_event_view.h"
 #include "firmware/firmware_upload_view.h"
+#include "lanes/lane_configuration_view.h"
 #include "live/interval_view.h"
 #include "live/skelda_view.h"
 #include "stored/download_view.h"
@@ -17,6 +21,24 @@
 #include "tools/terminal_view.h"
 
 namespace qvx::gui {
+
+namespace {
+
+// The lane view asks the main window to close it, and to follow the sensor's mode in the menus.
+LaneConfigurationView::Hooks LaneViewHooks(MainWindow& window) {
+    LaneConfigurationView::Hooks hooks;
+    hooks.close_view = [&window] { QTimer::singleShot(0, &window, [&window] { window.closeCurrentView(); }); };
+    hooks.mode_menus = [&window](bool automatic) {
+        for (MenuItem item : {MenuItem::Traffic, MenuItem::IntervalData, MenuItem::Setup, MenuItem::Download}) {
+            if (QAction* action = window.menuAction(item)) {
+                action->setEnabled(!automatic);
+            }
+        }
+    };
+    return hooks;
+}
+
+}  // namespace
 
 void RegisterViews(ViewFactory& factory) {
     factory.add(ViewCode::IntervalData,
@@ -44,6 +66,9 @@ void RegisterViews(ViewFactory& factory) {
                 [](ViewContext& c, QWidget* p) { return new DataAcquisitionView(c.app, p); });
     factory.add(ViewCode::PllUtility,
                 [](ViewContext& c, QWidget* p) { return new PllUtilityView(c.app, p); });
+    factory.add(ViewCode::LaneConfiguration, [](ViewContext& c, QWidget* p) {
+        return new LaneConfigurationView(c.app, LaneViewHooks(c.main_window), p);
+    });
     factory.add(ViewCode::MemoryView, [](ViewContext& c, QWidget* p) { return new MemoryView(c.app, p); });
 }
 
