@@ -9,6 +9,7 @@
 #include <fstream>
 #include <string>
 
+#include "../tests/support/scripted_prompts.h"
 #include "connect/connection_defaults.h"
 #include "connect/input_parameters.h"
 #include "connect/internet_connect.h"

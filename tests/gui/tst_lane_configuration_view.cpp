@@ -14,6 +14,7 @@
 #include <memory>
 
 #include "../support/scratch_folder.h"
+#include "../support/scripted_prompts.h"
 #include "../support/sim_connection.h"
 #include "lanes/lane_configuration_view.h"
 #include "lanes/lane_cross_section.h"

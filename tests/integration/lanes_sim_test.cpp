@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "../support/scratch_folder.h"
+#include "../support/scripted_prompts.h"
 #include "../support/sim_program_link.h"
 #include "base/progress_reporter.h"
 #include "connect/operating_mode.h"

@@ -9,6 +9,7 @@
 
 #include "../support/scratch_folder.h"
 #include "../support/scripted_peer.h"
+#include "../support/scripted_prompts.h"
 #include "app/clock_poller.h"
 #include "context/app_context.h"
 #include "protocol/sensor_operations.h"
