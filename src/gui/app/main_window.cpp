@@ -441,7 +441,7 @@ bool MainWindow::closeCurrentView() {
 }
 
 bool MainWindow::openView(ViewCode code) {
-    if (!closeCurrentView())
+    if (!ViewFactory::instance().has(code) || !closeCurrentView())
         return false;
     // No view's worker runs between two views: the records are still.
     takeSensorIdentity();
