@@ -133,6 +133,19 @@ TEST(CliNoConnection, AMissingDeviceExitsWithThreeNamingIt) {
     EXPECT_EQ(run.err, "qvx: cannot open serial port " + path + ": No such file or directory\n");
 }
 
+TEST(CliNoConnection, AFailedSearchNamesThePortsAndRatesItTried) {
+    CliRunner runner;
+    PtyLine first;
+    PtyLine second;
+    const std::string missing = runner.dir() / "ttyNONE";
+    runner.SetEnv("QVX_SERIAL_PORTS", first.path() + ":" + missing + ":" + second.path());
+    const ChildResult run = runner.RunBare({"--serial", "auto", "--baud", "19200", "info"});
+    EXPECT_EQ(run.exit_code, 3);
+    EXPECT_EQ(run.err, "qvx: no sensor answered on any serial port. Tried " + first.path() + ", " +
+                           second.path() + " at 19200 bps. Could not open " + missing +
+                           " (No such file or directory).\n");
+}
+
 // The search walks the ports in order and the rates up the table until the sensor answers.
 TEST(CliSerialSearch, AutoFindsTheSensorOnTheSecondPortAtItsRate) {
     CliRunner runner;
