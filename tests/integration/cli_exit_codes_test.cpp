@@ -77,7 +77,9 @@ INSTANTIATE_TEST_SUITE_P(
         UsageCase{{"--tcp", "127.0.0.1:1", "send", "S1", "a\x01b"}, "control character"},
         UsageCase{{"bogus", "--help"}, "unknown command 'bogus'"},
         UsageCase{{"--tcp", "127.0.0.1:1", "--timeout", "0", "info"}, "--timeout needs a number"},
-        UsageCase{{"--tcp", "127.0.0.1:1", "--lost-after", "5", "info"}, "belongs to 'live intervals'"}),
+        UsageCase{{"--tcp", "127.0.0.1:1", "--lost-after", "5", "info"}, "belongs to 'live intervals'"},
+        UsageCase{{"--tcp", "127.0.0.1:1", "erase", "--yes", "--format", "json"}, "--format belongs to"},
+        UsageCase{{"--tcp", "127.0.0.1:1", "lanes", "save", "--format", "tsv"}, "--format belongs to"}),
     [](const auto& info) { return test::NumberedCaseName(info.index, {info.param.message}); });
 
 TEST(CliHelp, EverySubcommandHasItsHelpAndTheVersionIsShown) {
