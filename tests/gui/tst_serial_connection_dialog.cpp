@@ -66,6 +66,9 @@ class TstSerialConnectionDialog : public QObject {
         QVERIFY(QTest::qWaitFor([&] { return dialog.phase() == SerialConnectionDialog::Phase::Failed; },
                                 kPatientMs));
         QCOMPARE(dialog.promptLabel()->text(), QString("Unable to establish a serial connection!..."));
+        // The search says what it tried, in the same words as qvx.
+        QCOMPARE(dialog.findChild<QLabel*>("statusLabel")->text(),
+                 "Could not open " + dir_.filePath("no-such-port") + " (No such file or directory).");
         QVERIFY(dialog.connectButton()->isEnabled());
         QVERIFY(dialog.advancedButton()->isEnabled());
         QVERIFY(dialog.cancelButton()->isEnabled());
