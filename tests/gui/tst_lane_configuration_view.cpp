@@ -11,6 +11,7 @@
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QtTest>
+#include <algorithm>
 #include <memory>
 
 #include "../support/scratch_folder.h"
@@ -18,6 +19,7 @@
 #include "../support/sim_connection.h"
 #include "lanes/lane_configuration_view.h"
 #include "lanes/lane_cross_section.h"
+#include "protocol/sensor_operations.h"
 #include "support/scripted_dialog_prompts.h"
 
 using namespace qvx;
@@ -52,7 +54,13 @@ class TstLaneConfigurationView : public QObject {
     qvx::test::ScratchFolder folder_;
     ScriptedPrompts prompts_;
     std::unique_ptr<AppContext> context_;
+    std::unique_ptr<SensorOperations> operations_;
     std::unique_ptr<sim::SimServer> server_;
+
+    void makeContext() {
+        context_ = std::make_unique<AppContext>(prompts_, RegistryStore(folder_ / "registry"));
+        operations_ = std::make_unique<SensorOperations>(context_->protocol, context_->objects.SyncData());
+    }
 
     void connectToSim(char config_mode, int lanes = 4) {
         sim::SensorSettings sensor;
@@ -65,7 +73,7 @@ class TstLaneConfigurationView : public QObject {
             std::make_unique<sim::SimServer>(std::vector<sim::SensorSettings>{sensor}, sim::ServerSettings{});
         std::string why;
         QVERIFY2(server_->Start(&why), why.c_str());
-        context_ = std::make_unique<AppContext>(prompts_, RegistryStore(folder_ / "registry"));
+        makeContext();
         QVERIFY2(qvx::test::ConnectToSim(*context_, *server_, &why), why.c_str());
         context_->state.link_kind = LinkKind::Internet;
     }
@@ -84,6 +92,7 @@ class TstLaneConfigurationView : public QObject {
             context_->link.tcp().Close();
         if (server_)
             server_->Stop();
+        operations_.reset();
         context_.reset();
         server_.reset();
         prompts_ = ScriptedPrompts();
@@ -94,7 +103,7 @@ class TstLaneConfigurationView : public QObject {
         bool automatic_menus = false;
         LaneConfigurationView::Hooks hooks;
         hooks.mode_menus = [&](bool automatic) { automatic_menus = automatic; };
-        LaneConfigurationView view(*context_, hooks);
+        LaneConfigurationView view(*context_, *operations_, hooks);
         view.resize(900, 600);
         view.show();
         QTRY_VERIFY_WITH_TIMEOUT(view.ready() && view.laneThread().running(), 5000);
@@ -156,7 +165,7 @@ class TstLaneConfigurationView : public QObject {
 
     void manualModeToolsAndCursors() {
         connectToSim('2', 4);
-        LaneConfigurationView view(*context_);
+        LaneConfigurationView view(*context_, *operations_);
         view.resize(900, 600);
         view.show();
         QTRY_VERIFY_WITH_TIMEOUT(view.ready(), 5000);
@@ -213,10 +222,24 @@ class TstLaneConfigurationView : public QObject {
         view.toolAction(LaneTool::ReverseDirection)->trigger();
         view.pressBin(view.model().centres()[2]);
         const LaneModel sent = view.model();
+        context_->state.synchronize_clock = false;  // the clock is read before and set after
+        const std::size_t heard_before = server_->RequestLog().size();
         view.updateButton()->click();
         QTRY_VERIFY_WITH_TIMEOUT(!view.changed() && !view.workRunning(), 8000);
         QCOMPARE(server_->sensor(0).lanes(), 5);
         QCOMPARE(FramesOf(*server_, "SE").size(), std::size_t{1});
+        // The update is one sensor operation: the clock read opens it, the clock write after the
+        // save closes it, and no poll of the lane thread comes in between.
+        const std::vector<std::string> log = server_->RequestLog();
+        const std::vector<std::string> update(log.begin() + static_cast<long>(heard_before), log.end());
+        QVERIFY(!update.empty());
+        QCOMPARE(update.front(), std::string("SB"));
+        const auto save = std::find(update.begin(), update.end(), "SE");
+        const auto clock_set =
+            std::find_if(save, update.end(), [](const std::string& f) { return f.starts_with("S4"); });
+        QVERIFY(clock_set != update.end());
+        QVERIFY(std::none_of(update.begin(), clock_set,
+                             [](const std::string& f) { return f.starts_with("XA"); }));
         QVERIFY(!prompts_.messages.empty());
         QCOMPARE(prompts_.messages.back().text, std::string("Sensor configuration settings saved!"));
 
@@ -231,7 +254,7 @@ class TstLaneConfigurationView : public QObject {
 
     void aNinthLaneIsRefusedAndNothingChanges() {
         connectToSim('2', 8);
-        LaneConfigurationView view(*context_);
+        LaneConfigurationView view(*context_, *operations_);
         view.resize(900, 600);
         view.show();
         QTRY_VERIFY_WITH_TIMEOUT(view.ready(), 5000);
@@ -250,7 +273,7 @@ class TstLaneConfigurationView : public QObject {
 
     void saveSwitchesToSkeldaAndLeavingAsksAboutUnsavedChanges() {
         connectToSim('2', 3);
-        LaneConfigurationView view(*context_);
+        LaneConfigurationView view(*context_, *operations_);
         view.resize(900, 600);
         view.show();
         QTRY_VERIFY_WITH_TIMEOUT(view.ready(), 5000);
@@ -272,8 +295,8 @@ class TstLaneConfigurationView : public QObject {
     }
 
     void withoutALinkNothingIsSent() {
-        context_ = std::make_unique<AppContext>(prompts_, RegistryStore(folder_ / "registry"));
-        LaneConfigurationView view(*context_);
+        makeContext();
+        LaneConfigurationView view(*context_, *operations_);
         view.show();
         QTest::qWait(100);
         QVERIFY(!view.ready());

@@ -9,13 +9,14 @@
 #include <string>
 #include <vector>
 
+#include "../support/reply_wait.h"
 #include "../support/scratch_folder.h"
 #include "../support/scripted_prompts.h"
 #include "app/config_minimums.h"
 #include "app/connect_sequence.h"
 #include "app/menus.h"
-#include "connect/operating_mode.h"
 #include "base/progress_reporter.h"
+#include "connect/operating_mode.h"
 #include "context/app_context.h"
 #include "firmware/firmware_bundle.h"
 #include "protocol/sensor_operations.h"
@@ -37,6 +38,7 @@ class ConnectSequenceTest : public ::testing::Test {
         ASSERT_TRUE(app_.link.tcp().Connect());
         app_.state.link_kind = LinkKind::Internet;
         app_.state.connection_type = LinkKind::Internet;
+        test::AllowSlowReplies(app_.state);
         std::string reply;
         // Writes need the firewall down, as after a real connection.
         ASSERT_EQ(

@@ -6,11 +6,15 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <thread>
+#include <vector>
 
 #include "../support/stored_fixture.h"
+#include "base/comm_log.h"
 #include "protocol/sensor_operations.h"
 #include "stored/buffer_status.h"
 #include "stored/download.h"
@@ -29,21 +33,32 @@ std::string Golden(const std::string& name) {
 
 class StoredDownloadTest : public test::StoredSimTest {
   protected:
+    // A download with a new job.
     int Download(DownloadMode mode, const std::string& file = "download.log") {
         NewJob();
+        return DownloadWithCurrentJob(mode, file);
+    }
+    int DownloadWithCurrentJob(DownloadMode mode, const std::string& file = "download.log") {
         job().mode = mode;
         StartDownloadHooks hooks;
         hooks.sleep = [](int) {};
         return StartDownload(context_, job(), folder_ / file, hooks);
     }
-    void NewJob() { job_ptr_ = std::make_unique<DownloadJob>(); }
+    // Earlier jobs stay alive until the test ends: a thread that watches one never sees it freed.
+    void NewJob() { jobs_.push_back(std::make_unique<DownloadJob>()); }
     std::string File(const std::string& file = "download.log") const {
         return test::WithGoldenDate(ReadFileText(folder_ / file));
     }
     std::string Serial() { return context_.configuration.GetConfigField(config_field::kSerialNumber); }
 
-    DownloadJob& job() { return *job_ptr_; }
-    std::unique_ptr<DownloadJob> job_ptr_ = std::make_unique<DownloadJob>();
+    DownloadJob& job() { return *jobs_.back(); }
+
+  private:
+    std::vector<std::unique_ptr<DownloadJob>> jobs_ = [] {
+        std::vector<std::unique_ptr<DownloadJob>> first;
+        first.push_back(std::make_unique<DownloadJob>());
+        return first;
+    }();
 };
 
 TEST_F(StoredDownloadTest, IncrementalMarkAlreadyReachedWritesOnlyTheBanner) {
@@ -90,6 +105,28 @@ TEST_F(StoredDownloadTest, RecordOfEightPlusTwentyEightCharactersIsAnInvalidLeng
     EXPECT_EQ(File(), Golden("short_record_skipped.golden"));
 }
 
+// Holds each request sent after `records` records until the job is no longer running (for 30 s
+// at the most), as a slow sensor would.
+class HoldAfterRecords : public LogSink {
+  public:
+    HoldAfterRecords(const DownloadJob& job, int records)
+        : LogSink(LogLevel::Debug), job_(job), records_(records) {}
+    void Write(const LogEntry& entry) override {
+        if (entry.direction != LogDirection::Sent || job_.packets_downloaded.load() < records_) {
+            return;
+        }
+        const auto give_up = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+        while (job_.status.load() == download_status::kRunning &&
+               std::chrono::steady_clock::now() < give_up) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+    }
+
+  private:
+    const DownloadJob& job_;
+    const int records_;
+};
+
 TEST_F(StoredDownloadTest, StopAfterTenRecordsAnsweredNoLeavesTheBannerAndNoJournal) {
     StartSim();
     UseGoldenIdentity();
@@ -98,15 +135,21 @@ TEST_F(StoredDownloadTest, StopAfterTenRecordsAnsweredNoLeavesTheBannerAndNoJour
         records.push_back(StoredRecord(kStoredT - 10 - 20 * i));
     }
     StoreFlash(records);
+    // The job is made before the stopper starts: the stopper watches the job the download runs.
+    NewJob();
+    DownloadJob& running = job();
+    // However late the stopper runs, the download sends nothing after its tenth record until
+    // the stop is asked for.
+    ScopedLogSink hold(ProgramLog(), std::make_shared<HoldAfterRecords>(running, 10));
     std::atomic<bool> done{false};
     std::thread stopper([&] {
-        while (!done.load() && job().packets_downloaded.load() < 10) {
+        while (!done.load() && running.packets_downloaded.load() < 10) {
             std::this_thread::yield();
         }
-        job().RequestStop();
+        running.RequestStop();
     });
     prompts_.ask_answers = {false};  // "Save downloaded data to file anyway?" -> No
-    Download(DownloadMode::Normal);
+    DownloadWithCurrentJob(DownloadMode::Normal);
     done.store(true);
     stopper.join();
 

@@ -2,14 +2,19 @@
 // which levels, and that the link reports what it sends and receives.
 
 #include <gtest/gtest.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <sstream>
 
 #include "../support/pty_pair.h"
 #include "../support/scratch_folder.h"
+#include "../support/scripted_prompts.h"
 #include "base/comm_log.h"
+#include "connect/modem_connect.h"
+#include "context/app_context.h"
 #include "link/sensor_link.h"
 #include "platform/text_file.h"
 
@@ -185,6 +190,74 @@ TEST(CommLogLink, TheLinkLogsWhatItSendsAndWhatArrives) {
     EXPECT_TRUE(lines[0].starts_with("INFO serial port ")) << lines[0];
     EXPECT_EQ(lines[1], "TX S6<0D>");
     EXPECT_EQ(lines[2], "RX 2<0D>");
+}
+
+// The entries' text without their times.
+std::vector<std::string> LoggedLines(const LogRing& ring) {
+    std::vector<std::string> lines;
+    for (const LogEntry& entry : ring.All()) {
+        lines.push_back(FormatLogEntry(entry).substr(14));
+    }
+    return lines;
+}
+
+// What the far end of a socketpair adopted as the serial port received, read without waiting.
+std::string Received(int fd) {
+    std::string all;
+    char buffer[256];
+    for (ssize_t n; (n = recv(fd, buffer, sizeof buffer, MSG_DONTWAIT)) > 0;) {
+        all.append(buffer, static_cast<std::size_t>(n));
+    }
+    return all;
+}
+
+TEST(CommLogLink, APurgeLogsTheBytesItThrowsAwayAndNothingWhenTheLineWasQuiet) {
+    int fds[2];
+    ASSERT_EQ(socketpair(AF_UNIX, SOCK_STREAM, 0, fds), 0);
+    ConnectionState connection;
+    SensorLink link(connection);
+    link.serial().Adopt(fds[0]);
+    connection.link_kind = LinkKind::Serial;
+    auto ring = std::make_shared<LogRing>(LogLevel::Debug);
+    ScopedLogSink scoped(ProgramLog(), ring);
+
+    ASSERT_EQ(write(fds[1], "XD0001late\r", 11), 11);
+    link.PurgeInput();
+    link.PurgeInput();  // nothing left: no entry
+    std::string rest;
+    EXPECT_EQ(link.ReadAvailable(rest, 10, 0), 0u) << "the purge took everything";
+    EXPECT_EQ(LoggedLines(*ring), (std::vector<std::string>{"DEBUG RX discarded 11 bytes: XD0001late<0D>"}));
+    close(fds[1]);
+}
+
+// The modem's commands go straight to the serial port, before the link is a modem link and after
+// a dial failed; they are logged like every other write, and so is what the abandon throws away.
+TEST(CommLogLink, ModemInitialisationDialAndAbandonAreLogged) {
+    int fds[2];
+    ASSERT_EQ(socketpair(AF_UNIX, SOCK_STREAM, 0, fds), 0);
+    test::ScratchFolder folder;
+    ScriptedPrompts prompts;
+    AppContext app{prompts, RegistryStore(folder / "registry")};
+    app.link.serial().Adopt(fds[0]);
+    app.state.modem_init = "ATZ";
+    auto ring = std::make_shared<LogRing>(LogLevel::Debug);
+    ScopedLogSink scoped(ProgramLog(), ring);
+
+    InitialiseModem(app);
+    EXPECT_TRUE(DialModem(app, false, "5551234"));
+    ASSERT_EQ(write(fds[1], "\r\nNO CARRIER\r\n", 14), 14);
+    AbandonModemDial(app);
+
+    EXPECT_EQ(Received(fds[1]), "ATZ\rATDT5551234\r\rATH0\r");
+    const std::vector<std::string> expected = {"TX ATZ<0D>", "TX ATDT5551234<0D>", "TX <0D>", "TX ATH0<0D>",
+                                               "DEBUG RX discarded 14 bytes: <0D><0A>NO CARRIER<0D><0A>"};
+    std::vector<std::string> lines = LoggedLines(*ring);
+    lines.erase(std::remove_if(lines.begin(), lines.end(),
+                               [](const std::string& line) { return line.starts_with("INFO"); }),
+                lines.end());
+    EXPECT_EQ(lines, expected);
+    EXPECT_FALSE(app.link.serial().IsOpen());
+    close(fds[1]);
 }
 
 }  // namespace

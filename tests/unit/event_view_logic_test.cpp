@@ -10,16 +10,17 @@
 #include <string>
 #include <vector>
 
+#include "../support/reply_wait.h"
 #include "../support/scoped_time_zone.h"
 #include "../support/scratch_folder.h"
 #include "../support/scripted_peer.h"
 #include "../support/scripted_prompts.h"
 #include "app/menus.h"
 #include "context/app_context.h"
+#include "context/lane_statistics.h"
 #include "live/event_fetcher.h"
 #include "live/forward_fire_config.h"
 #include "live/interval_log.h"
-#include "context/lane_statistics.h"
 #include "live/vehicle_track.h"
 
 namespace qvx {
@@ -149,6 +150,7 @@ class EventFetcherTest : public ::testing::Test {
         context_.state.lane_names[1] = "SB 1";
         context_.protocol.sleep_ms = [](int) {};
         context_.live.log_paths.Set(LogKind::Event, log_path_);
+        test::AllowSlowReplies(context_.state);
     }
 
     void StartSensor(std::vector<std::string> replies) {
@@ -238,6 +240,7 @@ TEST_F(EventFetcherTest, OccupancyValuesAndTheFlush) {
     EXPECT_EQ(fetcher.ff_actuation(), 0x80000001u);
     EXPECT_EQ(fetcher.FlushStoredEvents(), 1);
     // A flush the sensor does not answer counts as done unless the user cancels.
+    test::ExpectSilence(context_.state);
     prompts_.communication_answers = {TransactionResult::Ignore};
     EXPECT_EQ(fetcher.FlushStoredEvents(), 1);
     prompts_.communication_answers = {TransactionResult::Cancel};

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "../support/file_size_limit.h"
+#include "../support/reply_wait.h"
 #include "../support/scoped_time_zone.h"
 #include "../support/scratch_folder.h"
 #include "../support/scripted_peer.h"
@@ -109,6 +110,7 @@ class IntervalFetcherTest : public ::testing::Test {
         ASSERT_EQ(::socketpair(AF_UNIX, SOCK_STREAM, 0, fds), 0);
         context_.link.serial().Adopt(fds[0]);
         context_.state.link_kind = LinkKind::Serial;
+        test::AllowSlowReplies(context_.state);
         peer_ = std::make_unique<test::ScriptedPeer>(fds[1], std::move(replies));
     }
 

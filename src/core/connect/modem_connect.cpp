@@ -263,7 +263,7 @@ bool FindModemPort(AppContext& app, const CancelCheck& cancelled, std::vector<st
 }
 
 void InitialiseModem(AppContext& app) {
-    app.link.serial().Write(app.state.modem_init + "\r");
+    app.link.WriteSerial(app.state.modem_init + "\r");
     std::string dropped;
     app.link.ReadUntil(dropped, kInitDrainChars, kInitDrainMs, 0, 0);
 }
@@ -272,7 +272,7 @@ bool DialModem(AppContext& app, bool manual_dial, const std::string& number) {
     const std::string command =
         manual_dial ? std::string(kManualDialCommand)
                     : std::string(kDialPrefix) + number.substr(0, kPhoneNumberMaxChars) + "\r";
-    return app.link.serial().Write(command) == command.size();
+    return app.link.WriteSerial(command) == command.size();
 }
 
 std::string ReadModemResult(AppContext& app) {
@@ -311,11 +311,11 @@ void AbandonModemDial(AppContext& app) {
     if (!port.IsOpen()) {
         return;
     }
-    port.Write("\r");
+    app.link.WriteSerial("\r");
     std::this_thread::sleep_for(std::chrono::milliseconds(kAbandonPauseMs));
-    port.Write("ATH0\r");
+    app.link.WriteSerial("ATH0\r");
     std::this_thread::sleep_for(std::chrono::milliseconds(kAbandonPauseMs));
-    port.Purge();
+    app.link.PurgeSerialInput();
     port.Close();
     app.state.link_kind = LinkKind::None;
 }

@@ -23,8 +23,9 @@ class LinkMedium {
     virtual std::size_t ReadAvailable(std::string& out, std::size_t max_len, int wait_ms) = 0;
     // One read of up to count bytes under the medium's own read time-outs.
     virtual std::size_t ReadRaw(std::string& out, std::size_t count) = 0;
-    // Discards pending input, at most kPurgeLimit bytes.
-    virtual void Purge() = 0;
+    // Discards pending input, at most kPurgeLimit bytes, appending them to discarded when it is
+    // not null.
+    virtual void Purge(std::string* discarded) = 0;
     virtual bool IsOpen() const = 0;
     virtual void Close() = 0;
     // "/dev/ttyUSB0 @ 9600 bps", "192.168.1.10:10001".

@@ -44,10 +44,18 @@ LinkMedium& SensorLink::Active() {
 }
 
 std::size_t SensorLink::Write(std::string_view text) {
+    return WriteTo(Active(), text);
+}
+
+std::size_t SensorLink::WriteSerial(std::string_view text) {
+    return WriteTo(serial_, text);
+}
+
+std::size_t SensorLink::WriteTo(LinkMedium& medium, std::string_view text) {
     state_.last_link_error = link_error::kNone;
     static constexpr char kNul[1] = {'\0'};
     const std::string_view bytes = text.empty() ? std::string_view(kNul, 1) : text;
-    const std::size_t written = Active().Write(bytes);
+    const std::size_t written = medium.Write(bytes);
     LogBytes(LogDirection::Sent, bytes.substr(0, written));
     if (written < bytes.size()) {
         ProgramLog().Message(LogLevel::Warning, "write failed after " + std::to_string(written) + " of " +
@@ -83,7 +91,27 @@ std::size_t SensorLink::ReadAvailable(std::string& out, std::size_t max_len, int
 }
 
 void SensorLink::PurgeInput() {
-    Active().Purge();
+    PurgeFrom(Active());
+}
+
+void SensorLink::PurgeSerialInput() {
+    PurgeFrom(serial_);
+}
+
+// Bytes thrown away are part of what the sensor said: a late reply or line noise is often the
+// clue to a misbehaving link.
+void SensorLink::PurgeFrom(LinkMedium& medium) {
+    CommLog& log = ProgramLog();
+    if (!log.Enabled(LogLevel::Debug)) {
+        medium.Purge(nullptr);
+        return;
+    }
+    std::string discarded;
+    medium.Purge(&discarded);
+    if (!discarded.empty()) {
+        log.Message(LogLevel::Debug, std::string(kDiscardedLogPrefix) + std::to_string(discarded.size()) +
+                                         " bytes: " + PrintableBytes(discarded));
+    }
 }
 
 bool SensorLink::IsOpen() {

@@ -31,6 +31,8 @@ inline constexpr const char* kDefaultPortName = "/dev/ttyS0";
 inline constexpr std::size_t kBulkReadSize = 270;
 // PurgeInput gives up after discarding this many bytes from a talking line.
 inline constexpr std::size_t kPurgeLimit = 5000;
+// The Debug entry for bytes a purge threw away: "RX discarded 7 bytes: XD0001<0D>".
+inline constexpr const char* kDiscardedLogPrefix = "RX discarded ";
 // Frames go out over TCP with this send limit.
 inline constexpr int kTcpSendTimeoutMs = 3000;
 inline constexpr int kTcpConnectTimeoutMs = 7000;
@@ -65,7 +67,12 @@ class SensorLink {
                           char escape);
     std::size_t ReadAvailable(std::string& out, std::size_t max_len, int wait_ms);
     std::size_t ReadRaw(std::string& out, std::size_t count);
+    // Discards pending input; the bytes discarded are logged at Debug.
     void PurgeInput();
+    // The serial port's write and purge whatever the link kind, logged like the others: a
+    // modem's commands go out before the link is a modem link, and after it failed.
+    std::size_t WriteSerial(std::string_view text);
+    void PurgeSerialInput();
     bool IsOpen();
     bool UsesTcp() const { return state_.link_kind == LinkKind::Internet; }
     // Closes the socket and the port, whichever is open; the link kind goes back to None.
@@ -79,6 +86,8 @@ class SensorLink {
   private:
     // The one place that chooses the medium.
     LinkMedium& Active();
+    std::size_t WriteTo(LinkMedium& medium, std::string_view text);
+    void PurgeFrom(LinkMedium& medium);
 
     ConnectionState& state_;
     SerialPort serial_;

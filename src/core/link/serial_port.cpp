@@ -486,20 +486,23 @@ std::size_t SerialPort::ReadRaw(std::string& out, std::size_t count) {
     return taken;
 }
 
-void SerialPort::Purge() {
+void SerialPort::Purge(std::string* discarded_bytes) {
     state_.last_link_error = link_error::kNone;
     if (fd_ < 0) {
         return;
     }
     constexpr std::size_t kPurgeReadSize = 100;
     char buffer[kPurgeReadSize];
-    std::size_t discarded = 0;
-    while (discarded < kPurgeLimit) {
+    std::size_t count = 0;
+    while (count < kPurgeLimit) {
         const ReadOutcome got = ReadSome(fd_, is_socket_, buffer, kPurgeReadSize);
         if (got.status != ReadStatus::Data) {
             break;
         }
-        discarded += got.count;
+        if (discarded_bytes) {
+            discarded_bytes->append(buffer, got.count);
+        }
+        count += got.count;
     }
 }
 

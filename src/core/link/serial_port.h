@@ -49,7 +49,7 @@ class SerialPort final : public LinkMedium {
                           char escape) override;
     std::size_t ReadAvailable(std::string& out, std::size_t max_len, int wait_ms) override;
     std::size_t ReadRaw(std::string& out, std::size_t count) override;
-    void Purge() override;
+    void Purge(std::string* discarded) override;
     bool IsOpen() const override { return fd_ >= 0; }
     void Close() override;
     std::string Description() override;

@@ -196,16 +196,19 @@ std::size_t TcpLink::ReadRaw(std::string& out, std::size_t count) {
     return ReadAvailable(out, count, 0);
 }
 
-void TcpLink::Purge() {
-    std::size_t discarded = 0;
+void TcpLink::Purge(std::string* discarded_bytes) {
+    std::size_t count = 0;
     std::string scratch;
-    while (discarded < kPurgeLimit && state_.socket_open) {
+    while (count < kPurgeLimit && state_.socket_open) {
         scratch.clear();
         const std::size_t got = Receive(scratch, 1, 10, 0, 0);
         if (got == 0) {
             break;
         }
-        discarded += got;
+        if (discarded_bytes) {
+            discarded_bytes->append(scratch);
+        }
+        count += got;
     }
 }
 

@@ -35,7 +35,7 @@ class TcpLink final : public LinkMedium {
     std::size_t ReadAvailable(std::string& out, std::size_t max_len, int wait_ms) override;
     // Over TCP a raw read takes what has arrived.
     std::size_t ReadRaw(std::string& out, std::size_t count) override;
-    void Purge() override;
+    void Purge(std::string* discarded) override;
     bool IsOpen() const override { return state_.socket_open && fd_ >= 0; }
     // Closes the socket; a link that was open goes back to no link.
     void Close() override;

@@ -16,6 +16,9 @@ constexpr const char* kLatencyProbe = "S6\r";      // "Get config mode": a one-d
 constexpr const char* kThroughputProbe = "S02\r";  // "Get collection config info": a long answer
 constexpr std::size_t kDrainChars = 5;
 constexpr int kDrainTimeoutMs = 1000;
+// What may follow the timed part of the long answer: the rest of the record, its checksum, the
+// CR, and a multi-drop prefix's length to spare.
+constexpr std::size_t kLongAnswerTailChars = 32;
 constexpr std::uint32_t kMsPerAnswerChar = 5;
 constexpr std::uint32_t kAnswerConstantMs = 1;
 
@@ -52,14 +55,19 @@ std::size_t ReadFirstCharacter(SensorLink& link, std::string& out) {
     return link.ReadRaw(out, 1);
 }
 
-void DrainLatencyAnswer(SensorLink& link) {
-    const bool socket = link.UsesTcp();
-    if (!socket) {
+// Reads what is left of a probe's answer, up to its CR, so that none of it reaches the next
+// exchange. Serial reads are non-blocking afterwards.
+void DrainAnswer(SensorLink& link, std::size_t max_chars) {
+    if (!link.UsesTcp()) {
         SetNonBlockingReads(link);
     }
     std::string rest;
-    link.ReadUntil(rest, kDrainChars, kDrainTimeoutMs, '\r', '~');
-    if (!socket) {
+    link.ReadUntil(rest, max_chars, kDrainTimeoutMs, '\r', '~');
+}
+
+void DrainLatencyAnswer(SensorLink& link) {
+    DrainAnswer(link, kDrainChars);
+    if (!link.UsesTcp()) {
         link.serial().SetTimeouts({0, kMsPerAnswerChar, kAnswerConstantMs});
     }
 }
@@ -85,6 +93,11 @@ bool MeasureThroughput(SensorLink& link) {
     }
     if (auto wait = ThroughputResponseWait(static_cast<int>(n), ElapsedMs(t2, t3))) {
         state.base_response_wait_ms = *wait;
+    }
+    // The whole answer is longer than the part timed (code, 240 characters, checksum, CR): its
+    // tail would otherwise arrive after the next command's purge and be read as its reply.
+    if (answer.find('\r') == std::string::npos) {
+        DrainAnswer(link, kLongAnswerTailChars);
     }
     return true;
 }

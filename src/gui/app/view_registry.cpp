@@ -67,7 +67,7 @@ void RegisterViews(ViewFactory& factory) {
     factory.add(ViewCode::PllUtility,
                 [](ViewContext& c, QWidget* p) { return new PllUtilityView(c.app, p); });
     factory.add(ViewCode::LaneConfiguration, [](ViewContext& c, QWidget* p) {
-        return new LaneConfigurationView(c.app, LaneViewHooks(c.main_window), p);
+        return new LaneConfigurationView(c.app, c.operations, LaneViewHooks(c.main_window), p);
     });
     factory.add(ViewCode::MemoryView, [](ViewContext& c, QWidget* p) { return new MemoryView(c.app, p); });
 }

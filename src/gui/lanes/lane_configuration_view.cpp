@@ -13,6 +13,7 @@
 #include "context/app_context.h"
 #include "lanes/edit_lane_names_dialog.h"
 #include "lanes/lane_cross_section.h"
+#include "protocol/sensor_operations.h"
 
 namespace qvx::gui {
 
@@ -52,9 +53,11 @@ Qt::CursorShape AllowedCursor(LaneTool tool) {
 
 }  // namespace
 
-LaneConfigurationView::LaneConfigurationView(AppContext& context, Hooks hooks, QWidget* parent)
+LaneConfigurationView::LaneConfigurationView(AppContext& context, SensorOperations& operations, Hooks hooks,
+                                             QWidget* parent)
     : WorkingView(parent),
       context_(context),
+      operations_(operations),
       hooks_(std::move(hooks)),
       lanes_(context),
       fetcher_(context, Mounting::SideFire),
@@ -400,6 +403,13 @@ void LaneConfigurationView::manageGain() {
 
 // --- sending ---
 
+template <typename Work>
+void LaneConfigurationView::runInSensorOperation(Work&& work) {
+    operations_.BeginSensorOperation();
+    work();
+    operations_.EndSensorOperation();
+}
+
 void LaneConfigurationView::sendUpdate() {
     send(LaneSend::Update);
 }
@@ -428,10 +438,12 @@ void LaneConfigurationView::send(LaneSend kind) {
     work_.run(
         [this, kind, model, edited, blinders, gain] {
             ScopedTryLock lock(context_.objects.SyncData(), kSendMutexWaitMs);
-            work_result_ = lanes_.Send(model, edited, kind, gain);
-            if (kind == LaneSend::Restart && work_result_.ok()) {
-                work_result_ = lanes_.SetConfigMode(RestartModePayload(blinders));
-            }
+            runInSensorOperation([&] {
+                work_result_ = lanes_.Send(model, edited, kind, gain);
+                if (kind == LaneSend::Restart && work_result_.ok()) {
+                    work_result_ = lanes_.SetConfigMode(RestartModePayload(blinders));
+                }
+            });
             if (kind == LaneSend::Restart && work_result_.ok()) {
                 SilentProgress progress;
                 work_mode_ = lanes_.QueryConfigMode(progress);
@@ -499,7 +511,7 @@ void LaneConfigurationView::enableManual() {
     work_.run(
         [this] {
             ScopedTryLock lock(context_.objects.SyncData(), kSendMutexWaitMs);
-            work_result_ = lanes_.SetConfigMode(kManualModePayload);
+            runInSensorOperation([this] { work_result_ = lanes_.SetConfigMode(kManualModePayload); });
         },
         [this] {
             if (!work_result_.ok()) {

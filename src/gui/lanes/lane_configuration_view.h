@@ -27,7 +27,8 @@ class QToolBar;
 
 namespace qvx {
 class AppContext;
-}
+class SensorOperations;
+}  // namespace qvx
 
 namespace qvx::gui {
 
@@ -49,7 +50,8 @@ class LaneConfigurationView : public WorkingView {
         std::function<void(bool automatic)> mode_menus;
     };
 
-    explicit LaneConfigurationView(AppContext& context, Hooks hooks = {}, QWidget* parent = nullptr);
+    LaneConfigurationView(AppContext& context, SensorOperations& operations, Hooks hooks = {},
+                          QWidget* parent = nullptr);
     ~LaneConfigurationView() override;
 
     ViewCode viewCode() const override { return ViewCode::LaneConfiguration; }
@@ -109,7 +111,13 @@ class LaneConfigurationView : public WorkingView {
     void showStatus();
     void updateWidgets();
 
+    // Every write to the sensor runs inside a sensor operation: the clock keeps its time and the
+    // clock synchronisation waits until the write is over.
+    template <typename Work>
+    void runInSensorOperation(Work&& work);
+
     AppContext& context_;
+    SensorOperations& operations_;
     Hooks hooks_;
     LaneConfiguration lanes_;
     EventFetcher fetcher_;

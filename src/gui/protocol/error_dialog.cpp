@@ -35,6 +35,8 @@ ErrorDialog::ErrorDialog(const MessageRequest& request, QWidget* parent)
     setWindowTitle(request.caption.empty() ? QString("Error...") : QString::fromStdString(request.caption));
     buildWidgets(request);
     auto_close_timer_.setSingleShot(true);
+    // A coarse timer may fire up to 5 % early; a message that closes by itself stays its full time.
+    auto_close_timer_.setTimerType(Qt::PreciseTimer);
     connect(&auto_close_timer_, &QTimer::timeout, this, &QDialog::accept);
     updateWidgets();
 }
