@@ -7,6 +7,7 @@
 #include <QObject>
 #include <QString>
 #include <QtGlobal>
+#include <memory>
 
 namespace qvx::test {
 
@@ -18,6 +19,11 @@ T* Child(const QObject* parent, const char* name) {
                name, parent ? parent->metaObject()->className() : "a window that does not exist");
     }
     return child;
+}
+
+template <typename T, typename Window>
+T* Child(const std::unique_ptr<Window>& parent, const char* name) {
+    return Child<T>(parent.get(), name);
 }
 
 }  // namespace qvx::test
