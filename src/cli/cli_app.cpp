@@ -45,7 +45,7 @@ int RunCommand(AppContext& app, const CliOptions& options, const ConnectResult& 
                CommandStreams io) {
     switch (options.command) {
         case Command::Info:
-            return RunInfo(app, io);
+            return RunInfo(app, options, io);
         case Command::Send:
             return RunSend(app, options, io);
         case Command::ClockGet:
@@ -55,7 +55,7 @@ int RunCommand(AppContext& app, const CliOptions& options, const ConnectResult& 
         case Command::ClockSync:
             return RunClockSync(app, options, io);
         case Command::Discover:
-            return RunDiscover(connection, io);
+            return RunDiscover(connection, options, io);
         case Command::LiveIntervals:
             return RunLiveIntervals(app, options, io);
         case Command::LiveEvents:

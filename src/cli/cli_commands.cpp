@@ -7,6 +7,8 @@
 #include <thread>
 
 #include "app/sensor_info.h"
+#include "cli_output.h"
+#include "cli_printers.h"
 #include "context/app_context.h"
 #include "live/interval_fetcher.h"
 #include "live/interval_log.h"
@@ -17,6 +19,7 @@
 #include "protocol/sensor_clock.h"
 #include "protocol/sensor_clock_io.h"
 #include "protocol/sensor_operations.h"
+#include "protocol/status_words.h"
 #include "protocol/transaction_result.h"
 
 namespace qvx::cli {
@@ -35,40 +38,13 @@ int Failed(CommandStreams io, const std::string& what, TransactionResult result)
     return kExitSensorFailed;
 }
 
-std::string TrimRight(std::string text) {
-    while (!text.empty() && (text.back() == ' ' || text.back() == '\0')) {
-        text.pop_back();
-    }
-    return text;
-}
-
-void PrintIntervalRows(const LatestIntervalTable& table, std::ostream& out) {
+void PrintIntervalRows(const LatestIntervalTable& table, const std::string& updated_text, std::ostream& out) {
     for (std::size_t row = 0; row < table.last_record_lanes && row < table.rows.size(); ++row) {
         const IntervalRowTexts& texts = table.rows[row];
         out << texts.label << "  " << texts.volume << "  " << texts.speed << "  " << texts.occupancy << "  "
-            << texts.small << "  " << texts.medium << "  " << texts.large << "  " << table.updated_text
-            << "\n";
+            << texts.small << "  " << texts.medium << "  " << texts.large << "  " << updated_text << "\n";
     }
     out.flush();
-}
-
-// Bytes above 0x7E and control bytes as \xHH (a backslash as \\), so a terminal or a script
-// reading lines gets exactly one line of plain text.
-std::string EscapedReply(const std::string& reply) {
-    std::string text;
-    for (char c : reply) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte == '\\') {
-            text += "\\\\";
-        } else if (byte < 0x20 || byte > 0x7E) {
-            char escaped[8];
-            std::snprintf(escaped, sizeof escaped, "\\x%02X", byte);
-            text += escaped;
-        } else {
-            text += c;
-        }
-    }
-    return text;
 }
 
 // A clock time in the PC's local time, or in UTC with --utc ("YYYY-MM-DD HH:MM:SS"). A sensor
@@ -83,6 +59,21 @@ std::string ClockText(std::uint32_t sensor_seconds, bool sensor_clock_is_utc, bo
     char text[32];
     std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &parts);
     return text;
+}
+
+void PrintClock(std::uint32_t sensor_seconds, bool sensor_clock_is_utc, const CliOptions& options,
+                std::ostream& out) {
+    PrintClockTime(ClockText(sensor_seconds, sensor_clock_is_utc, options.utc),
+                   SensorIsoTime(sensor_seconds, sensor_clock_is_utc, options.utc),
+                   options.format.value_or(OutputFormat::Text), out);
+}
+
+// The row's "Updated: " time: as the interval view shows it, or in UTC with --utc.
+std::string UpdatedLine(const AppContext& app, const IntervalFetcher& fetcher, bool utc) {
+    if (!utc) {
+        return app.live.latest_interval.updated_text;
+    }
+    return "Updated: " + ClockText(fetcher.last_record().end_time, app.state.sensor_clock_is_utc, true);
 }
 
 void SleepUnlessStopped(const std::atomic<bool>& stop, int ms) {
@@ -107,24 +98,10 @@ bool LogComplete(const LogLineWriter& writer, const std::string& path, std::ostr
     return !writer.write_failed() && writer.held_back_bytes() == 0 && writer.dropped_bytes() == 0;
 }
 
-int RunInfo(AppContext& app, CommandStreams io) {
+int RunInfo(AppContext& app, const CliOptions& options, CommandStreams io) {
     SensorInformation info;
     const TransactionResult result = ReadSensorInformation(app.protocol, info);
-    const std::pair<const char*, const std::string*> fields[] = {
-        {"Serial Number", &info.serial_number},
-        {"Description", &info.description},
-        {"Location", &info.location},
-        {"Sensor ID", &info.sensor_id},
-        {"Serial Interface", &info.serial_interface},
-        {"DSP", &info.dsp},
-        {"FPGA", &info.fpga},
-    };
-    // A field the sensor did not give is left out: "Unknown" would read as the sensor's answer.
-    for (const auto& [name, value] : fields) {
-        if (*value != kUnknownField) {
-            io.out << name << ": " << TrimRight(*value) << "\n";
-        }
-    }
+    PrintInfo(info, options.format.value_or(OutputFormat::Text), io.out);
     return result == TransactionResult::Ok ? kExitSuccess
                                            : Failed(io, "reading the sensor information", result);
 }
@@ -140,7 +117,11 @@ int RunSend(AppContext& app, const CliOptions& options, CommandStreams io) {
     if (result != TransactionResult::Ok) {
         return Failed(io, options.code, result);
     }
-    io.out << (options.raw ? reply : EscapedReply(reply)) << "\n";
+    PrintSendReply(SendReply{.code = options.code,
+                             .data = reply,
+                             .status = ReplyStatusWord(options.code, reply),
+                             .raw = options.raw},
+                   options.format.value_or(OutputFormat::Text), io.out);
     if (IsRefusal(options.code, reply)) {
         io.err << "qvx: the sensor refused " << options.code << ": " << reply << "\n";
         return kExitSensorFailed;
@@ -157,7 +138,7 @@ int RunClockGet(AppContext& app, const CliOptions& options, CommandStreams io) {
         io.err << "qvx: the sensor clock reads '" << read.reply << "', which is no time\n";
         return kExitSensorFailed;
     }
-    io.out << ClockText(*read.seconds, app.state.sensor_clock_is_utc, options.utc) << "\n";
+    PrintClock(*read.seconds, app.state.sensor_clock_is_utc, options, io.out);
     return kExitSuccess;
 }
 
@@ -175,7 +156,7 @@ int RunClockSet(AppContext& app, const CliOptions& options, CommandStreams io) {
         io.err << "qvx: the sensor refused the time: " << written.reply << "\n";
         return kExitSensorFailed;
     }
-    io.out << ClockText(*seconds, app.state.sensor_clock_is_utc, options.utc) << "\n";
+    PrintClock(*seconds, app.state.sensor_clock_is_utc, options, io.out);
     return kExitSuccess;
 }
 
@@ -185,15 +166,12 @@ int RunClockSync(AppContext& app, const CliOptions& options, CommandStreams io) 
         io.err << "qvx: the sensor clock was not synchronized\n";
         return kExitSensorFailed;
     }
-    io.out << ClockText(static_cast<std::uint32_t>(app.state.reset_clock_correction), true, options.utc)
-           << "\n";
+    PrintClock(static_cast<std::uint32_t>(app.state.reset_clock_correction), true, options, io.out);
     return kExitSuccess;
 }
 
-int RunDiscover(const ConnectResult& connection, CommandStreams io) {
-    for (const std::string& id : connection.detected_ids) {
-        io.out << id << "\n";
-    }
+int RunDiscover(const ConnectResult& connection, const CliOptions& options, CommandStreams io) {
+    PrintDiscoveredIds(connection.detected_ids, options.format.value_or(OutputFormat::Text), io.out);
     return kExitSuccess;
 }
 
@@ -222,6 +200,10 @@ int RunLiveIntervals(AppContext& app, const CliOptions& options, CommandStreams 
                                            ? std::chrono::seconds(options.lost_after_seconds)
                                            : LostSensorBound(fetcher.interval_seconds());
     LostSensorWatch watch(bound);
+    const OutputFormat format = options.format.value_or(OutputFormat::Text);
+    IntervalRecordPrinter printer(format, app.state.lane_names, app.state.sensor_clock_is_utc, options.utc,
+                                  io.out);
+    printer.Header();
     int printed = 0;
     bool fetch_pending = true;
     while (!io.stop.load() && (options.count == 0 || printed < options.count)) {
@@ -232,7 +214,12 @@ int RunLiveIntervals(AppContext& app, const CliOptions& options, CommandStreams 
             const int stored = fetcher.FetchLatestInterval(logging);
             watch.Exchange(fetcher.last_fetch_result() == TransactionResult::Ok, LinkIsGone(app.link));
             if (stored == 1) {
-                PrintIntervalRows(app.live.latest_interval, io.out);
+                if (format == OutputFormat::Text) {
+                    PrintIntervalRows(app.live.latest_interval, UpdatedLine(app, fetcher, options.utc),
+                                      io.out);
+                } else {
+                    printer.Print(fetcher.last_record());
+                }
                 fetch_pending = false;
                 ++printed;
                 // A disk that takes no more lines ends the run; the record stays out of the file.

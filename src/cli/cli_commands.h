@@ -22,12 +22,12 @@ struct CommandStreams {
     const std::atomic<bool>& stop;
 };
 
-int RunInfo(AppContext& app, CommandStreams io);
+int RunInfo(AppContext& app, const CliOptions& options, CommandStreams io);
 int RunSend(AppContext& app, const CliOptions& options, CommandStreams io);
 int RunClockGet(AppContext& app, const CliOptions& options, CommandStreams io);
 int RunClockSet(AppContext& app, const CliOptions& options, CommandStreams io);
 int RunClockSync(AppContext& app, const CliOptions& options, CommandStreams io);
-int RunDiscover(const ConnectResult& connection, CommandStreams io);
+int RunDiscover(const ConnectResult& connection, const CliOptions& options, CommandStreams io);
 int RunLiveIntervals(AppContext& app, const CliOptions& options, CommandStreams io);
 // After a live run with --log: names what did not reach the log (a failed write, lines held back or
 // given up). True when everything was written.

@@ -1,12 +1,11 @@
 // qvx config save | load | show: the settings window's commands without the window.
 
-#include <cstdio>
-
-#include "connect/operating_mode.h"
 #include "base/progress_reporter.h"
 #include "cli_commands.h"
+#include "cli_output.h"
 #include "config/settings_editor.h"
 #include "config/settings_listing.h"
+#include "connect/operating_mode.h"
 #include "context/app_context.h"
 #include "protocol/sensor_operations.h"
 
@@ -14,40 +13,13 @@ namespace qvx::cli {
 
 namespace {
 
-std::string JsonText(const std::string& text) {
-    std::string out = "\"";
-    for (char c : text) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += c;
-        } else if (byte < 0x20 || byte >= 0x7F) {
-            char escaped[8];
-            std::snprintf(escaped, sizeof escaped, "\\u%04x", byte);
-            out += escaped;
-        } else {
-            out += c;
-        }
-    }
-    return out + "\"";
-}
-
-// Tabs and line breaks would split a tsv field.
-std::string TsvText(std::string text) {
-    for (char& c : text) {
-        if (c == '\t' || c == '\n' || c == '\r') {
-            c = ' ';
-        }
-    }
-    return text;
-}
-
 void PrintSettings(const std::vector<SettingsLine>& lines, OutputFormat format, std::ostream& out) {
     if (format == OutputFormat::Json) {
         out << "[\n";
         for (std::size_t k = 0; k < lines.size(); ++k) {
-            out << "  {\"page\": " << JsonText(lines[k].page) << ", \"label\": " << JsonText(lines[k].label)
-                << ", \"value\": " << JsonText(lines[k].value) << "}" << (k + 1 < lines.size() ? "," : "")
+            out << "  {\"page\": " << JsonString(lines[k].page)
+                << ", \"label\": " << JsonString(lines[k].label)
+                << ", \"value\": " << JsonString(lines[k].value) << "}" << (k + 1 < lines.size() ? "," : "")
                 << "\n";
         }
         out << "]\n";
@@ -56,7 +28,8 @@ void PrintSettings(const std::vector<SettingsLine>& lines, OutputFormat format, 
     std::string page;
     for (const SettingsLine& line : lines) {
         if (format == OutputFormat::Tsv) {
-            out << TsvText(line.page) << '\t' << TsvText(line.label) << '\t' << TsvText(line.value) << '\n';
+            out << TsvField(line.page) << '\t' << TsvField(line.label) << '\t' << TsvField(line.value)
+                << '\n';
             continue;
         }
         if (line.page != page) {

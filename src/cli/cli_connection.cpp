@@ -63,15 +63,10 @@ std::string SerialFailure(const AppContext& app, const CliOptions& options, cons
     if (one_port) {
         return "no sensor answered on " + *options.serial + " " + rates;
     }
-    const std::vector<std::string> ports = SerialPortsToSearch(state);
-    if (ports.empty()) {
+    if (SerialPortsToSearch(state).empty()) {
         return "no serial ports to search (set QVX_SERIAL_PORTS or name the port with --serial PATH)";
     }
-    std::string list;
-    for (const std::string& port : ports) {
-        list += (list.empty() ? "" : ", ") + port;
-    }
-    return "no sensor answered on any serial port " + rates + " (searched " + list + ")";
+    return "no sensor answered on any serial port. " + FailedSerialSearchText(worker.search_log());
 }
 
 ConnectResult ConnectSerial(AppContext& app, const CliOptions& options) {

@@ -12,6 +12,7 @@
 
 #include "app/compatibility_upload.h"
 #include "cli_commands.h"
+#include "cli_output.h"
 #include "cli_prompts.h"
 #include "context/app_context.h"
 #include "firmware/compatibility.h"
@@ -157,38 +158,22 @@ std::vector<ImageLine> ImageLines(const CompatibilityState& state) {
     };
 }
 
-std::string JsonText(const std::string& text) {
-    std::string quoted = "\"";
-    for (char c : text) {
-        if (c == '"' || c == '\\') {
-            quoted += '\\';
-        }
-        if (static_cast<unsigned char>(c) < 0x20) {
-            char escaped[8];
-            std::snprintf(escaped, sizeof escaped, "\\u%04x", static_cast<unsigned>(c));
-            quoted += escaped;
-            continue;
-        }
-        quoted += c;
-    }
-    return quoted + "\"";
-}
-
 void PrintImageLines(const std::vector<ImageLine>& lines, OutputFormat format, std::ostream& out) {
     if (format == OutputFormat::Json) {
         out << "[";
         for (std::size_t i = 0; i < lines.size(); ++i) {
             const ImageLine& l = lines[i];
-            out << (i ? ",\n " : "") << "{\"image\":" << JsonText(l.image)
-                << ",\"sensor\":" << JsonText(l.sensor) << ",\"bundle\":" << JsonText(l.bundle)
-                << ",\"plan\":" << JsonText(l.plan) << "}";
+            out << (i ? ",\n " : "") << "{\"image\":" << JsonString(l.image)
+                << ",\"sensor\":" << JsonString(l.sensor) << ",\"bundle\":" << JsonString(l.bundle)
+                << ",\"plan\":" << JsonString(l.plan) << "}";
         }
         out << "]\n";
         return;
     }
     for (const ImageLine& l : lines) {
         if (format == OutputFormat::Tsv) {
-            out << l.image << '\t' << l.sensor << '\t' << l.bundle << '\t' << l.plan << '\n';
+            out << TsvField(l.image) << '\t' << TsvField(l.sensor) << '\t' << TsvField(l.bundle) << '\t'
+                << l.plan << '\n';
         } else {
             char line[200];
             std::snprintf(line, sizeof line, "%-17s sensor %-16s bundle %-16s %s\n", l.image.c_str(),

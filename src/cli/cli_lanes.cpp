@@ -2,6 +2,7 @@
 // saving the picture it holds to flash.
 
 #include "cli_lanes.h"
+#include "cli_output.h"
 
 #include <charconv>
 #include <ostream>
@@ -25,23 +26,6 @@ std::optional<int> BinNumber(const std::string& text) {
         return std::nullopt;
     }
     return value;
-}
-
-std::string JsonText(const std::string& text) {
-    std::string quoted = "\"";
-    for (char c : text) {
-        if (c == '"' || c == '\\') {
-            quoted += '\\';
-        }
-        if (static_cast<unsigned char>(c) < 0x20) {
-            char escape[8];
-            std::snprintf(escape, sizeof escape, "\\u%04x", static_cast<unsigned>(c));
-            quoted += escape;
-            continue;
-        }
-        quoted += c;
-    }
-    return quoted + "\"";
 }
 
 const char* ModeName(std::optional<LaneMode> mode) {
@@ -70,22 +54,22 @@ void PrintTsv(const std::vector<RoadListing>& roads, std::ostream& out) {
     for (const RoadListing& road : roads) {
         for (const LaneListing& lane : road.lanes) {
             out << road.number << "\t" << road.opening_edge << "\t" << road.closing_edge << "\t"
-                << lane.number << "\t" << lane.name << "\t" << lane.direction << "\t" << lane.first_bin
-                << "\t" << lane.last_bin << "\t" << lane.centre << "\n";
+                << lane.number << "\t" << TsvField(lane.name) << "\t" << lane.direction << "\t"
+                << lane.first_bin << "\t" << lane.last_bin << "\t" << lane.centre << "\n";
         }
     }
 }
 
 void PrintJson(const std::vector<RoadListing>& roads, std::optional<LaneMode> mode, const std::string& gain,
                std::ostream& out) {
-    out << "{\"mode\":\"" << ModeName(mode) << "\",\"gain\":" << JsonText(gain) << ",\"roads\":[";
+    out << "{\"mode\":\"" << ModeName(mode) << "\",\"gain\":" << JsonString(gain) << ",\"roads\":[";
     for (std::size_t r = 0; r < roads.size(); ++r) {
         const RoadListing& road = roads[r];
         out << (r ? "," : "") << "{\"road\":" << road.number << ",\"opening_edge\":" << road.opening_edge
             << ",\"closing_edge\":" << road.closing_edge << ",\"lanes\":[";
         for (std::size_t l = 0; l < road.lanes.size(); ++l) {
             const LaneListing& lane = road.lanes[l];
-            out << (l ? "," : "") << "{\"lane\":" << lane.number << ",\"name\":" << JsonText(lane.name)
+            out << (l ? "," : "") << "{\"lane\":" << lane.number << ",\"name\":" << JsonString(lane.name)
                 << ",\"direction\":\"" << lane.direction << "\",\"first_bin\":" << lane.first_bin
                 << ",\"last_bin\":" << lane.last_bin << ",\"centre\":" << lane.centre << "}";
         }

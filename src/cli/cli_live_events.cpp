@@ -1,4 +1,5 @@
 #include "cli_live_events.h"
+#include "cli_output.h"
 
 #include <chrono>
 #include <cstdio>
@@ -26,23 +27,6 @@ std::string Trimmed(std::string text) {
         text.pop_back();
     }
     return text;
-}
-
-std::string JsonString(const std::string& text) {
-    std::string quoted = "\"";
-    for (char c : text) {
-        if (c == '"' || c == '\\') {
-            quoted += '\\';
-            quoted += c;
-        } else if (static_cast<unsigned char>(c) < 0x20) {
-            char escaped[8];
-            std::snprintf(escaped, sizeof escaped, "\\u%04x", static_cast<unsigned char>(c));
-            quoted += escaped;
-        } else {
-            quoted += c;
-        }
-    }
-    return quoted + "\"";
 }
 
 // 2.5 ms units as milliseconds with one decimal.
@@ -75,8 +59,8 @@ class EventPrinter {
                 out_ << line;
                 break;
             case OutputFormat::Tsv:
-                out_ << time << "\t" << lane << "\t" << event.speed << "\t" << event.vehicle_class << "\t"
-                     << duration << "\n";
+                out_ << time << "\t" << TsvField(lane) << "\t" << event.speed << "\t" << event.vehicle_class
+                     << "\t" << duration << "\n";
                 break;
             case OutputFormat::Json:
                 out_ << "{\"time\":" << JsonString(time) << ",\"lane\":" << event.LaneIndex() + 1

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <functional>
 #include <map>
+#include <set>
 
 #include "connect/modem_connect.h"
 #include "firmware/hex_image.h"
@@ -466,6 +467,17 @@ void CheckModemOptions(const CliOptions& o) {
     }
 }
 
+// The commands that take --format text|tsv|json.
+bool PrintsData(Command command) {
+    static const std::set<Command> printing = {
+        Command::Info,           Command::Send,       Command::ClockGet,      Command::ClockSet,
+        Command::ClockSync,      Command::Discover,   Command::LiveIntervals, Command::LiveEvents,
+        Command::LiveActuation,  Command::Buffers,    Command::Pll,           Command::FirmwareCheck,
+        Command::FirmwareUpdate, Command::ConfigShow, Command::LanesShow,
+    };
+    return printing.contains(command);
+}
+
 void CheckCombination(const CliOptions& o) {
     if (IsOfflineCommand(o.command)) {
         return;
@@ -517,9 +529,13 @@ void CheckCombination(const CliOptions& o) {
     if (o.dry_run && o.command != Command::ConfigLoad) {
         throw Failure{"--dry-run belongs to 'config load'"};
     }
-    if (o.utc && o.command != Command::ClockGet && o.command != Command::ClockSet &&
-        o.command != Command::ClockSync) {
-        throw Failure{"--utc belongs to 'clock'"};
+    const bool clock =
+        o.command == Command::ClockGet || o.command == Command::ClockSet || o.command == Command::ClockSync;
+    if (o.utc && !clock && o.command != Command::LiveIntervals) {
+        throw Failure{"--utc belongs to 'clock' and 'live intervals'"};
+    }
+    if (o.format && !PrintsData(o.command)) {
+        throw Failure{"--format belongs to the commands that print data; see qvx --help"};
     }
     if (o.raw && o.command != Command::Send) {
         throw Failure{"--raw belongs to 'send'"};
@@ -558,7 +574,8 @@ ParseOutcome ParseCliOptions(const std::vector<std::string>& args, CliOptions& o
         }
         if (words.empty()) {
             throw Failure{
-                "no command given (info, send, clock, discover, live, lanes, config, export, download, buffers, "
+                "no command given (info, send, clock, discover, live, lanes, config, export, download, "
+                "buffers, "
                 "erase, study, terminal, acquire, pll, memory, firmware); see qvx --help"};
         }
         ParseCommand(words, options);

@@ -29,13 +29,15 @@ constexpr const char* kOverview =
     "usage: qvx [connection options] COMMAND [ARGS]\n"
     "\n"
     "Commands:\n"
-    "  info                         the sensor's identity, one \"Name: value\" line per field\n"
-    "  send CODE [PAYLOAD]          one command of the catalogue; prints the reply data\n"
-    "  clock get                    the sensor clock in the PC's local time\n"
+    "  info [--format F]            the sensor's identity, one \"Name: value\" line per field\n"
+    "  send CODE [PAYLOAD] [--raw] [--format F]\n"
+    "                               one command of the catalogue; prints the reply data\n"
+    "                               or the status word it answered (\"status: Success\")\n"
+    "  clock get [--utc] [--format F]  the sensor clock in the PC's local time\n"
     "  clock set \"YYYY-MM-DD HH:MM:SS\"  set the sensor clock (local time)\n"
     "  clock sync                   set the sensor clock from the PC's UTC time\n"
-    "  discover                     the multi-drop IDs on the line, one per line\n"
-    "  live intervals [--count N] [--log FILE]\n"
+    "  discover [--format F]        the multi-drop IDs on the line, one per line\n"
+    "  live intervals [--count N] [--log FILE] [--utc] [--format F]\n"
     "                               each new interval record, one line per lane\n"
     "  live events [--count N] [--log FILE] [--counts] [--format text|tsv|json]\n"
     "                               each vehicle event as the sensor reports it\n"
@@ -68,6 +70,11 @@ constexpr const char* kOverview =
     "  erase --yes | --download-first FILE  erase the stored intervals\n"
     "  study --interval SECONDS [--memory-overwrite on|off]  prepare the sensor for a study\n"
     "\n"
+    "  F (--format) is text (the default), tsv (a header line of field names, then rows) or\n"
+    "  json. Both print times as ISO 8601 with the zone (2026-12-08T15:04:05+01:00, or Z\n"
+    "  with --utc) and escape what would break them: tsv writes \\\\, \\t, \\n and \\r;\n"
+    "  json writes control and 8-bit bytes as \\u00XX.\n"
+    "\n"
     "  qvx COMMAND --help           help on one command\n"
     "  qvx --version                the program's version\n"
     "\n"
@@ -78,25 +85,37 @@ constexpr const char* kOverview =
 const std::map<std::string, std::string>& TopicTexts() {
     static const std::map<std::string, std::string> topics = {
         {"info",
-         "usage: qvx [connection options] info\n"
+         "usage: qvx [connection options] info [--format text|tsv|json]\n"
          "Prints the Sensor Information fields, one per line: Serial Number, Description,\n"
-         "Location, Sensor ID, Serial Interface, DSP, FPGA. A field the sensor did not give\n"
-         "reads \"Unknown\".\n"},
+         "Location, Sensor ID, Serial Interface, DSP, FPGA (trailing blanks removed). A field\n"
+         "the sensor did not give is left out (exit code 4).\n"
+         "tsv: one header line and one row, fields serial_number, description, location,\n"
+         "sensor_id, serial_interface, dsp, fpga (a field not read is empty). json: one object\n"
+         "with the same names; a field not read is absent.\n"},
         {"send",
-         "usage: qvx [connection options] send CODE [PAYLOAD]\n"
+         "usage: qvx [connection options] send CODE [PAYLOAD] [--raw] [--format text|tsv|json]\n"
          "Sends one command of the catalogue (for example S5, SB, XD) with PAYLOAD followed by\n"
-         "a carriage return, and prints the reply's data. A reply of \"Failure\" or \"Invalid\"\n"
-         "is a refusal (exit code 4). Put \"--\" before a payload that starts with \"-\".\n"},
+         "a carriage return, and prints the reply's data: control and 8-bit bytes as \\xHH (a\n"
+         "backslash as \\\\) unless --raw. A reply that is a status word the command may answer\n"
+         "(\"Success\", \"Failure\", \"Invalid\", \"Ready\", \"Empty\", \"Null\", \"No lanes\") is\n"
+         "printed as \"status: WORD\"; \"Failure\" and \"Invalid\" are refusals (exit code 4).\n"
+         "tsv: the header \"code status data\" and one row (status or data empty). json: one\n"
+         "object {\"code\", and \"status\" or \"data\"}; json data is the reply as received.\n"
+         "Put \"--\" before a payload that starts with \"-\".\n"},
         {"clock",
          "usage: qvx [connection options] clock get\n"
          "       qvx [connection options] clock set \"YYYY-MM-DD HH:MM:SS\"\n"
          "       qvx [connection options] clock sync\n"
          "get prints the sensor clock in the PC's local time; set writes the given local time;\n"
-         "sync sets the sensor clock from the PC's UTC time.\n"},
+         "sync sets the sensor clock from the PC's UTC time. set and sync print the time set.\n"
+         "--utc prints times in UTC. --format tsv prints the header \"time\" and the time,\n"
+         "json {\"time\": ...}, both ISO 8601 with the zone (2026-12-08T15:04:05+01:00, or Z).\n"},
         {"discover",
          "usage: qvx [connection options] discover\n"
          "Detects the sensors of a multi-drop line and prints their IDs, one per line, in the\n"
-         "order they answered. The detected sensors are told to resume pushing at the end.\n"},
+         "order they answered. The detected sensors are told to resume pushing at the end.\n"
+         "--format tsv: the header \"id pick\" and one row per ID (pick: the number --pick takes);\n"
+         "json: an array of {\"id\", \"pick\"} objects.\n"},
         {"config",
          "usage: qvx [connection options] config save FILE\n"
          "       qvx [connection options] config load FILE [--dry-run]\n"
@@ -110,11 +129,16 @@ const std::map<std::string, std::string>& TopicTexts() {
          "show prints every field of the settings pages by its label, lengths in the\n"
          "sensor's units.\n"},
         {"live",
-         "usage: qvx [connection options] live intervals [--count N] [--log FILE]\n"
+         "usage: qvx [connection options] live intervals [--count N] [--log FILE] [--utc]\n"
+         "                                               [--format text|tsv|json]\n"
          "Prints the latest interval record at once, then each new one as the sensor completes\n"
          "it: one line per lane with the lane name, volume, speed, occupancy %, small, medium\n"
-         "and large %, and \"Updated: \" with the record time. Stops after N records, or on\n"
-         "Ctrl+C / SIGTERM. --log FILE appends a banner and every record to an interval log.\n"
+         "and large %, and \"Updated: \" with the record time (in UTC with --utc). Stops after N\n"
+         "records, or on Ctrl+C / SIGTERM. --log FILE appends a banner and every record to an\n"
+         "interval log. tsv: a header line, then one row per lane: time, lane, lane_name,\n"
+         "volume, speed, occupancy, small, medium, large (percentages with one decimal). json:\n"
+         "one object per record and line, {\"time\", \"lanes\": [{\"lane\", \"lane_name\",\n"
+         "\"volume\", \"speed\", \"occupancy\", \"small\", \"medium\", \"large\"}]}.\n"
          "\n"
          "usage: qvx [connection options] live events [--count N] [--log FILE] [--counts]\n"
          "                                            [--format text|tsv|json]\n"

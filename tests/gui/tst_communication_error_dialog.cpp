@@ -3,11 +3,13 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QtTest>
+#include <cstdlib>
 
 #include "base/busy_flag.h"
 #include "modal_driver.h"
 #include "protocol/busy_cursor.h"
 #include "protocol/communication_error_dialog.h"
+#include "support/screenshot.h"
 
 using qvx::gui::CommunicationErrorDialog;
 
@@ -120,6 +122,30 @@ class TstCommunicationErrorDialog : public QObject {
         QTest::mouseClick(details, Qt::LeftButton);
         QCOMPARE(details->text(), QString("Details >>"));
         QVERIFY(!text->isVisible());
+    }
+
+    // The red title must stay readable on a dark palette, also when the palette changes while the
+    // window is open.
+    void theErrorTitleFollowsThePalette() {
+        const QPalette original = QApplication::palette();
+        qvx::ConnectionState state;
+        CommunicationErrorDialog dialog(NoResponseReport(), state);
+        dialog.show();
+        auto* title = dialog.findChild<QLabel*>("errorText");
+        const auto contrast = [&] {
+            title->ensurePolished();
+            return std::abs(title->palette().color(QPalette::WindowText).lightness() -
+                            QApplication::palette().color(QPalette::Window).lightness());
+        };
+        QApplication::setPalette(qvx::test::LightPalette());
+        QCoreApplication::processEvents();
+        QVERIFY2(contrast() > 90, qPrintable(title->styleSheet()));
+        const QString light_style = title->styleSheet();
+        QApplication::setPalette(qvx::test::DarkPalette());
+        QCoreApplication::processEvents();
+        QVERIFY2(contrast() > 90, qPrintable(title->styleSheet()));
+        QVERIFY(title->styleSheet() != light_style);
+        QApplication::setPalette(original);
     }
 
     void waitFieldTakesOnlyValuesInRange() {

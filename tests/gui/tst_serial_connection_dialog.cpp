@@ -68,6 +68,9 @@ class TstSerialConnectionDialog : public QObject {
                                 kPatientMs));
         QCOMPARE(test::Child<QLabel>(&dialog, "promptLabel")->text(),
                  QString("Unable to establish a serial connection!..."));
+        // The search says what it tried, in the same words as qvx.
+        QCOMPARE(test::Child<QLabel>(&dialog, "statusLabel")->text(),
+                 "Could not open " + dir_.filePath("no-such-port") + " (No such file or directory).");
         QVERIFY(test::Child<QPushButton>(&dialog, "connectButton")->isEnabled());
         QVERIFY(test::Child<QPushButton>(&dialog, "advancedButton")->isEnabled());
         QVERIFY(test::Child<QPushButton>(&dialog, "cancelButton")->isEnabled());

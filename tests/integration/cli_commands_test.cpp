@@ -66,7 +66,7 @@ TEST_P(CliCommandTest, SendPrintsTheReplyDataAndARefusalExitsWithFour) {
     // A ping without text is refused.
     run = runner_.Run({"send", "S8"});
     EXPECT_EQ(run.exit_code, 4);
-    EXPECT_EQ(run.out, "Failure\n");
+    EXPECT_EQ(run.out, "status: Failure\n");  // a status word, not data
     EXPECT_NE(run.err.find("refused S8"), std::string::npos) << run.err;
     const std::vector<std::string> log = runner_.sim().RequestLog();
     ASSERT_GE(log.size(), 2u);

@@ -77,7 +77,9 @@ INSTANTIATE_TEST_SUITE_P(
         UsageCase{{"--tcp", "127.0.0.1:1", "send", "S1", "a\x01b"}, "control character"},
         UsageCase{{"bogus", "--help"}, "unknown command 'bogus'"},
         UsageCase{{"--tcp", "127.0.0.1:1", "--timeout", "0", "info"}, "--timeout needs a number"},
-        UsageCase{{"--tcp", "127.0.0.1:1", "--lost-after", "5", "info"}, "belongs to 'live intervals'"}),
+        UsageCase{{"--tcp", "127.0.0.1:1", "--lost-after", "5", "info"}, "belongs to 'live intervals'"},
+        UsageCase{{"--tcp", "127.0.0.1:1", "erase", "--yes", "--format", "json"}, "--format belongs to"},
+        UsageCase{{"--tcp", "127.0.0.1:1", "lanes", "save", "--format", "tsv"}, "--format belongs to"}),
     [](const auto& info) { return test::NumberedCaseName(info.index, {info.param.message}); });
 
 TEST(CliHelp, EverySubcommandHasItsHelpAndTheVersionIsShown) {
@@ -129,6 +131,19 @@ TEST(CliNoConnection, AMissingDeviceExitsWithThreeNamingIt) {
     const ChildResult run = runner.RunBare({"--serial", path, "info"});
     EXPECT_EQ(run.exit_code, 3);
     EXPECT_EQ(run.err, "qvx: cannot open serial port " + path + ": No such file or directory\n");
+}
+
+TEST(CliNoConnection, AFailedSearchNamesThePortsAndRatesItTried) {
+    CliRunner runner;
+    PtyLine first;
+    PtyLine second;
+    const std::string missing = runner.dir() / "ttyNONE";
+    runner.SetEnv("QVX_SERIAL_PORTS", first.path() + ":" + missing + ":" + second.path());
+    const ChildResult run = runner.RunBare({"--serial", "auto", "--baud", "19200", "info"});
+    EXPECT_EQ(run.exit_code, 3);
+    EXPECT_EQ(run.err, "qvx: no sensor answered on any serial port. Tried " + first.path() + ", " +
+                           second.path() + " at 19200 bps. Could not open " + missing +
+                           " (No such file or directory).\n");
 }
 
 // The search walks the ports in order and the rates up the table until the sensor answers.

@@ -110,6 +110,11 @@ TEST_P(SerialRateTest, TheSensorIsFoundAtItsRateAfterTheAttemptsBeforeIt) {
                            std::to_string(kSearchRates[i]) + " bps...");
     }
     EXPECT_EQ(LookingTexts(), expected);
+    const SerialSearchLog log = worker_.search_log();
+    ASSERT_EQ(log.tried.size(), 2u);
+    EXPECT_EQ(log.tried[0].rates, kSearchRates);
+    EXPECT_EQ(log.tried[1].rates,
+              std::vector<std::uint32_t>(kSearchRates.begin(), kSearchRates.begin() + index + 1));
     EXPECT_EQ(worker_.status(),
               "Connection Established on " + sensor->pty_path() + " @ " + std::to_string(rate) + " bps!");
     // Each unanswered attempt sends "Stop push" twice (one retry), the answered one once.
@@ -138,6 +143,8 @@ TEST_F(SerialConnectTest, AFixedRateMakesOneAttemptPerPort) {
     app_.state.fixed_baud = 9600;
     EXPECT_EQ(worker_.Run(), SerialConnectWorker::Outcome::NotFound);
     EXPECT_EQ(worker_.attempts_made(), 2);
+    EXPECT_EQ(FailedSerialSearchText(worker_.search_log()),
+              "Tried " + first.path() + ", " + sensor->pty_path() + " at 9600 bps.");
     EXPECT_FALSE(app_.link.serial().IsOpen());
 
     app_.state.fixed_baud = 19200;
@@ -229,9 +236,14 @@ TEST_F(SerialConnectTest, ThreeSensorsOnOneLineAreListedOnceAndTheChosenOneAnswe
 }
 
 TEST_F(SerialConnectTest, NoSensorOnAnyLineEndsNotFound) {
-    SearchPorts({dir_ / "no-such-port"});
+    PtyLine silent;
+    SearchPorts({dir_ / "no-such-port", silent.path()});
     EXPECT_EQ(worker_.Run(), SerialConnectWorker::Outcome::NotFound);
     ASSERT_EQ(worker_.unopened_ports().size(), 1u);
+    EXPECT_EQ(FailedSerialSearchText(worker_.search_log()),
+              "Tried " + silent.path() +
+                  " at 9600, 19200, 38400, 57600, 115200, 230400, 460800, 921600 bps. " + "Could not open " +
+                  (dir_ / "no-such-port") + " (No such file or directory).");
     ProgressText status;
     EXPECT_EQ(AfterSerialConnect(app_, false, {}, status), ConnectFinish::Failed);
     EXPECT_EQ(app_.state.link_kind, LinkKind::None);

@@ -85,7 +85,7 @@ class CliRunner {
     std::map<std::string, std::string> Environment() const {
         std::map<std::string, std::string> env = extra_env_;
         env["QVX_CONFIG_HOME"] = dir_ / "config";
-        env["TZ"] = "UTC";
+        env.try_emplace("TZ", "UTC");  // SetEnv("TZ", ...) runs qvx in another zone
         return env;
     }
     void SetEnv(const std::string& name, const std::string& value) { extra_env_[name] = value; }

@@ -17,6 +17,7 @@
 
 #include "../support/scratch_folder.h"
 #include "../support/scripted_prompts.h"
+#include "base/comm_log.h"
 #include "context/app_context.h"
 #include "protocol/catalogue.h"
 #include "protocol/frame.h"
@@ -143,10 +144,24 @@ class CloseConnectionTest : public ::testing::Test {
         return texts;
     }
 
+    // The closing warnings the communication log received, in order.
+    std::vector<std::string> LoggedWarnings() const {
+        std::vector<std::string> texts;
+        for (const LogEntry& entry : log_->All()) {
+            if (entry.text.starts_with(kShutdownWarningCaption)) {
+                EXPECT_EQ(entry.level, LogLevel::Warning);
+                texts.push_back(entry.text);
+            }
+        }
+        return texts;
+    }
+
     ScratchFolder dir_;
     ScriptedPrompts prompts_;
     AppContext app_{prompts_, RegistryStore(dir_ / "registry")};
     CloseConnectionHooks hooks_;
+    std::shared_ptr<LogRing> log_ = std::make_shared<LogRing>(LogLevel::Warning);
+    ScopedLogSink log_sink_{ProgramLog(), log_};
     std::vector<int> sleeps_;
     std::unique_ptr<RawPeer> peer_;
 };
@@ -172,6 +187,9 @@ TEST_F(CloseConnectionTest, ASensorThatTakesNeitherCommandEndsWithBothWarningsIn
     EXPECT_FALSE(outcome.push_restored);
     EXPECT_EQ(prompts_.questions, (std::vector<std::string>{kProtectQuestion, kPushQuestion}));
     EXPECT_EQ(WarningTexts(), (std::vector<std::string>{kPushNotRestoredText, kNotProtectedText}));
+    // The boxes close by themselves: the communication log keeps the warnings.
+    EXPECT_EQ(LoggedWarnings(), (std::vector<std::string>{kPushNotRestoredText, kNotProtectedText}));
+    EXPECT_EQ(outcome.warnings, (std::vector<std::string>{kPushNotRestoredText, kNotProtectedText}));
     EXPECT_EQ(app_.state.link_kind, LinkKind::None);
     EXPECT_FALSE(app_.link.serial().IsOpen());
 }
@@ -216,10 +234,11 @@ TEST_F(CloseConnectionTest, ATcpLinkLostMidCommandIsReportedOnce) {
     app_.state.connection_type = LinkKind::Internet;
     app_.state.link_kind = LinkKind::None;
     app_.state.link_dropped = true;
-    CloseConnection(app_, hooks_);
+    EXPECT_EQ(CloseConnection(app_, hooks_).warnings, std::vector<std::string>{kLinkLostText});
     EXPECT_EQ(WarningTexts(), std::vector<std::string>{kLinkLostText});
     CloseConnection(app_, hooks_);
     EXPECT_EQ(prompts_.messages.size(), 1u);
+    EXPECT_EQ(LoggedWarnings(), std::vector<std::string>{kLinkLostText});
     EXPECT_TRUE(prompts_.questions.empty());
 }
 
@@ -289,6 +308,8 @@ TEST_F(CloseConnectionTest, AModemThatNeverAnswersGetsThreeMoreEscapesAndAProbeT
     EXPECT_EQ(prompts_.messages[0].auto_close_ms, 0);
     EXPECT_EQ(prompts_.messages[1].text, kModemOnlineText);
     EXPECT_EQ(prompts_.messages[1].auto_close_ms, kShutdownWarningCloseMs);
+    EXPECT_EQ(LoggedWarnings(),
+              std::vector<std::string>{"Shutdown Warning! Local modem may still be online."});
 }
 
 }  // namespace

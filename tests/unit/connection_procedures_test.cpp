@@ -72,6 +72,24 @@ TEST(SerialSearchTest, PermissionAdviceNamesThePortsAndTheGroupThatOwnsThem) {
     EXPECT_NE(advice.find("usermod -aG"), std::string::npos) << advice;
 }
 
+TEST(SerialSearchTest, TheFailureTextNamesThePortsAndRatesTriedAndThePortsThatWouldNotOpen) {
+    EXPECT_EQ(FailedSerialSearchText({}), "There was no serial port to search.");
+    const std::vector<std::uint32_t> all{9600, 19200, 38400};
+    SerialSearchLog log;
+    log.tried = {{"/dev/ttyUSB0", all}, {"/dev/ttyS0", {9600}}, {"/dev/ttyS1", all}, {"/dev/ttyS2", {}}};
+    EXPECT_EQ(
+        FailedSerialSearchText(log),
+        "Tried /dev/ttyUSB0, /dev/ttyS1 at 9600, 19200, 38400 bps; /dev/ttyS0 at 9600 bps; /dev/ttyS2.");
+    log.unopened = {{"/dev/ttyS4", EBUSY}, {"/no/such/tty", EACCES}};
+    const std::string text = FailedSerialSearchText(log);
+    EXPECT_NE(
+        text.find("/dev/ttyS2. Could not open /dev/ttyS4 (Device or resource busy). Permission denied on "
+                  "/no/such/tty."),
+        std::string::npos)
+        << text;
+    EXPECT_EQ(text.find("Could not open /no/such/tty"), std::string::npos) << text;
+}
+
 class InternetOpeningTest : public ::testing::Test {
   protected:
     std::string WriteFile(const std::string& name, const std::string& text) {

@@ -1,8 +1,10 @@
 #include "app/close_connection.h"
 
+#include <algorithm>
 #include <chrono>
 #include <thread>
 
+#include "base/comm_log.h"
 #include "context/app_context.h"
 #include "protocol/catalogue.h"
 #include "protocol/refusal.h"
@@ -15,7 +17,13 @@ namespace {
 constexpr const char* kPlainPayload = "\r";
 constexpr int kRestoreRetries = 1;
 
-void WarnShutdown(AppContext& app, const char* text) {
+// The box closes by itself, so the warning also goes to the communication log on one line and
+// into the outcome.
+void WarnShutdown(AppContext& app, const char* text, CloseOutcome& outcome) {
+    outcome.warnings.push_back(text);
+    std::string line = text;
+    std::replace(line.begin(), line.end(), '\n', ' ');
+    ProgramLog().Message(LogLevel::Warning, line);
     MessageRequest request;
     request.caption = kShutdownWarningCaption;
     request.text = text;
@@ -111,7 +119,7 @@ class ClosingSequence {
     // Whatever failed before, the socket and the port are released.
     void ReleaseLink() { app_.link.Close(); }
 
-    void Warn(const char* text) { WarnShutdown(app_, text); }
+    void Warn(const char* text) { WarnShutdown(app_, text, outcome_); }
 
     void WarnAboutWhatFailed() {
         if (!outcome_.push_restored) {
@@ -137,11 +145,12 @@ class ClosingSequence {
 CloseOutcome CloseConnection(AppContext& app, const CloseConnectionHooks& hooks) {
     if (app.state.link_kind == LinkKind::None) {
         // A TCP link that dropped mid-command left nothing to restore through: say so, once.
+        CloseOutcome outcome;
         if (app.state.link_dropped) {
             app.state.link_dropped = false;
-            WarnShutdown(app, kLinkLostText);
+            WarnShutdown(app, kLinkLostText, outcome);
         }
-        return {};
+        return outcome;
     }
     const CloseOutcome outcome = ClosingSequence(app, hooks).Run();
     app.state.link_dropped = false;

@@ -7,6 +7,7 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "connect/modem_line.h"
 
@@ -52,6 +53,8 @@ struct CloseOutcome {
     bool protect_done = false;
     bool push_restored = false;
     bool modem_offline = false;
+    // The warnings shown (and logged), in order: the window keeps them in its status bar.
+    std::vector<std::string> warnings;
 };
 
 CloseOutcome CloseConnection(AppContext& app, const CloseConnectionHooks& hooks = {});

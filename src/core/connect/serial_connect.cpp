@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
+#include <cstring>
 
 #include "connect/connection_defaults.h"
 #include "context/app_context.h"
@@ -50,12 +51,36 @@ std::string GroupOwning(const std::string& port) {
     return found->gr_name;
 }
 
-std::string JoinNames(const std::vector<std::string>& names) {
+std::string Join(const std::vector<std::string>& parts, const std::string& separator) {
     std::string text;
-    for (const std::string& name : names) {
-        text += (text.empty() ? "" : ", ") + name;
+    for (const std::string& part : parts) {
+        text += (text.empty() ? "" : separator) + part;
     }
     return text;
+}
+
+// "Tried A, B at 9600, 19200 bps; C at 9600 bps.": ports with the same rates share one list.
+std::string TriedPortsText(const std::vector<TriedPort>& tried) {
+    std::vector<std::string> groups;
+    std::vector<bool> told(tried.size(), false);
+    for (std::size_t i = 0; i < tried.size(); ++i) {
+        if (told[i]) {
+            continue;
+        }
+        std::vector<std::string> ports;
+        for (std::size_t j = i; j < tried.size(); ++j) {
+            if (!told[j] && tried[j].rates == tried[i].rates) {
+                ports.push_back(tried[j].port);
+                told[j] = true;
+            }
+        }
+        std::vector<std::string> rates;
+        for (const std::uint32_t rate : tried[i].rates) {
+            rates.push_back(std::to_string(rate));
+        }
+        groups.push_back(Join(ports, ", ") + (rates.empty() ? "" : " at " + Join(rates, ", ") + " bps"));
+    }
+    return "Tried " + Join(groups, "; ") + ".";
 }
 
 TransactionResult UnprotectSensor(AppContext& app, std::string& reply) {
@@ -99,7 +124,7 @@ std::string PermissionAdvice(const std::vector<UnopenedPort>& unopened) {
     if (ports.empty()) {
         return {};
     }
-    std::string text = "Permission denied on " + JoinNames(ports) + ".";
+    std::string text = "Permission denied on " + Join(ports, ", ") + ".";
     if (!groups.empty()) {
         text += " Add your user to the group \"" + groups.front() +
                 "\" that owns the device (sudo usermod -aG " + groups.front() + " $USER), then log in again.";
@@ -110,6 +135,25 @@ std::string PermissionAdvice(const std::vector<UnopenedPort>& unopened) {
     return text;
 }
 
+std::string FailedSerialSearchText(const SerialSearchLog& log) {
+    if (log.tried.empty() && log.unopened.empty()) {
+        return "There was no serial port to search.";
+    }
+    std::vector<std::string> sentences;
+    if (!log.tried.empty()) {
+        sentences.push_back(TriedPortsText(log.tried));
+    }
+    for (const UnopenedPort& port : log.unopened) {
+        if (!PermissionRefused(port.error)) {
+            sentences.push_back("Could not open " + port.port + " (" + std::strerror(port.error) + ").");
+        }
+    }
+    if (const std::string advice = PermissionAdvice(log.unopened); !advice.empty()) {
+        sentences.push_back(advice);
+    }
+    return Join(sentences, " ");
+}
+
 SerialConnectWorker::SerialConnectWorker(AppContext& app) : app_(app) {}
 
 void SerialConnectWorker::RequestCancel() {
@@ -117,8 +161,21 @@ void SerialConnectWorker::RequestCancel() {
 }
 
 std::vector<UnopenedPort> SerialConnectWorker::unopened_ports() const {
-    std::lock_guard lock(unopened_mutex_);
-    return unopened_;
+    std::lock_guard lock(log_mutex_);
+    return log_.unopened;
+}
+
+SerialSearchLog SerialConnectWorker::search_log() const {
+    std::lock_guard lock(log_mutex_);
+    return log_;
+}
+
+void SerialConnectWorker::NoteRateTried() {
+    std::lock_guard lock(log_mutex_);
+    std::vector<std::uint32_t>& rates = log_.tried.back().rates;
+    if (std::find(rates.begin(), rates.end(), app_.state.current_baud) == rates.end()) {
+        rates.push_back(app_.state.current_baud);
+    }
 }
 
 // The flag is the worker's to clear: the window learns that the worker saw it when the thread ends.
@@ -131,8 +188,8 @@ SerialConnectWorker::Outcome SerialConnectWorker::Run() {
     attempts_.store(0);
     app_.state.cancel_connect.store(false);
     {
-        std::lock_guard lock(unopened_mutex_);
-        unopened_.clear();
+        std::lock_guard lock(log_mutex_);
+        log_ = {};
     }
     for (const std::string& port : SerialPortsToSearch(app_.state)) {
         if (CancelSeen()) {
@@ -162,9 +219,13 @@ bool SerialConnectWorker::SearchPort(const std::string& port) {
     if (!serial.Open(state.current_baud, SerialTimeouts{})) {
         const int error = static_cast<int>(state.last_link_error);
         serial.Close();
-        std::lock_guard lock(unopened_mutex_);
-        unopened_.push_back({port, error});
+        std::lock_guard lock(log_mutex_);
+        log_.unopened.push_back({port, error});
         return true;
+    }
+    {
+        std::lock_guard lock(log_mutex_);
+        log_.tried.push_back({port, {}});
     }
     const int attempts = state.fixed_baud != 0 ? 1 : kSerialAttemptsPerPort;
     for (int attempt = 1; attempt <= attempts && !connected_.load(); ++attempt) {
@@ -173,6 +234,7 @@ bool SerialConnectWorker::SearchPort(const std::string& port) {
             return false;
         }
         ++attempts_;
+        NoteRateTried();
         status_.Set("Looking for initial response on " + RateText() + "...");
         if (!InitialResponse()) {
             if (const std::uint32_t next = SerialRateAfterAttempt(attempt); next != 0) {

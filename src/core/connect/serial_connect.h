@@ -41,6 +41,23 @@ struct UnopenedPort {
     int error = 0;
 };
 
+// A port the search opened, with the rates it tried there in the order tried.
+struct TriedPort {
+    std::string port;
+    std::vector<std::uint32_t> rates;
+};
+
+// What a search did: the ports it tried and those it could not open, in the order met.
+struct SerialSearchLog {
+    std::vector<TriedPort> tried;
+    std::vector<UnopenedPort> unopened;
+};
+
+// "Tried /dev/ttyUSB0, /dev/ttyS0 at 9600, 19200 bps." (ports with the same rates share one list),
+// then "Could not open /dev/ttyS3 (No such file or directory)." and the permission advice; says
+// so when there was no port to search. The window and the qvx command both show it.
+std::string FailedSerialSearchText(const SerialSearchLog& log);
+
 // "... could not be opened: permission denied. Add your user to the group "dialout" ..." for the
 // ports refused for lack of permission; empty when there were none.
 std::string PermissionAdvice(const std::vector<UnopenedPort>& unopened);
@@ -63,6 +80,8 @@ class SerialConnectWorker {
     ProgressText& progress() { return status_; }
     // After a failed search: the ports that would not open (for the failed state's advice).
     std::vector<UnopenedPort> unopened_ports() const;
+    // What the last search tried, for the failure text.
+    SerialSearchLog search_log() const;
     int attempts_made() const { return attempts_.load(); }
 
   private:
@@ -77,8 +96,10 @@ class SerialConnectWorker {
     std::atomic<bool> connected_{false};
     std::atomic<int> attempts_{0};
     ProgressText status_;
-    mutable std::mutex unopened_mutex_;
-    std::vector<UnopenedPort> unopened_;
+    void NoteRateTried();
+
+    mutable std::mutex log_mutex_;
+    SerialSearchLog log_;
 };
 
 enum class ConnectFinish { Success, Failed, Cancelled };

@@ -236,19 +236,8 @@ UploadOutcome UploadJob::RunFileUpload() {
         case StepEnd::Failed:
             return End(UploadOutcome::Failed);
     }
-    switch (SendPackets()) {
-        case PacketEnd::Done:
-            break;
-        case PacketEnd::Cancelled:
-            return CancelTail();
-        case PacketEnd::Abandoned:
-            return End(UploadOutcome::Cancelled);
-        case PacketEnd::Failed:
-            SetText(upload_text::kFailed);
-            return End(UploadOutcome::Failed);
-    }
-    if (EndCancelOffer()) {
-        return CancelTail();
+    if (const auto ended = SendImage()) {
+        return *ended;
     }
     Sleep(kAfterPacketsMs);
     return FinishFileUpload();
@@ -348,19 +337,8 @@ UploadOutcome UploadJob::RunCompatibilityUpload() {
             SetText(upload_text::kCompatNotReady);
             return End(UploadOutcome::Failed);
         }
-        switch (SendPackets()) {
-            case PacketEnd::Done:
-                break;
-            case PacketEnd::Cancelled:
-                return CancelTail();
-            case PacketEnd::Abandoned:
-                return End(UploadOutcome::Cancelled);
-            case PacketEnd::Failed:
-                SetText(upload_text::kFailed);
-                return End(UploadOutcome::Failed);
-        }
-        if (EndCancelOffer()) {
-            return CancelTail();
+        if (const auto ended = SendImage()) {
+            return *ended;
         }
         Sleep(kCompatStepMs);
         SetStep(UploadStep::Result, upload_text::kCompleted);
@@ -438,6 +416,26 @@ bool UploadJob::EndCancelOffer() {
     std::lock_guard lock(mutex_);
     snapshot_.cancel_possible = false;
     return cancel_requested_.load();
+}
+
+// Sends every packet and closes the Cancel offer. An outcome when the upload ends here, nothing when
+// the image is complete and the closing steps follow.
+std::optional<UploadOutcome> UploadJob::SendImage() {
+    switch (SendPackets()) {
+        case PacketEnd::Done:
+            break;
+        case PacketEnd::Cancelled:
+            return CancelTail();
+        case PacketEnd::Abandoned:
+            return End(UploadOutcome::Cancelled);
+        case PacketEnd::Failed:
+            SetText(upload_text::kFailed);
+            return End(UploadOutcome::Failed);
+    }
+    if (EndCancelOffer()) {
+        return CancelTail();
+    }
+    return std::nullopt;
 }
 
 UploadJob::PacketEnd UploadJob::SendPackets() {

@@ -189,6 +189,7 @@ class UploadJob {
     bool EndCancelOffer();
     StepEnd CompatAnnounce();
     PacketEnd SendPackets();
+    std::optional<UploadOutcome> SendImage();
     void PacketWorker(PacketEnd& end);
     UploadOutcome FinishFileUpload();
     UploadOutcome FinishCompatibility();

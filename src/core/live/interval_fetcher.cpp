@@ -118,6 +118,7 @@ int IntervalFetcher::FetchLatestInterval(bool log_to_file) {
 }
 
 void IntervalFetcher::StoreRecord(const IntervalRecord& record) {
+    last_record_ = record;
     LatestIntervalTable& table = context_.live.latest_interval;
     table.last_sensor_timestamp = record.end_time;
     table.updated_text = UpdatedText(record.end_time, context_.state.sensor_clock_is_utc);

@@ -98,6 +98,8 @@ class IntervalFetcher {
     // A log write failed since the last call (a full disk): logging is turned off and the text
     // for the one message says why. Empty when nothing failed. Called on the window's thread.
     std::string TakeLogWriteFailure();
+    // The record the last successful fetch stored, decoded (no lanes before the first).
+    const IntervalRecord& last_record() const { return last_record_; }
     // The transaction result of the last "XD" fetch (Ok also when it brought no new record).
     TransactionResult last_fetch_result() const { return last_fetch_result_; }
 
@@ -115,6 +117,7 @@ class IntervalFetcher {
     std::atomic<std::uint32_t> fetches_done_{0};
     std::atomic<bool> logging_enabled_{false};
     std::string last_record_stamp_;
+    IntervalRecord last_record_;
     TransactionResult last_fetch_result_ = TransactionResult::NoResponse;
     LogLineWriter log_writer_;
     ElapsedClock elapsed_;

@@ -1,6 +1,7 @@
 #include "protocol/frame.h"
 
 #include "base/hex_text.h"
+#include "protocol/status_words.h"
 
 #include <cstdint>
 #include <ostream>
@@ -172,18 +173,6 @@ void FrameRecognizer::CheckPrefix() {
 
 namespace {
 
-struct StatusWord {
-    const char* text;
-    std::uint8_t bit;
-};
-
-// Tested in this order: the first accepted word found anywhere in the data decides.
-constexpr StatusWord kStatusWords[] = {
-    {"Success", status_bit::kSuccess},  {"Failure", status_bit::kFailure}, {"Invalid", status_bit::kInvalid},
-    {"Ready", status_bit::kReady},      {"Empty", status_bit::kEmpty},     {"Null", status_bit::kNull},
-    {"No lanes", status_bit::kNoLanes},
-};
-
 constexpr std::size_t kChecksumLength = 4;
 constexpr std::size_t kEchoLength = 11;
 constexpr std::size_t kDiscoveryItemLength = 8;    // 4-character ID + its checksum
@@ -196,12 +185,7 @@ bool Contains(std::string_view text, std::string_view word) {
 }
 
 bool HasAcceptedStatusWord(const CommandDescriptor& command, std::string_view data) {
-    for (const StatusWord& word : kStatusWords) {
-        if ((command.status_mask & word.bit) != 0 && Contains(data, word.text)) {
-            return true;
-        }
-    }
-    return false;
+    return AcceptedStatusWord(command.status_mask, data).has_value();
 }
 
 TransactionResult CheckLength(const CommandDescriptor& command, std::size_t length) {

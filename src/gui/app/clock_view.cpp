@@ -15,6 +15,7 @@
 #include "app/clock_face.h"
 #include "app/link_work.h"
 #include "app/main_window.h"
+#include "app/palette_colours.h"
 #include "context/app_context.h"
 #include "protocol/sensor_operations.h"
 #include "protocol/user_prompts.h"
@@ -127,7 +128,7 @@ QWidget* ClockView::buildFields() {
     auto* note = new QLabel;
     note->setObjectName("zoneNote");
     note->setWordWrap(true);
-    note->setStyleSheet("color: palette(dark);");
+    ColourText(note, TextMeaning::Quiet);
     grid->addWidget(note, 3, 0, 1, 2);
     zone_note_ = note;
     grid->setRowStretch(4, 1);

@@ -441,7 +441,7 @@ bool MainWindow::closeCurrentView() {
 }
 
 bool MainWindow::openView(ViewCode code) {
-    if (!closeCurrentView())
+    if (!ViewFactory::instance().has(code) || !closeCurrentView())
         return false;
     // No view's worker runs between two views: the records are still.
     takeSensorIdentity();
@@ -557,12 +557,11 @@ void MainWindow::closeConnection() {
     // The data thread has ended with the view, so nothing else touches the table now.
     hooks.reset_shared_records = [this] { app_.live.latest_interval = LatestIntervalTable{}; };
     hooks.sleep_ms = [](int ms) { QThread::msleep(static_cast<unsigned long>(ms)); };
-    const bool modem = app_.state.link_kind == LinkKind::Modem;
     CloseOutcome outcome;
     RunLinkWork([&] { outcome = CloseConnection(app_, hooks); });
     progress_->CloseProgress();
     setShellBusy(false);
-    showClosingWarnings(outcome, modem);
+    showClosingWarnings(outcome);
     session_open_ = false;
     updateTitle();
     status_bar_->refresh();
@@ -580,20 +579,16 @@ void MainWindow::closeEvent(QCloseEvent* event) {
     event->accept();
 }
 
-// The closing warnings close by themselves after 2.5 s; the status bar keeps them for a minute.
-void MainWindow::showClosingWarnings(const CloseOutcome& outcome, bool modem) {
-    QStringList warnings;
-    if (!outcome.push_restored)
-        warnings << kPushNotRestoredText;
-    if (!outcome.protect_done)
-        warnings << kNotProtectedText;
-    if (modem && !outcome.modem_offline)
-        warnings << kModemOnlineText;
-    if (!outcome.ran || warnings.isEmpty())
+// The closing warnings close by themselves after 2.5 s; the status bar keeps them for a minute
+// (the communication log has them too).
+void MainWindow::showClosingWarnings(const CloseOutcome& outcome) {
+    if (outcome.warnings.empty())
         return;
-    QString text = warnings.join(' ').replace('\n', ' ');
-    text.replace("Shutdown Warning!  ", "").replace("Shutdown Warning! ", "");
-    status_bar_->showMessage("Closing: " + text, kClosingWarningShownMs);
+    QStringList warnings;
+    for (const std::string& warning : outcome.warnings)
+        warnings
+            << QString::fromStdString(warning).replace('\n', ' ').replace("Shutdown Warning!", "").trimmed();
+    status_bar_->showMessage("Closing: " + warnings.join(' '), kClosingWarningShownMs);
 }
 
 // ---- remembered between runs ----

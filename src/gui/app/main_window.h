@@ -115,7 +115,7 @@ class MainWindow : public QMainWindow {
     void updateTitle();
     void restoreWindowState();
     void setShellBusy(bool busy);
-    void showClosingWarnings(const CloseOutcome& outcome, bool modem);
+    void showClosingWarnings(const CloseOutcome& outcome);
     void saveWindowState();
     std::optional<ViewCode> rememberedView() const;
     bool itemEnabled(MenuItem item) const;

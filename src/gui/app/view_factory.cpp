@@ -1,8 +1,5 @@
 #include "app/view_factory.h"
 
-#include <QLabel>
-#include <QVBoxLayout>
-
 namespace qvx::gui {
 
 void RegisterViews(ViewFactory& factory);  // view_registry.cpp
@@ -18,9 +15,7 @@ ViewFactory& ViewFactory::instance() {
 
 WorkingView* ViewFactory::create(ViewCode code, ViewContext& context, QWidget* parent) const {
     const auto found = creators_.find(code);
-    if (found == creators_.end())
-        return new PlaceholderView(code, parent);
-    return found->second(context, parent);
+    return found == creators_.end() ? nullptr : found->second(context, parent);
 }
 
 QString ViewTitle(ViewCode code) {
@@ -57,26 +52,6 @@ QString ViewTitle(ViewCode code) {
             return "Study Setup";
     }
     return {};
-}
-
-PlaceholderView::PlaceholderView(ViewCode code, QWidget* parent) : WorkingView(parent), code_(code) {
-    setObjectName("placeholderView");
-    auto* title = new QLabel(ViewTitle(code));
-    QFont font = title->font();
-    font.setPointSizeF(font.pointSizeF() * 1.4);
-    font.setBold(true);
-    title->setFont(font);
-    title->setAlignment(Qt::AlignCenter);
-    auto* text = new QLabel("This view is not available yet in this version of Quorvix Manager.");
-    text->setObjectName("placeholderText");
-    text->setAlignment(Qt::AlignCenter);
-    text->setWordWrap(true);
-    auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(40, 30, 40, 30);
-    layout->setSpacing(12);
-    layout->addWidget(title);
-    layout->addWidget(text);
-    setMinimumSize(420, 160);
 }
 
 }  // namespace qvx::gui

@@ -1,7 +1,6 @@
 #pragma once
 // Creates the working views by code. Each window registers its creator once (one line in
-// view_registry.cpp); a code without a creator gets a placeholder that says the view is not
-// available yet.
+// view_registry.cpp); a code without a creator opens nothing.
 
 #include <QString>
 #include <functional>
@@ -34,6 +33,7 @@ class ViewFactory {
 
     void add(ViewCode code, ViewCreator creator) { creators_[code] = std::move(creator); }
     bool has(ViewCode code) const { return creators_.count(code) != 0; }
+    // nullptr for a code without a view (the settings open as a dialog, not as a view).
     WorkingView* create(ViewCode code, ViewContext& context, QWidget* parent) const;
 
   private:
@@ -43,16 +43,5 @@ class ViewFactory {
 
 // The title a view is known by ("Interval Data").
 QString ViewTitle(ViewCode code);
-
-// The page shown for a view that comes with a later version.
-class PlaceholderView : public WorkingView {
-    Q_OBJECT
-  public:
-    PlaceholderView(ViewCode code, QWidget* parent = nullptr);
-    ViewCode viewCode() const override { return code_; }
-
-  private:
-    ViewCode code_;
-};
 
 }  // namespace qvx::gui

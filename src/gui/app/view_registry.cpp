@@ -1,4 +1,4 @@
-// Every working view the program has, one line each. A code not listed here opens a placeholder.
+// Every working view the program has, one line each. A code not listed here opens nothing.
 
 #include "app/chooser_view.h"
 #include "app/clock_view.h"

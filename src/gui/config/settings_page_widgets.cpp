@@ -13,6 +13,7 @@
 #include <QSpinBox>
 #include <QVBoxLayout>
 
+#include "app/palette_colours.h"
 #include "connect/dialog_widgets.h"
 #include "connect/field_filter.h"
 #include "connect/ip_octet_fields.h"
@@ -82,7 +83,8 @@ void MarkPainter::track(QWidget* control, int id) {
 void MarkPainter::paint() {
     for (const auto& [control, id] : controls_) {
         const bool marked = marks_ && marks_->IsMarked(id);
-        control->setStyleSheet(marked ? "color: #d00000; font-weight: bold;" : "");
+        ColourText(control, marked ? TextMeaning::Error : TextMeaning::Plain,
+                   marked ? "font-weight: bold;" : "");
         control->setProperty("marked", marked);
     }
 }

@@ -129,7 +129,7 @@ void SerialConnectionDialog::finish() {
 void SerialConnectionDialog::showFailed() {
     phase_ = Phase::Failed;
     AbandonConnection(app_.link);
-    status_->setText(QString::fromStdString(PermissionAdvice(worker_.unopened_ports())));
+    status_->setText(QString::fromStdString(FailedSerialSearchText(worker_.search_log())));
     updateWidgets();
 }
 

@@ -13,6 +13,7 @@
 #include <QVBoxLayout>
 #include <QValueAxis>
 
+#include "app/palette_colours.h"
 #include "context/app_context.h"
 #include "export/export_settings.h"
 
@@ -96,7 +97,8 @@ void LogChartWindow::showChart(const QString& title, const LogChart& chart) {
             for (QChartView* plot : plots_)
                 plot->chart()->series().at(lane)->setVisible(visible);
             marker->setVisible(true);
-            marker->setLabelBrush(visible ? QBrush(Qt::black) : QBrush(Qt::gray));
+            const QColor text = marker->series()->chart()->legend()->labelColor();
+            marker->setLabelBrush(visible ? text : QColor(text.red(), text.green(), text.blue(), 110));
         });
     }
 }
@@ -110,6 +112,7 @@ void LogChartWindow::toggleLane(int lane) {
 void LogChartWindow::drawMetric(Metric metric) {
     const MetricInfo& info = kMetrics[metric];
     auto* chart = new QChart;
+    chart->setTheme(IsDarkPalette(palette()) ? QChart::ChartThemeDark : QChart::ChartThemeLight);
     QString title = info.title;
     if (metric == Volume)
         title = title.arg(QString::fromStdString(BucketText(chart_.bucket_seconds)));

@@ -1,8 +1,7 @@
 #include "firmware/compatibility_dialog.h"
 
-#include <QBrush>
-#include <QColor>
 #include <QFont>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -12,20 +11,20 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 
+#include "app/palette_colours.h"
+
 namespace qvx::gui {
 
 namespace {
 
 namespace outcome = compatibility_outcome;
 
-const QColor kDifferenceColor(255, 205, 205);
-
 QTableWidgetItem* TableCell(const std::string& text, bool differs) {
     auto* item = new QTableWidgetItem(QString::fromStdString(text));
     item->setFlags(Qt::ItemIsEnabled);
     item->setTextAlignment(Qt::AlignCenter);
     if (differs) {
-        item->setBackground(QBrush(kDifferenceColor));
+        item->setBackground(AttentionBackground(QGuiApplication::palette()));
         QFont bold = item->font();
         bold.setBold(true);
         item->setFont(bold);

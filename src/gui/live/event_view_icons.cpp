@@ -1,6 +1,8 @@
 #include "live/event_view_icons.h"
 
+#include <QGuiApplication>
 #include <QPainter>
+#include <QPalette>
 #include <QPixmap>
 
 namespace qvx::gui {
@@ -10,6 +12,11 @@ QPixmap blank() {
     QPixmap pixmap(20, 20);
     pixmap.fill(Qt::transparent);
     return pixmap;
+}
+
+// Drawn in the buttons' text colour, so that the icons read on a dark palette too.
+QColor ink() {
+    return QGuiApplication::palette().color(QPalette::ButtonText);
 }
 }  // namespace
 
@@ -26,7 +33,7 @@ QIcon loggingStateIcon(bool on) {
 QIcon counterIcon() {
     QPixmap pixmap = blank();
     QPainter painter(&pixmap);
-    painter.setPen(QPen(QColor(40, 40, 40), 2));
+    painter.setPen(QPen(ink(), 2));
     for (int k = 0; k < 4; ++k) {
         painter.drawLine(4 + 3 * k, 4, 4 + 3 * k, 16);
     }
@@ -37,8 +44,8 @@ QIcon counterIcon() {
 QIcon pauseCounterIcon() {
     QPixmap pixmap = blank();
     QPainter painter(&pixmap);
-    painter.fillRect(QRect(5, 3, 4, 14), QColor(60, 60, 60));
-    painter.fillRect(QRect(11, 3, 4, 14), QColor(60, 60, 60));
+    painter.fillRect(QRect(5, 3, 4, 14), ink());
+    painter.fillRect(QRect(11, 3, 4, 14), ink());
     return QIcon(pixmap);
 }
 

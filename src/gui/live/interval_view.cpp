@@ -8,7 +8,6 @@
 #include <QIntValidator>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPainter>
 #include <QPushButton>
 #include <QStyle>
 #include <QTableWidget>
@@ -19,6 +18,7 @@
 
 #include "base/busy_flag.h"
 #include "context/app_context.h"
+#include "live/event_view_icons.h"
 #include "live/lane_history_chart.h"
 #include "live/log_file_dialogs.h"
 #include "live/log_viewer_window.h"
@@ -39,17 +39,6 @@ enum Column { kLane = 0, kVolume, kSpeed, kOccupancy, kSmall, kMedium, kLarge };
 
 QString latin1(const std::string& text) {
     return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
-}
-
-QIcon loggingIcon(bool on) {
-    QPixmap pixmap(20, 20);
-    pixmap.fill(Qt::transparent);
-    QPainter painter(&pixmap);
-    painter.setRenderHint(QPainter::Antialiasing);
-    painter.setPen(QPen(on ? QColor(170, 20, 20) : QColor(110, 110, 110), 2));
-    painter.setBrush(on ? QColor(220, 40, 40) : Qt::transparent);
-    painter.drawEllipse(QRectF(3, 3, 14, 14));
-    return QIcon(pixmap);
 }
 
 QString speedHeading(char units) {
@@ -173,7 +162,7 @@ QWidget* IntervalView::buildButtons() {
     };
     view_log_ = tool(style()->standardIcon(QStyle::SP_FileDialogDetailedView),
                      QStringLiteral("View interval data log"));
-    logging_ = tool(loggingIcon(false), QStringLiteral("Turn interval data logging on"));
+    logging_ = tool(loggingStateIcon(false), QStringLiteral("Turn interval data logging on"));
     resync_ = tool(style()->standardIcon(QStyle::SP_BrowserReload),
                    QStringLiteral("Re-synchronize sensor to PC clock's UTC time"));
     event_data_ = new QPushButton(QStringLiteral("Event Data"), box);
@@ -445,7 +434,7 @@ void IntervalView::updateWidgets() {
     logging_->setEnabled(link_open_ && idle);
     resync_->setEnabled(link_open_ && idle);
     const bool logging = fetcher_.logging_enabled();
-    logging_->setIcon(loggingIcon(logging));
+    logging_->setIcon(loggingStateIcon(logging));
     logging_->setToolTip(logging ? QStringLiteral("Turn interval data logging off")
                                  : QStringLiteral("Turn interval data logging on"));
 }

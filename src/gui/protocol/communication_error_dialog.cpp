@@ -10,6 +10,7 @@
 #include <QStyle>
 #include <QVBoxLayout>
 
+#include "app/palette_colours.h"
 #include "base/busy_flag.h"
 #include "protocol/busy_cursor.h"
 #include "protocol/transaction_result.h"
@@ -59,7 +60,7 @@ void CommunicationErrorDialog::buildWidgets(const CommunicationErrorReport& repo
     error_font.setBold(true);
     error_font.setPointSizeF(error_font.pointSizeF() * 1.5);
     error_label_->setFont(error_font);
-    error_label_->setStyleSheet("color: #b00000;");
+    ColourText(error_label_, TextMeaning::Error);
 
     auto* question = new QLabel("How should Quorvix Manager proceed?...");
     question->setObjectName("questionText");

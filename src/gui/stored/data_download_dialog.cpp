@@ -9,6 +9,7 @@
 #include <QVBoxLayout>
 #include <thread>
 
+#include "app/palette_colours.h"
 #include "context/app_context.h"
 #include "platform/editor_launch.h"
 
@@ -158,7 +159,7 @@ void DataDownloadDialog::showOutcome() {
     if (text.empty()) {
         outcome_->setText(job_.failure_text.empty() ? QString("The download failed.")
                                                     : QString::fromStdString(job_.failure_text));
-        outcome_->setStyleSheet("color: #a01010;");
+        ColourText(outcome_, TextMeaning::Error);
     } else {
         outcome_->setText(QString::fromStdString(text));
     }

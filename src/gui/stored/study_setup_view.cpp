@@ -12,6 +12,7 @@
 #include <QRegularExpressionValidator>
 #include <QVBoxLayout>
 
+#include "app/palette_colours.h"
 #include "base/busy_flag.h"
 #include "context/app_context.h"
 #include "protocol/busy_cursor.h"
@@ -174,7 +175,7 @@ void StudySetupView::startStudy() {
         setup.interval = 0;
     }
     for (QLabel* step : steps_) {
-        step->setStyleSheet(QString());
+        ColourText(step, TextMeaning::Plain);
     }
     update_every_->clear();
     auto outcome = std::make_shared<StudyOutcome>(StudyOutcome::NotStarted);
@@ -210,18 +211,19 @@ void StudySetupView::setStatus(const QString& text) {
     if (match.hasMatch()) {
         const int current = match.captured(1).at(0).unicode() - 'a';
         for (int i = 0; i < static_cast<int>(steps_.size()); ++i) {
-            steps_[static_cast<std::size_t>(i)]->setStyleSheet(
-                i < current ? "color: #106010;" : (i == current ? "font-weight: bold;" : QString()));
+            ColourText(steps_[static_cast<std::size_t>(i)],
+                       i < current ? TextMeaning::Success : TextMeaning::Plain,
+                       i == current ? "font-weight: bold;" : "");
         }
     } else if (text.startsWith("Step 2 completed")) {
         for (QLabel* label : steps_) {
-            label->setStyleSheet("color: #106010;");
+            ColourText(label, TextMeaning::Success);
         }
     } else if (text.contains("failed")) {
-        status_->setStyleSheet("color: #a01010;");
+        ColourText(status_, TextMeaning::Error);
         return;
     }
-    status_->setStyleSheet(QString());
+    ColourText(status_, TextMeaning::Plain);
 }
 
 void StudySetupView::pollWork() {

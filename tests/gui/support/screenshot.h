@@ -12,6 +12,16 @@
 
 namespace qvx::test {
 
+// A plain light palette (the offscreen platform's own), for tests that switch between the two.
+inline QPalette LightPalette() {
+    QPalette light(QColor(239, 239, 239), QColor(239, 239, 239));
+    light.setColor(QPalette::WindowText, Qt::black);
+    light.setColor(QPalette::Text, Qt::black);
+    light.setColor(QPalette::ButtonText, Qt::black);
+    light.setColor(QPalette::Base, Qt::white);
+    return light;
+}
+
 inline QPalette DarkPalette() {
     QPalette dark;
     dark.setColor(QPalette::Window, QColor(45, 45, 48));
