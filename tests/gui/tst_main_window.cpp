@@ -14,6 +14,7 @@
 #include "app/main_window.h"
 #include "app/sensor_info_dialog.h"
 #include "modal_driver.h"
+#include "support/find_child.h"
 #include "support/main_window_harness.h"
 
 using namespace qvx;
@@ -167,11 +168,11 @@ class TstMainWindow : public QObject {
         QVERIFY2(window.windowTitle().startsWith("Sensor 0012 (127.0.0.1:"),
                  qPrintable(window.windowTitle()));
         QVERIFY(window.windowTitle().endsWith("Quorvix Manager 3.0.1"));
-        const QString status = window.linkStatusBar()->text();
+        const QString status = test::Child<LinkStatusBar>(&window, "linkStatusBar")->text();
         QVERIFY2(
             status.contains("127.0.0.1:") && status.contains("Sensor 0012") && status.contains("Last answer"),
             qPrintable(status));
-        QCOMPARE(window.linkStatusBar()->health(), LinkHealth::Ok);
+        QCOMPARE(test::Child<LinkStatusBar>(&window, "linkStatusBar")->health(), LinkHealth::Ok);
         test::SaveScreenshot(&window, "main_window_side_fire");
     }
 
@@ -349,7 +350,7 @@ class TstMainWindow : public QObject {
         QVERIFY(harness.sensor().is_protected());
         QVERIFY(harness.sensor().push_mode());
         QCOMPARE(window.windowTitle(), QString("Quorvix Manager 3.0.1"));
-        QCOMPARE(window.linkStatusBar()->text(), QString("Not connected"));
+        QCOMPARE(test::Child<LinkStatusBar>(&window, "linkStatusBar")->text(), QString("Not connected"));
         // The shell takes clicks again once the closing is over.
         QTRY_VERIFY(window.centralWidget()->isEnabled() && window.menuBar()->isEnabled());
     }
