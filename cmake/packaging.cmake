@@ -25,4 +25,6 @@ set(CPACK_GENERATOR DEB)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION electronics)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# The programs go out without their symbols, whichever build the package is made from.
+set(CPACK_STRIP_FILES ON)
 include(CPack)

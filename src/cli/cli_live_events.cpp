@@ -29,6 +29,26 @@ std::string Trimmed(std::string text) {
     return text;
 }
 
+constexpr std::int64_t kSecondsPerDay = 86400;
+
+// An event's moment in ms since 1970. Its count is 2.5 ms ticks since the midnight of the sensor's
+// day (UTC, or local time for a sensor clock that keeps wall-clock time); an event from just
+// before midnight that arrives after it belongs to the day before.
+std::int64_t EventUnixMs(std::uint32_t ticks, std::time_t now, bool sensor_clock_is_utc) {
+    std::int64_t offset = 0;
+    if (!sensor_clock_is_utc) {
+        std::tm local{};
+        localtime_r(&now, &local);
+        offset = local.tm_gmtoff;
+    }
+    const std::int64_t midnight = (now + offset) / kSecondsPerDay * kSecondsPerDay - offset;
+    std::int64_t ms = midnight * 1000 + static_cast<std::int64_t>(ticks) * 5 / 2;
+    if (ms > (now + kSecondsPerDay / 2) * 1000) {
+        ms -= kSecondsPerDay * 1000;
+    }
+    return ms;
+}
+
 // 2.5 ms units as milliseconds with one decimal.
 std::string TicksAsMs(std::uint32_t ticks) {
     char text[24];
@@ -48,7 +68,12 @@ class EventPrinter {
     }
 
     void Print(const EventRecord& event) {
-        const std::string time = EventTimeOfDay(event, std::time(nullptr));
+        const std::time_t now = std::time(nullptr);
+        // Text keeps the event view's time of day; tsv and json name the moment with its zone.
+        const std::string time =
+            format_ == OutputFormat::Text
+                ? EventTimeOfDay(event, now)
+                : IsoTimeMs(EventUnixMs(event.ticks, now, app_.state.sensor_clock_is_utc), false);
         const std::string lane = Trimmed(EventLaneLabel(event.lane_digit, app_.state.lane_names));
         const std::string duration = TicksAsMs(event.duration);
         char line[160];
@@ -124,10 +149,11 @@ void PrintActuation(std::uint32_t mask, OutputFormat format, std::ostream& out) 
             out << time << "  " << hex << "  occupied: " << (lanes.empty() ? "none" : lanes) << "\n";
             break;
         case OutputFormat::Tsv:
-            out << time << "\t" << hex << "\t" << lanes << "\n";
+            out << IsoTime(now, false) << "\t" << hex << "\t" << lanes << "\n";
             break;
         case OutputFormat::Json:
-            out << "{\"time\":\"" << time << "\",\"mask\":" << mask << ",\"lanes\":[" << json_lanes << "]}\n";
+            out << "{\"time\":\"" << IsoTime(now, false) << "\",\"mask\":" << mask << ",\"lanes\":["
+                << json_lanes << "]}\n";
             break;
     }
     out.flush();

@@ -49,7 +49,10 @@ std::string TsvField(std::string_view text) {
     return field;
 }
 
-std::string IsoTime(std::int64_t unix_seconds, bool utc) {
+namespace {
+
+// millis < 0: none shown.
+std::string FormatIso(std::int64_t unix_seconds, int millis, bool utc) {
     const auto moment = static_cast<std::time_t>(unix_seconds);
     std::tm parts{};
     if (utc) {
@@ -57,8 +60,11 @@ std::string IsoTime(std::int64_t unix_seconds, bool utc) {
     } else {
         localtime_r(&moment, &parts);
     }
-    char text[40];
-    std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S", &parts);
+    char text[48];
+    std::size_t length = std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S", &parts);
+    if (millis >= 0) {
+        std::snprintf(text + length, sizeof text - length, ".%03d", millis % 1000);
+    }
     if (utc) {
         return std::string(text) + "Z";
     }
@@ -69,6 +75,21 @@ std::string IsoTime(std::int64_t unix_seconds, bool utc) {
     std::snprintf(zone, sizeof zone, "%c%02d:%02d", offset_minutes < 0 ? '-' : '+', magnitude / 60 % 100,
                   magnitude % 60);
     return text + std::string(zone);
+}
+
+std::int64_t FloorDiv(std::int64_t value, std::int64_t divisor) {
+    return value / divisor - (value % divisor < 0 ? 1 : 0);
+}
+
+}  // namespace
+
+std::string IsoTime(std::int64_t unix_seconds, bool utc) {
+    return FormatIso(unix_seconds, -1, utc);
+}
+
+std::string IsoTimeMs(std::int64_t unix_ms, bool utc) {
+    const std::int64_t seconds = FloorDiv(unix_ms, 1000);
+    return FormatIso(seconds, static_cast<int>(unix_ms - seconds * 1000), utc);
 }
 
 std::string SensorIsoTime(std::uint32_t sensor_seconds, bool sensor_clock_is_utc, bool utc) {

@@ -19,6 +19,8 @@ std::string TsvField(std::string_view text);
 // A moment as ISO 8601 with the zone: "2026-12-08T15:04:05+01:00" in the PC's local time, or
 // "2026-12-08T14:04:05Z" when utc.
 std::string IsoTime(std::int64_t unix_seconds, bool utc);
+// The same with milliseconds: "2026-12-08T15:04:05.250+01:00".
+std::string IsoTimeMs(std::int64_t unix_ms, bool utc);
 
 // A sensor clock reading as ISO 8601. A UTC sensor clock names its moment directly; a clock that
 // keeps the local wall-clock time is read as that local time (the zone rules of its date decide

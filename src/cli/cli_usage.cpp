@@ -147,12 +147,14 @@ const std::map<std::string, std::string>& TopicTexts() {
          "0) and the time in the beam. A forward-fire sensor reports lane 1 only. Stops after N\n"
          "events, or on Ctrl+C / SIGTERM; --counts then prints the events counted per lane.\n"
          "--log FILE appends a banner and every event to an event log. tsv starts with a header\n"
-         "line; json prints one object per line. Not available while the additional response\n"
+         "line; json prints one object per line; both give the time as ISO 8601 with\n"
+         "milliseconds and the zone. Not available while the additional response\n"
          "wait is 500 ms or more (2000 ms on a forward-fire sensor).\n"
          "\n"
          "usage: qvx [connection options] live actuation [--count N] [--format text|tsv|json]\n"
          "Prints the lane occupancy mask (bit 0 = lane 1) and the occupied lanes whenever they\n"
-         "change, polled every 30 ms; stops after N changes or on Ctrl+C / SIGTERM.\n"},
+         "change, polled every 30 ms; stops after N changes or on Ctrl+C / SIGTERM. tsv and json\n"
+         "fields: time (ISO 8601 with the zone), mask, lanes.\n"},
         {"download",
          "usage: qvx [connection options] download FILE [--mode incremental|normal|recovery]\n"
          "Fetches the sensor's stored interval records, newest first, and appends them to FILE\n"

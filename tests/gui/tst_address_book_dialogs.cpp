@@ -9,6 +9,7 @@
 #include "connect/address_book_dialog.h"
 #include "connect/address_book_entry_dialog.h"
 #include "platform/registry_store.h"
+#include "support/find_child.h"
 #include "support/scripted_dialog_prompts.h"
 
 using namespace qvx;
@@ -31,6 +32,10 @@ const std::string kBook =
     "Internet?sensor-north?10.0.0.5?4001?0012?North approach?\n"
     "Modem?5551234?0001?Depot?\n"
     "Internet??192.168.1.20?10001??Unnamed unit?\n";
+
+QLineEdit* Octet(const AddressBookEntryDialog& dialog, int index) {
+    return qvx::test::Child<QLineEdit>(&dialog, qPrintable(QString("octetField%1").arg(index)));
+}
 
 }  // namespace
 
@@ -74,7 +79,7 @@ class TstAddressBookDialogs : public QObject {
                  QString("Open/create Quorvix address book...|Address book files (*.abf*)|abf"));
         QCOMPARE(fresh.GetString(kKeyAddressBook, kAddressBookPathValue).value_or(""),
                  prompts_.chosen_file.toStdString());
-        QCOMPARE(dialog.table()->rowCount(), 0);
+        QCOMPARE(qvx::test::Child<QTableWidget>(&dialog, "entryTable")->rowCount(), 0);
     }
 
     // New chooses another book even while one is in use, and opens it.
@@ -88,7 +93,7 @@ class TstAddressBookDialogs : public QObject {
                  QStringList{"Open/create Quorvix address book...|Address book files (*.abf*)|abf"});
         QCOMPARE(registry_->GetString(kKeyAddressBook, kAddressBookPathValue).value_or(""),
                  prompts_.chosen_file.toStdString());
-        QCOMPARE(dialog.table()->rowCount(), 0);
+        QCOMPARE(qvx::test::Child<QTableWidget>(&dialog, "entryTable")->rowCount(), 0);
         QCOMPARE(ReadAll(book_path_), kBook);  // the old book is untouched
 
         prompts_.chosen_file.clear();  // Cancel in the file chooser keeps the book in use
@@ -124,14 +129,14 @@ class TstAddressBookDialogs : public QObject {
         AddressBookDialog dialog(AddressBookKind::Internet, AddressBookDialog::Mode::Browse, *registry_,
                                  prompts_);
         QVERIFY(dialog.openBook());
-        QTableWidget* table = dialog.table();
+        QTableWidget* table = qvx::test::Child<QTableWidget>(&dialog, "entryTable");
         QCOMPARE(table->columnCount(), 5);
         QCOMPARE(table->horizontalHeaderItem(0)->text(), QString("IP Alias"));
         QCOMPARE(table->horizontalHeaderItem(4)->text(), QString("Description"));
         QCOMPARE(table->rowCount(), 2);
         QCOMPARE(table->item(1, 0)->text(), QString("[Unknown]"));
         QCOMPARE(table->item(1, 1)->text(), QString("192.168.1.20"));
-        QVERIFY(!dialog.selectButton()->isVisible());
+        QVERIFY(!qvx::test::Child<QPushButton>(&dialog, "selectButton")->isVisible());
         dialog.show();
         table->selectRow(0);
         gui::test::SaveScreenshot(dialog, "address_book_dialog");
@@ -141,9 +146,9 @@ class TstAddressBookDialogs : public QObject {
         AddressBookDialog dialog(AddressBookKind::Internet, AddressBookDialog::Mode::Select, *registry_,
                                  prompts_);
         QVERIFY(dialog.openBook());
-        dialog.editButton()->click();
-        dialog.deleteButton()->click();
-        dialog.selectButton()->click();
+        qvx::test::Child<QPushButton>(&dialog, "editButton")->click();
+        qvx::test::Child<QPushButton>(&dialog, "deleteButton")->click();
+        qvx::test::Child<QPushButton>(&dialog, "selectButton")->click();
         QCOMPARE(prompts_.asked, (QStringList{"No entry was selected...|You must select an entry to modify!",
                                               "No entry was selected...|You must select an entry to remove!",
                                               "No entry selected...|You must select an entry!"}));
@@ -154,8 +159,8 @@ class TstAddressBookDialogs : public QObject {
         AddressBookDialog dialog(AddressBookKind::Internet, AddressBookDialog::Mode::Select, *registry_,
                                  prompts_);
         QVERIFY(dialog.openBook());
-        dialog.table()->selectRow(0);
-        dialog.selectButton()->click();
+        qvx::test::Child<QTableWidget>(&dialog, "entryTable")->selectRow(0);
+        qvx::test::Child<QPushButton>(&dialog, "selectButton")->click();
         QCOMPARE(dialog.result(), int(QDialog::Accepted));
         QVERIFY(dialog.selectedEntry().has_value());
         QCOMPARE(dialog.selectedEntry()->alias, std::string("sensor-north"));
@@ -170,18 +175,19 @@ class TstAddressBookDialogs : public QObject {
         typed.phone_number = "5550000";
         dialog.setEntryEditor(
             [&](const AddressBookEntry*) { return std::optional<AddressBookEntry>(typed); });
-        dialog.newButton()->click();
+        qvx::test::Child<QPushButton>(&dialog, "newButton")->click();
         QCOMPARE(ReadAll(book_path_), std::string("Internet?sensor-north?10.0.0.5?4001?0012?North approach?\n"
                                                   "Internet??192.168.1.20?10001??Unnamed unit?\n"
                                                   "Modem?5551234?0001?Depot?\n"
                                                   "Modem?5550000???\n"));
-        dialog.table()->selectRow(0);
+        auto* entry_table = qvx::test::Child<QTableWidget>(&dialog, "entryTable");
+        entry_table->selectRow(0);
         typed.description = "Depot 2";
-        dialog.editButton()->click();
-        QCOMPARE(dialog.table()->item(0, 2)->text(), QString("Depot 2"));
-        dialog.table()->selectRow(1);
-        dialog.deleteButton()->click();
-        QCOMPARE(dialog.table()->rowCount(), 1);
+        qvx::test::Child<QPushButton>(&dialog, "editButton")->click();
+        QCOMPARE(entry_table->item(0, 2)->text(), QString("Depot 2"));
+        entry_table->selectRow(1);
+        qvx::test::Child<QPushButton>(&dialog, "deleteButton")->click();
+        QCOMPARE(entry_table->rowCount(), 1);
         QVERIFY(ReadAll(book_path_).find("Modem?5550000??Depot 2?\n") != std::string::npos);
         QVERIFY(ReadAll(book_path_).find("5551234") == std::string::npos);
     }
@@ -189,25 +195,27 @@ class TstAddressBookDialogs : public QObject {
     void entryFieldsCorrectTypingAndGateOk() {
         AddressBookEntryDialog dialog(AddressBookKind::Internet, nullptr, prompts_);
         QCOMPARE(dialog.windowTitle(), QString("New Entry"));
-        QVERIFY(!dialog.okButton()->isEnabled());
-        QTest::keyClicks(dialog.aliasField(), "sensor north#1");
-        QCOMPARE(dialog.aliasField()->text(), QString("sensornorth1"));
-        QVERIFY(!dialog.okButton()->isEnabled());
-        QTest::keyClicks(dialog.portField(), "70000");
-        QCOMPARE(dialog.portField()->text(), QString("65535"));
-        QVERIFY(dialog.okButton()->isEnabled());
-        QTest::keyClicks(dialog.sensorIdField(), "001234");
-        QCOMPARE(dialog.sensorIdField()->text(), QString("0012"));
+        auto* ok_button = qvx::test::Child<QPushButton>(&dialog, "okButton");
+        QVERIFY(!ok_button->isEnabled());
+        auto* alias_field = qvx::test::Child<QLineEdit>(&dialog, "aliasField");
+        QTest::keyClicks(alias_field, "sensor north#1");
+        QCOMPARE(alias_field->text(), QString("sensornorth1"));
+        QVERIFY(!ok_button->isEnabled());
+        QTest::keyClicks(qvx::test::Child<QLineEdit>(&dialog, "portField"), "70000");
+        QCOMPARE(qvx::test::Child<QLineEdit>(&dialog, "portField")->text(), QString("65535"));
+        QVERIFY(ok_button->isEnabled());
+        QTest::keyClicks(qvx::test::Child<QLineEdit>(&dialog, "sensorIdField"), "001234");
+        QCOMPARE(qvx::test::Child<QLineEdit>(&dialog, "sensorIdField")->text(), QString("0012"));
 
-        dialog.aliasField()->clear();
-        QVERIFY(!dialog.okButton()->isEnabled());
+        alias_field->clear();
+        QVERIFY(!ok_button->isEnabled());
         const char* octets[] = {"10", "0", "0", "300"};
         for (int i = 0; i < 4; ++i) {
-            QVERIFY(!dialog.okButton()->isEnabled());
-            QTest::keyClicks(dialog.octetField(i), octets[i]);
+            QVERIFY(!ok_button->isEnabled());
+            QTest::keyClicks(Octet(dialog, i), octets[i]);
         }
-        QCOMPARE(dialog.octetField(3)->text(), QString("255"));
-        QVERIFY(dialog.okButton()->isEnabled());
+        QCOMPARE(Octet(dialog, 3)->text(), QString("255"));
+        QVERIFY(ok_button->isEnabled());
         QCOMPARE(dialog.entry().ip_address, std::string("10.0.0.255"));
         dialog.show();
         gui::test::SaveScreenshot(dialog, "address_book_entry_dialog");
@@ -219,12 +227,12 @@ class TstAddressBookDialogs : public QObject {
         AddressBookEntryDialog dialog(AddressBookKind::Modem, &existing, prompts_);
         dialog.show();
         QCOMPARE(dialog.windowTitle(), QString("Edit Entry"));
-        QVERIFY(!dialog.portField()->isVisible());
-        QVERIFY(!dialog.octetField(0)->isVisible());
-        QVERIFY(dialog.okButton()->isEnabled());
+        QVERIFY(!qvx::test::Child<QLineEdit>(&dialog, "portField")->isVisible());
+        QVERIFY(!Octet(dialog, 0)->isVisible());
+        QVERIFY(qvx::test::Child<QPushButton>(&dialog, "okButton")->isEnabled());
         // Phone numbers are not aliases: their characters are kept.
-        QTest::keyClicks(dialog.aliasField(), " #9");
-        QCOMPARE(dialog.aliasField()->text(), QString("5551234 #9"));
+        QTest::keyClicks(qvx::test::Child<QLineEdit>(&dialog, "aliasField"), " #9");
+        QCOMPARE(qvx::test::Child<QLineEdit>(&dialog, "aliasField")->text(), QString("5551234 #9"));
         gui::test::SaveScreenshot(dialog, "address_book_entry_dialog_modem");
     }
 
@@ -234,9 +242,9 @@ class TstAddressBookDialogs : public QObject {
         existing.ip_address = "192.168.1.20";
         existing.tcp_port = "10001";
         AddressBookEntryDialog dialog(AddressBookKind::Internet, &existing, prompts_);
-        QCOMPARE(dialog.aliasField()->text(), QString());
-        QCOMPARE(dialog.octetField(2)->text(), QString("1"));
-        QVERIFY(dialog.okButton()->isEnabled());
+        QCOMPARE(qvx::test::Child<QLineEdit>(&dialog, "aliasField")->text(), QString());
+        QCOMPARE(Octet(dialog, 2)->text(), QString("1"));
+        QVERIFY(qvx::test::Child<QPushButton>(&dialog, "okButton")->isEnabled());
     }
 
     void okRegistersTheAliasInTheHostsFile() {
@@ -244,13 +252,13 @@ class TstAddressBookDialogs : public QObject {
         WriteAll(hosts, "127.0.0.1\tlocalhost\n192.168.9.9 north\n");
         qputenv("QVX_HOSTS_FILE", hosts.toLocal8Bit());
         AddressBookEntryDialog dialog(AddressBookKind::Internet, nullptr, prompts_);
-        QTest::keyClicks(dialog.aliasField(), "north");
+        QTest::keyClicks(qvx::test::Child<QLineEdit>(&dialog, "aliasField"), "north");
         const char* octets[] = {"10", "0", "0", "5"};
         for (int i = 0; i < 4; ++i) {
-            QTest::keyClicks(dialog.octetField(i), octets[i]);
+            QTest::keyClicks(Octet(dialog, i), octets[i]);
         }
-        QTest::keyClicks(dialog.portField(), "4001");
-        dialog.okButton()->click();
+        QTest::keyClicks(qvx::test::Child<QLineEdit>(&dialog, "portField"), "4001");
+        qvx::test::Child<QPushButton>(&dialog, "okButton")->click();
         QCOMPARE(dialog.result(), int(QDialog::Accepted));
         QCOMPARE(dialog.hostsUpdate(), HostsUpdate::Replaced);
         QCOMPARE(ReadAll(hosts), std::string("127.0.0.1\tlocalhost\n10.0.0.5\tnorth\n"));
@@ -261,13 +269,13 @@ class TstAddressBookDialogs : public QObject {
     void unwritableHostsFileIsReportedButTheEntryStays() {
         qputenv("QVX_HOSTS_FILE", "/proc/version");
         AddressBookEntryDialog dialog(AddressBookKind::Internet, nullptr, prompts_);
-        QTest::keyClicks(dialog.aliasField(), "qvx-sensor-alias");
+        QTest::keyClicks(qvx::test::Child<QLineEdit>(&dialog, "aliasField"), "qvx-sensor-alias");
         const char* octets[] = {"10", "0", "0", "5"};
         for (int i = 0; i < 4; ++i) {
-            QTest::keyClicks(dialog.octetField(i), octets[i]);
+            QTest::keyClicks(Octet(dialog, i), octets[i]);
         }
-        QTest::keyClicks(dialog.portField(), "4001");
-        dialog.okButton()->click();
+        QTest::keyClicks(qvx::test::Child<QLineEdit>(&dialog, "portField"), "4001");
+        qvx::test::Child<QPushButton>(&dialog, "okButton")->click();
         QCOMPARE(dialog.result(), int(QDialog::Accepted));
         QCOMPARE(dialog.hostsUpdate(), HostsUpdate::WriteFailed);
         QCOMPARE(prompts_.asked.size(), 1);

@@ -10,6 +10,7 @@
 #include "../support/pty_line.h"
 #include "connect/advanced_connection_settings_dialog.h"
 #include "platform/registry_store.h"
+#include "support/find_child.h"
 #include "support/scripted_dialog_prompts.h"
 
 using namespace qvx;
@@ -120,8 +121,8 @@ class TstAdvancedConnectionSettingsDialog : public QObject {
         QVERIFY(dialog.findChild<QRadioButton*>("autoPortButton")->isChecked());
         QVERIFY(!dialog.findChild<QComboBox*>("portList")->isEnabled());
         QVERIFY(!dialog.findChild<QComboBox*>("baudList")->isEnabled());
-        QVERIFY(dialog.simpleProtocolButton()->isChecked());
-        QVERIFY(dialog.synchronizeBox()->isChecked());
+        QVERIFY(qvx::test::Child<QRadioButton>(&dialog, "simpleProtocolButton")->isChecked());
+        QVERIFY(qvx::test::Child<QCheckBox>(&dialog, "synchronizeBox")->isChecked());
         QVERIFY(!dialog.findChild<QCheckBox*>("useDelayBox")->isChecked());
         QVERIFY(!dialog.findChild<QLineEdit*>("delayField")->isEnabled());
         QCOMPARE(dialog.findChild<QLineEdit*>("maxSensorsField")->text(), QString("10"));
@@ -145,7 +146,7 @@ class TstAdvancedConnectionSettingsDialog : public QObject {
             QCOMPARE(dialog.findChild<QLineEdit*>("delayField")->text(), QString("12345"));
             dialog.findChild<QRadioButton*>("fixedIdButton")->setChecked(true);
             QTest::keyClicks(dialog.findChild<QLineEdit*>("idField"), "00A7");
-            dialog.synchronizeBox()->setChecked(false);
+            qvx::test::Child<QCheckBox>(&dialog, "synchronizeBox")->setChecked(false);
             dialog.findChild<QCheckBox*>("saveAsDefaultBox")->setChecked(true);
             dialog.okButton()->click();
             QCOMPARE(dialog.result(), int(QDialog::Accepted));

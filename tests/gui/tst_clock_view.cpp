@@ -14,6 +14,7 @@
 #include "app/clock_view.h"
 #include "app/main_window.h"
 #include "modal_driver.h"
+#include "support/find_child.h"
 #include "support/main_window_harness.h"
 
 using namespace qvx;
@@ -35,12 +36,12 @@ std::int64_t WallClockSeconds(int year, int month, int day, int hour, int minute
 }
 
 void TypeDateTime(ClockView& view) {
-    view.yearField()->setValue(2012);
-    view.monthField()->setCurrentIndex(2);
-    view.dayField()->setValue(15);
-    view.hourField()->setValue(8);
-    view.minuteField()->setValue(30);
-    view.secondField()->setValue(0);
+    test::Child<QSpinBox>(&view, "yearField")->setValue(2012);
+    test::Child<QComboBox>(&view, "monthField")->setCurrentIndex(2);
+    test::Child<QSpinBox>(&view, "dayField")->setValue(15);
+    test::Child<QSpinBox>(&view, "hourField")->setValue(8);
+    test::Child<QSpinBox>(&view, "minuteField")->setValue(30);
+    test::Child<QSpinBox>(&view, "secondField")->setValue(0);
 }
 
 }  // namespace
@@ -80,7 +81,7 @@ class TstClockView : public QObject {
         };
         QTRY_VERIFY(follows());
         QVERIFY(!view->editing());
-        QVERIFY(!view->saveButton()->isEnabled());
+        QVERIFY(!test::Child<QPushButton>(view, "saveButton")->isEnabled());
         QVERIFY(!harness_->window().menuAction(MenuItem::SensorDateTime)->isEnabled());
         QTest::qWait(300);
         test::SaveScreenshot(&harness_->window(), "clock_view_in_main_window");
@@ -99,7 +100,7 @@ class TstClockView : public QObject {
         QFETCH(int, shift);
         ClockView* view = openClock();
         QVERIFY(view);
-        view->utcBox()->setChecked(utc);
+        test::Child<QCheckBox>(view, "utcBox")->setChecked(utc);
         TypeDateTime(*view);
         QVERIFY(view->editing());
         QCOMPARE(view->saveChanges(), ClockSave::Saved);
@@ -130,7 +131,7 @@ class TstClockView : public QObject {
         ClockView* view = openClock();
         QVERIFY(view);
         TypeDateTime(*view);  // March
-        QLineEdit* edit = view->monthField()->lineEdit();
+        QLineEdit* edit = test::Child<QComboBox>(view, "monthField")->lineEdit();
         edit->setText(typed);
         emit edit->editingFinished();
         QCOMPARE(view->fieldsTime().month, month);
@@ -141,24 +142,25 @@ class TstClockView : public QObject {
         ClockView* view = openClock();
         QVERIFY(view);
         TypeDateTime(*view);
-        QVERIFY(view->ignoreButton()->isEnabled());
-        view->ignoreButton()->click();
+        QVERIFY(test::Child<QPushButton>(view, "ignoreButton")->isEnabled());
+        test::Child<QPushButton>(view, "ignoreButton")->click();
         QVERIFY(!view->editing());
         QTRY_VERIFY(view->fieldsTime().year != 2012);
 
-        view->synchronizeBox()->setChecked(false);
-        QVERIFY(!view->periodField()->isEnabled());
+        test::Child<QCheckBox>(view, "synchronizeBox")->setChecked(false);
+        auto* period_field = test::Child<QSpinBox>(view, "periodField");
+        QVERIFY(!period_field->isEnabled());
         QVERIFY(!harness_->context().state.synchronize_clock);
-        view->synchronizeBox()->setChecked(true);
-        QVERIFY(view->periodField()->isEnabled());
-        view->periodField()->setValue(5);
+        test::Child<QCheckBox>(view, "synchronizeBox")->setChecked(true);
+        QVERIFY(period_field->isEnabled());
+        period_field->setValue(5);
         QCOMPARE(harness_->context().state.sync_interval, 5 * 60000);
-        view->periodField()->setValue(0);
+        period_field->setValue(0);
         QCOMPARE(harness_->context().state.sync_interval, 0);
         // The longest period the timer can run is the field's top; more is corrected in place
         // instead of overflowing into a period of seconds.
-        view->periodField()->setValue(99999);
-        QCOMPARE(view->periodField()->value(), kMaxSyncPeriodMinutes);
+        period_field->setValue(99999);
+        QCOMPARE(period_field->value(), kMaxSyncPeriodMinutes);
         QCOMPARE(harness_->context().state.sync_interval, kMaxSyncPeriodMinutes * 60000);
         QVERIFY(harness_->context().state.sync_interval > 0);
     }
@@ -168,8 +170,8 @@ class TstClockView : public QObject {
         ClockView* view = openClock();
         QVERIFY(view);
         TypeDateTime(*view);
-        view->monthField()->setCurrentIndex(1);
-        view->dayField()->setValue(30);
+        test::Child<QComboBox>(view, "monthField")->setCurrentIndex(1);
+        test::Child<QSpinBox>(view, "dayField")->setValue(30);
         const std::size_t asked_before = harness_->application().prompts().asked().size();
         harness_->takeRequests();
         test::ModalDriver ok("okButton");
@@ -190,7 +192,7 @@ class TstClockView : public QObject {
         QVERIFY(view);
         harness_->sensor().AdvanceClock(std::chrono::hours(5));
         harness_->takeRequests();
-        view->synchronizeButton()->click();
+        test::Child<QPushButton>(view, "synchronizeButton")->click();
         const auto requests = harness_->takeRequests();
         QVERIFY(std::find_if(requests.begin(), requests.end(), [](const std::string& r) {
                     return r.find("S4") != std::string::npos;

@@ -5,6 +5,7 @@
 #include <QTableWidget>
 #include <QtTest>
 
+#include "support/find_child.h"
 #include "support/screenshot.h"
 
 #include "firmware/compatibility.h"
@@ -87,8 +88,7 @@ class TstCompatibilityDialog : public QObject {
     void detailsToggleShowsMarkedTable() {
         CompatibilityDialog dialog(StateFor(kOlderSensor));
         dialog.show();
-        auto* table = dialog.findChild<QTableWidget*>("comparisonTable");
-        QVERIFY(table != nullptr);
+        auto* table = qvx::test::Child<QTableWidget>(&dialog, "comparisonTable");
         QVERIFY(!table->isVisible());
         QTest::mouseClick(Button(dialog, "View Details"), Qt::LeftButton);
         QVERIFY(table->isVisible());
@@ -104,7 +104,7 @@ class TstCompatibilityDialog : public QObject {
             QCOMPARE(table->item(row, 0)->font().bold(), differs[row]);
         }
         QCOMPARE(table->verticalHeaderItem(0)->text(), QString("Version"));
-        const QString legend = dialog.findChild<QLabel*>("legend")->text();
+        const QString legend = qvx::test::Child<QLabel>(&dialog, "legend")->text();
         QVERIFY(legend.contains("YY = Year"));
         QVERIFY(legend.contains("AMM = Algorithm / Month"));
         QVERIFY(legend.contains("DD.A = Day.Application Code"));

@@ -12,6 +12,7 @@
 #include "modal_driver.h"
 #include "protocol/user_prompts.h"
 #include "sim_server.h"
+#include "support/find_child.h"
 
 using namespace qvx;
 using namespace qvx::gui;
@@ -35,14 +36,14 @@ class TstConnectionPropertiesDialog : public QObject {
     void withoutALinkNothingCanBeEdited() {
         ConnectionPropertiesDialog dialog(*app_);
         QCOMPARE(dialog.windowTitle(), QString("Current Connection Properties"));
-        QCOMPARE(dialog.typeLabel()->text(), QString("Disconnected"));
-        QCOMPARE(dialog.addressCaption()->text(), QString("Address:"));
-        QCOMPARE(dialog.addressLabel()->text(), QString("None"));
-        QCOMPARE(dialog.protocolLabel()->text(), QString("None"));
-        QCOMPARE(dialog.automaticLabel()->text(), QString("0"));
+        QCOMPARE(test::Child<QLabel>(&dialog, "typeLabel")->text(), QString("Disconnected"));
+        QCOMPARE(test::Child<QLabel>(&dialog, "addressCaption")->text(), QString("Address:"));
+        QCOMPARE(test::Child<QLabel>(&dialog, "addressLabel")->text(), QString("None"));
+        QCOMPARE(test::Child<QLabel>(&dialog, "protocolLabel")->text(), QString("None"));
+        QCOMPARE(test::Child<QLabel>(&dialog, "automaticLabel")->text(), QString("0"));
         QVERIFY(!dialog.findChild<QLineEdit*>("additionalField")->isEnabled());
-        QVERIFY(!dialog.recalculateButton()->isEnabled());
-        QVERIFY(!dialog.saveButton()->isEnabled());
+        QVERIFY(!test::Child<QPushButton>(&dialog, "recalculateButton")->isEnabled());
+        QVERIFY(!test::Child<QPushButton>(&dialog, "saveButton")->isEnabled());
     }
 
     void recalculateMeasuresTheLinkAndTheAdditionalWaitAddsUp() {
@@ -55,21 +56,23 @@ class TstConnectionPropertiesDialog : public QObject {
 
         ConnectionPropertiesDialog dialog(*app_);
         dialog.show();
-        QCOMPARE(dialog.typeLabel()->text(), QString("Internet"));
-        QCOMPARE(dialog.protocolLabel()->text(), QString("Simple Quorvix Network"));
+        QCOMPARE(test::Child<QLabel>(&dialog, "typeLabel")->text(), QString("Internet"));
+        QCOMPARE(test::Child<QLabel>(&dialog, "protocolLabel")->text(), QString("Simple Quorvix Network"));
         dialog.findChild<QLineEdit*>("additionalField")->setText("250");
         QCOMPARE(app_->state.response_wait_ms.load(), 250);
-        QCOMPARE(dialog.totalLabel()->text(), QString("1249"));
-        dialog.recalculateButton()->click();
+        QCOMPARE(test::Child<QLabel>(&dialog, "totalLabel")->text(), QString("1249"));
+        test::Child<QPushButton>(&dialog, "recalculateButton")->click();
         QVERIFY(QTest::qWaitFor([&] { return !dialog.recalculating(); }, 20000));
         QTest::qWait(100);
         QVERIFY(app_->state.base_response_wait_ms < 999);
-        QCOMPARE(dialog.automaticLabel()->text(), QString::number(app_->state.base_response_wait_ms));
-        QCOMPARE(dialog.totalLabel()->text(), QString::number(app_->state.base_response_wait_ms + 250));
+        QCOMPARE(test::Child<QLabel>(&dialog, "automaticLabel")->text(),
+                 QString::number(app_->state.base_response_wait_ms));
+        QCOMPARE(test::Child<QLabel>(&dialog, "totalLabel")->text(),
+                 QString::number(app_->state.base_response_wait_ms + 250));
         QVERIFY(!app_->objects.Event("GetPropertiesEvent").IsSet());
         test::SaveScreenshot(&dialog, "connection_properties_dialog");
 
-        dialog.saveButton()->click();
+        test::Child<QPushButton>(&dialog, "saveButton")->click();
         QCOMPARE(app_->registry.GetInt(kKeyConnectionDefaults, "User Added Delay"), 250);
         QCOMPARE(app_->registry.GetBinary(kKeyConnectionDefaults, "Use Delay")->size(), std::size_t{1});
     }

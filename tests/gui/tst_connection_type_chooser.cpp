@@ -4,6 +4,7 @@
 #include <QtTest>
 
 #include "connect/connection_type_chooser.h"
+#include "support/find_child.h"
 #include "support/scripted_dialog_prompts.h"
 
 using namespace qvx;
@@ -32,7 +33,7 @@ class TstConnectionTypeChooser : public QObject {
         const LinkKind kinds[] = {LinkKind::Serial, LinkKind::Modem, LinkKind::Internet};
         for (LinkKind kind : kinds) {
             chooser.setChosenKind(kind);
-            chooser.okButton()->click();
+            qvx::test::Child<QPushButton>(&chooser, "okButton")->click();
         }
         QCOMPARE(spy.count(), 3);
         for (int i = 0; i < 3; ++i) {

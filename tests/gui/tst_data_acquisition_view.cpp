@@ -13,6 +13,7 @@
 #include "context/app_context.h"
 #include "modal_driver.h"
 #include "sim_server.h"
+#include "support/find_child.h"
 #include "support/main_window_harness.h"
 #include "tools/data_acquisition_view.h"
 
@@ -63,23 +64,23 @@ class TstDataAcquisitionView : public QObject {
         auto view = std::make_unique<DataAcquisitionView>(sim.app());
         view->resize(640, 520);
         view->show();
-        QCOMPARE(view->intervalField()->text(), QString("60"));
+        QCOMPARE(test::Child<QLineEdit>(view, "intervalField")->text(), QString("60"));
         QVERIFY(view->findChild<QLineEdit*>("pathField")->text().endsWith("/raw_acq.dat"));
         QTRY_VERIFY_WITH_TIMEOUT(view->ready(), 5000);
-        QCOMPARE(view->portLabel()->text(),
+        QCOMPARE(test::Child<QLabel>(view, "portLabel")->text(),
                  QString::fromStdString(sim.server().pty_path()) + " @ 921600 bps");
         QCOMPARE(sim.server().sensor(0).LineRate(), 921600u);
 
-        view->intervalField()->setText("2");
+        test::Child<QLineEdit>(view, "intervalField")->setText("2");
         view->findChild<QLineEdit*>("pathField")->setText(dir.filePath("capture"));
-        view->startButton()->click();
+        test::Child<QPushButton>(view, "startButton")->click();
         QVERIFY(view->recording());
-        QVERIFY(view->stopButton()->isEnabled());
-        QVERIFY(!view->startButton()->isEnabled());
-        QCOMPARE(view->expectedLabel()->text(), QString("93380"));
+        QVERIFY(test::Child<QPushButton>(view, "stopButton")->isEnabled());
+        QVERIFY(!test::Child<QPushButton>(view, "startButton")->isEnabled());
+        QCOMPARE(test::Child<QLabel>(view, "expectedLabel")->text(), QString("93380"));
         QTRY_VERIFY_WITH_TIMEOUT(!view->recording(), 15000);
-        QCOMPARE(view->receivedLabel()->text(), QString("93380"));
-        QCOMPARE(view->trailingLabel()->text(), QString("116"));
+        QCOMPARE(test::Child<QLabel>(view, "receivedLabel")->text(), QString("93380"));
+        QCOMPARE(test::Child<QLabel>(view, "trailingLabel")->text(), QString("116"));
         QCOMPARE(QFileInfo(dir.filePath("capture.dat")).size(), 93380);
         QCOMPARE(view->findChild<QLineEdit*>("pathField")->text(), dir.filePath("capture.dat"));
         QCOMPARE(sim.app().registry.GetString(kKeyLogs, kRawPathValue),
@@ -97,16 +98,18 @@ class TstDataAcquisitionView : public QObject {
         QVERIFY(sim.started());
         sim.prompts().ask_answers = {false};
         DataAcquisitionView view(sim.app());
-        QTRY_VERIFY_WITH_TIMEOUT(!sim.prompts().questions.empty() && !view.startButton()->isEnabled() &&
+        QTRY_VERIFY_WITH_TIMEOUT(!sim.prompts().questions.empty() &&
+                                     !test::Child<QPushButton>(&view, "startButton")->isEnabled() &&
                                      !view.findChild<QLabel*>("messageLabel")->text().startsWith("Moving"),
                                  10000);
         QVERIFY(!view.ready());
         QVERIFY(sim.prompts().questions.front().find("Unable to set baud rate at 921600 bps!") !=
                 std::string::npos);
         QCOMPARE(sim.app().state.current_baud, 9600u);
-        view.intervalField()->setText("5000");
-        view.intervalField()->editingFinished();
-        QCOMPARE(view.intervalField()->text(), QString("900"));
+        auto* interval_field = test::Child<QLineEdit>(&view, "intervalField");
+        interval_field->setText("5000");
+        interval_field->editingFinished();
+        QCOMPARE(interval_field->text(), QString("900"));
     }
 
     void overTcpTheWindowSaysSoAndSendsNothing() {
@@ -120,7 +123,7 @@ class TstDataAcquisitionView : public QObject {
         QTest::qWait(200);
         QCOMPARE(view->findChild<QLabel*>("messageLabel")->text(),
                  QString("Raw data acquisition works over a serial connection only."));
-        QVERIFY(!view->startButton()->isEnabled());
+        QVERIFY(!test::Child<QPushButton>(view, "startButton")->isEnabled());
         QVERIFY(harness.takeRequests().empty());
         test::SaveScreenshot(&harness.window(), "data_acquisition_over_tcp");
     }

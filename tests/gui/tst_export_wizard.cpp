@@ -16,14 +16,15 @@
 
 #include "../support/scratch_folder.h"
 #include "../support/scripted_prompts.h"
-#include "context/app_context.h"
 #include "app/main_window.h"
+#include "context/app_context.h"
 #include "export/card_settings_step.h"
 #include "export/export_file_step.h"
 #include "export/export_wizard.h"
 #include "export/lane_mapping_step.h"
 #include "export/log_chart_window.h"
 #include "modal_driver.h"
+#include "support/find_child.h"
 #include "support/main_window_harness.h"
 
 using namespace qvx;
@@ -49,18 +50,20 @@ class TstExportWizard : public QObject {
     std::string lastMessage() const { return prompts_.messages.empty() ? "" : prompts_.messages.back().text; }
 
     void toStepTwo(ExportWizard& wizard, const std::string& log) {
-        wizard.fileStep()->fileField()->setText(QString::fromStdString(log));
-        wizard.fileStep()->findChild<QComboBox*>("exportFormat")->setCurrentText("3 Card");
-        wizard.fileStep()->continueButton()->click();
+        auto* file_step = qvx::test::Child<ExportFileStep>(&wizard, "fileStep");
+        qvx::test::Child<QLineEdit>(file_step, "exportFile")->setText(QString::fromStdString(log));
+        file_step->findChild<QComboBox*>("exportFormat")->setCurrentText("3 Card");
+        qvx::test::Child<QPushButton>(file_step, "continue")->click();
     }
     void fillStepTwo(ExportWizard& wizard) {
-        CardSettingsStep* step = wizard.settingsStep();
+        CardSettingsStep* step = qvx::test::Child<CardSettingsStep>(&wizard, "settingsStep");
         step->findChild<QCalendarWidget*>("startingDate")->setSelectedDate(QDate(2011, 5, 1));
         step->findChild<QCalendarWidget*>("endingDate")->setSelectedDate(QDate(2011, 5, 1));
         step->findChild<QLineEdit*>("station")->setText("ALASKA");
-        step->stateList()->setCurrentText("Alaska");
-        step->classList()->setCurrentText("URBAN - Principle Arterial - Interstate");
-        step->restrictionList()->setCurrentIndex(1);
+        qvx::test::Child<QComboBox>(step, "state")->setCurrentText("Alaska");
+        qvx::test::Child<QComboBox>(step, "functionalClass")
+            ->setCurrentText("URBAN - Principle Arterial - Interstate");
+        qvx::test::Child<QComboBox>(step, "restriction")->setCurrentIndex(1);
     }
 
   private slots:
@@ -86,12 +89,14 @@ class TstExportWizard : public QObject {
         wizard.show();
 
         // Step 1: nothing chosen, then a file that is not there.
-        wizard.fileStep()->continueButton()->click();
+        qvx::test::Child<QPushButton>(qvx::test::Child<ExportFileStep>(&wizard, "fileStep"), "continue")
+            ->click();
         QCOMPARE(lastMessage(), std::string("Please select a file to export."));
         QCOMPARE(prompts_.messages.back().caption, std::string("No File Selected..."));
         toStepTwo(wizard, *folder_ / "absent.log");
         QCOMPARE(lastMessage(), std::string("Cannot open selected file."));
-        wizard.fileStep()->fileField()->setText(QString::fromStdString(log));
+        qvx::test::Child<QLineEdit>(qvx::test::Child<ExportFileStep>(&wizard, "fileStep"), "exportFile")
+            ->setText(QString::fromStdString(log));
         qvx::test::SaveScreenshot(&wizard, "export_wizard_step1");
         toStepTwo(wizard, log);
         QCOMPARE(wizard.currentStep(), 2);
@@ -100,22 +105,23 @@ class TstExportWizard : public QObject {
 
         // Step 2: a bad station is refused, then the days that hold data.
         fillStepTwo(wizard);
-        wizard.settingsStep()->findChild<QLineEdit*>("station")->setText("");
-        wizard.settingsStep()->continueButton()->click();
+        auto* settings_step = qvx::test::Child<CardSettingsStep>(&wizard, "settingsStep");
+        settings_step->findChild<QLineEdit*>("station")->setText("");
+        qvx::test::Child<QPushButton>(settings_step, "continue")->click();
         QCOMPARE(wizard.currentStep(), 2);
         QCOMPARE(prompts_.messages.back().caption, std::string("Invalid entries"));
         fillStepTwo(wizard);
         qvx::test::SaveScreenshot(&wizard, "export_wizard_step2");
-        wizard.settingsStep()->continueButton()->click();
+        qvx::test::Child<QPushButton>(settings_step, "continue")->click();
         QTRY_COMPARE(wizard.currentStep(), 3);
         QCOMPARE(app_->registry.GetString(kKeyExportCard, "station").value_or(""), std::string("ALASKA"));
         QCOMPARE(app_->registry.GetString(kKeyExportCard, "startDate").value_or(""),
                  std::string("2011-05-01"));
 
         // Step 3: the defaults for a new station, a duplicate refused, then the mapping.
-        LaneMappingStep* lanes = wizard.laneStep();
+        LaneMappingStep* lanes = qvx::test::Child<LaneMappingStep>(&wizard, "laneStep");
         QCOMPARE(lanes->laneRows(), 3);
-        QCOMPARE(lanes->laneName(2)->text(), QString("EB"));
+        QCOMPARE(qvx::test::Child<QLabel>(lanes, "laneName3")->text(), QString("EB"));
         QCOMPARE(lanes->laneList(1)->currentText(), QString("2"));
         lanes->laneList(1)->setCurrentText("1");
         lanes->findChild<QPushButton*>("finish")->click();
@@ -141,7 +147,7 @@ class TstExportWizard : public QObject {
 
         // Again with the file there: the question is asked and "No" keeps the file.
         toStepTwo(wizard, log);
-        wizard.settingsStep()->continueButton()->click();
+        qvx::test::Child<QPushButton>(settings_step, "continue")->click();
         QTRY_COMPARE(wizard.currentStep(), 3);
         QCOMPARE(lanes->laneList(2)->currentText(), QString("1"));  // the station's mapping again
         lanes->directionList(2)->setCurrentText("S");
@@ -159,17 +165,18 @@ class TstExportWizard : public QObject {
         ExportWizard wizard(*app_, std::nullopt);
         toStepTwo(wizard, log);
         fillStepTwo(wizard);  // May 1st: the log holds May 3rd only
-        wizard.settingsStep()->continueButton()->click();
+        auto* settings_step = qvx::test::Child<CardSettingsStep>(&wizard, "settingsStep");
+        qvx::test::Child<QPushButton>(settings_step, "continue")->click();
         QTRY_VERIFY(!wizard.reading());
         QTRY_COMPARE(lastMessage(), std::string("No data found on or between the days selected!"));
         QCOMPARE(wizard.currentStep(), 2);
 
         const std::string incomplete = copyLog("incomplete.log");
-        wizard.settingsStep()->backButton()->click();
+        qvx::test::Child<QPushButton>(settings_step, "back")->click();
         toStepTwo(wizard, incomplete);
-        wizard.settingsStep()->findChild<QCalendarWidget*>("startingDate")->setSelectedDate(QDate(2011, 7, 4));
-        wizard.settingsStep()->findChild<QCalendarWidget*>("endingDate")->setSelectedDate(QDate(2011, 7, 4));
-        wizard.settingsStep()->continueButton()->click();
+        settings_step->findChild<QCalendarWidget*>("startingDate")->setSelectedDate(QDate(2011, 7, 4));
+        settings_step->findChild<QCalendarWidget*>("endingDate")->setSelectedDate(QDate(2011, 7, 4));
+        qvx::test::Child<QPushButton>(settings_step, "continue")->click();
         QTRY_COMPARE(wizard.currentStep(), 3);
         QVERIFY(prompts_.messages.back().text.starts_with(
             "Some interval data sets do not contain all 3 lanes detected!."));
@@ -185,9 +192,10 @@ class TstExportWizard : public QObject {
             return path;
         });
         QSignalSpy finished(&wizard, &ExportWizard::exportFinished);
-        wizard.fileStep()->fileField()->setText(QString::fromStdString(log));
-        wizard.fileStep()->findChild<QComboBox*>("exportFormat")->setCurrentText("CSV");
-        wizard.fileStep()->continueButton()->click();
+        auto* file_step = qvx::test::Child<ExportFileStep>(&wizard, "fileStep");
+        qvx::test::Child<QLineEdit>(file_step, "exportFile")->setText(QString::fromStdString(log));
+        file_step->findChild<QComboBox*>("exportFormat")->setCurrentText("CSV");
+        qvx::test::Child<QPushButton>(file_step, "continue")->click();
         QTRY_COMPARE(finished.count(), 1);
         QCOMPARE(suggested.toStdString(), *folder_ / "download.csv");
         QCOMPARE(ReadFileText(*folder_ / "download.csv"), ReadFileText(kData + "download.csv"));
@@ -205,7 +213,7 @@ class TstExportWizard : public QObject {
         QTRY_VERIFY(qobject_cast<ExportWizard*>(window.currentView()));
         auto* wizard = qobject_cast<ExportWizard*>(window.currentView());
         QCOMPARE(wizard->currentStep(), 1);
-        wizard->fileStep()->findChild<QPushButton*>("quit")->click();
+        qvx::test::Child<ExportFileStep>(wizard, "fileStep")->findChild<QPushButton*>("quit")->click();
         QTRY_VERIFY(window.currentView() && window.currentView()->viewCode() == ViewCode::ConnectionChooser);
     }
 

@@ -19,6 +19,7 @@
 #include "live/direction_picture.h"
 #include "live/forward_fire_event_view.h"
 #include "protocol/sensor_operations.h"
+#include "support/find_child.h"
 #include "support/scripted_dialog_prompts.h"
 
 using namespace qvx;
@@ -78,16 +79,19 @@ class TstForwardFireEventView : public QObject {
         view.resize(900, 620);
         view.show();
         QTRY_VERIFY_WITH_TIMEOUT(view.running(), 5000);
-        QCOMPARE(view.modeLabel()->text(), QString("Operating in Forward-fire Mode"));
+        QCOMPARE(qvx::test::Child<QLabel>(&view, "configModeText")->text(),
+                 QString("Operating in Forward-fire Mode"));
         QVERIFY(!view.findChild<QPushButton*>("saveConfigButton")->isEnabled());
         QVERIFY(!view.modeTimerActive());  // mode '2' needs no re-check
         QCOMPARE(Requests(*server_, "XEE"), std::size_t{1});
-        QCOMPARE(view.intervalField()->text(), QString("20"));
-        QTRY_VERIFY_WITH_TIMEOUT(view.updatedLabel()->text().startsWith("Updated: 20"), 3000);
+        QCOMPARE(qvx::test::Child<QLineEdit>(&view, "intervalField")->text(), QString("20"));
+        QTRY_VERIFY_WITH_TIMEOUT(
+            qvx::test::Child<QLabel>(&view, "updatedLabel")->text().startsWith("Updated: 20"), 3000);
         QTRY_VERIFY_WITH_TIMEOUT(view.findChild<QListWidget*>("eventList")->count() >= 3, 6000);
-        QTRY_VERIFY_WITH_TIMEOUT(view.countLabel()->text() != "Count: 0", 2000);
+        QTRY_VERIFY_WITH_TIMEOUT(qvx::test::Child<QLabel>(&view, "eventCount")->text() != "Count: 0", 2000);
         QVERIFY(Requests(*server_, "XG") > 0);
-        QVERIFY(view.directionPicture()->direction() == Direction::Approach);
+        QVERIFY(qvx::test::Child<DirectionPicture>(&view, "directionPicture")->direction() ==
+                Direction::Approach);
         qvx::gui::test::SaveScreenshot(
             view, "forward_fire_event_view" + qEnvironmentVariable("QVX_SCREENSHOT_SUFFIX"));
         QVERIFY(view.shutdown());
@@ -99,15 +103,16 @@ class TstForwardFireEventView : public QObject {
         SensorOperations operations(context_->protocol, context_->objects.SyncData());
         ForwardFireEventView view(*context_, operations);
         QTRY_VERIFY_WITH_TIMEOUT(view.running(), 5000);
-        QCOMPARE(view.modeLabel()->text(), QString("Automatic configuration in progress..."));
+        auto* config_mode_text = qvx::test::Child<QLabel>(&view, "configModeText");
+        QCOMPARE(config_mode_text->text(), QString("Automatic configuration in progress..."));
         QVERIFY(view.modeTimerActive());
         QTRY_COMPARE_WITH_TIMEOUT(
-            view.modeLabel()->text(),
+            config_mode_text->text(),
             QString("Automatic configuration in progress...press FINISHED to save configuration."), 8000);
         QTRY_VERIFY_WITH_TIMEOUT(view.findChild<QPushButton*>("saveConfigButton")->isEnabled(), 1000);
         view.findChild<QPushButton*>("saveConfigButton")->click();
         QTRY_COMPARE_WITH_TIMEOUT(server_->sensor(0).config_mode(), '2', 5000);
-        QTRY_COMPARE_WITH_TIMEOUT(view.modeLabel()->text(), QString("Operating in Forward-fire Mode"), 8000);
+        QTRY_COMPARE_WITH_TIMEOUT(config_mode_text->text(), QString("Operating in Forward-fire Mode"), 8000);
         QVERIFY(Requests(*server_, "SE") >= 1);
         QVERIFY(!view.findChild<QPushButton*>("saveConfigButton")->isEnabled());
 
@@ -117,7 +122,7 @@ class TstForwardFireEventView : public QObject {
         QCOMPARE(Requests(*server_, "SD0"), std::size_t{0});
         view.findChild<QPushButton*>("restartButton")->click();
         QTRY_COMPARE_WITH_TIMEOUT(Requests(*server_, "SD0"), std::size_t{1}, 5000);
-        QTRY_COMPARE_WITH_TIMEOUT(view.modeLabel()->text(), QString("Automatic configuration in progress..."),
+        QTRY_COMPARE_WITH_TIMEOUT(config_mode_text->text(), QString("Automatic configuration in progress..."),
                                   5000);
         QVERIFY(std::count(
                     prompts_.questions.begin(), prompts_.questions.end(),
@@ -141,7 +146,9 @@ class TstForwardFireEventView : public QObject {
         prompts_.ask_answers = {true, false, true, true};  // answers are taken in order
         view.askDirection();
         QCOMPARE(view.events().detected_direction(), Direction::Depart);
-        QTRY_VERIFY_WITH_TIMEOUT(view.directionPicture()->direction() == Direction::Depart, 1000);
+        QTRY_VERIFY_WITH_TIMEOUT(
+            qvx::test::Child<DirectionPicture>(&view, "directionPicture")->direction() == Direction::Depart,
+            1000);
     }
 
     void intervalControlsFollowEditMode() {
@@ -149,20 +156,21 @@ class TstForwardFireEventView : public QObject {
         SensorOperations operations(context_->protocol, context_->objects.SyncData());
         ForwardFireEventView view(*context_, operations);
         QTRY_VERIFY_WITH_TIMEOUT(view.running(), 5000);
-        QVERIFY(view.queryButton()->isEnabled());
-        QVERIFY(!view.saveIntervalButton()->isEnabled());
-        view.editButton()->click();
+        QVERIFY(qvx::test::Child<QToolButton>(&view, "queryButton")->isEnabled());
+        auto* save_interval_button = qvx::test::Child<QToolButton>(&view, "saveIntervalButton");
+        QVERIFY(!save_interval_button->isEnabled());
+        qvx::test::Child<QToolButton>(&view, "editButton")->click();
         QVERIFY(view.editMode());
-        QVERIFY(view.saveIntervalButton()->isEnabled());
-        QVERIFY(!view.queryButton()->isEnabled());
-        view.intervalField()->setText("4");
-        view.saveIntervalButton()->click();
+        QVERIFY(save_interval_button->isEnabled());
+        QVERIFY(!qvx::test::Child<QToolButton>(&view, "queryButton")->isEnabled());
+        qvx::test::Child<QLineEdit>(&view, "intervalField")->setText("4");
+        save_interval_button->click();
         QTRY_VERIFY_WITH_TIMEOUT(!view.workRunning(), 3000);
         QCOMPARE(prompts_.messages.back().text, std::string("The minimum interval is 5 seconds!"));
         QVERIFY(view.editMode());
-        view.cancelButton()->click();
+        qvx::test::Child<QToolButton>(&view, "cancelButton")->click();
         QVERIFY(!view.editMode());
-        QCOMPARE(view.intervalField()->text(), QString("20"));
+        QCOMPARE(qvx::test::Child<QLineEdit>(&view, "intervalField")->text(), QString("20"));
     }
 
     void aLongResponseWaitStopsOccupancyAndEventPolls() {

@@ -12,6 +12,7 @@
 #include "modal_driver.h"
 #include "protocol/user_prompts.h"
 #include "sim_server.h"
+#include "support/find_child.h"
 
 using namespace qvx;
 using namespace qvx::gui;
@@ -45,18 +46,19 @@ class TstInternetConnectionDialog : public QObject {
         InternetConnectionDialog dialog(*app_);
         dialog.show();
         QCOMPARE(dialog.windowTitle(), QString("Internet connection..."));
-        QCOMPARE(dialog.promptLabel()->text(),
+        QCOMPARE(test::Child<QLabel>(&dialog, "promptLabel")->text(),
                  QString("Enter the sensor's connection information or \nopen the IP Address Book..."));
-        QCOMPARE(dialog.propertiesLabel()->text(),
+        QCOMPARE(test::Child<QLabel>(&dialog, "propertiesLabel")->text(),
                  QString("  ID - Simple;    Synchronize - Yes;    Wait - 0"));
-        dialog.portField()->clear();
-        QVERIFY(!dialog.connectButton()->isEnabled());
-        QTest::keyClicks(dialog.portField(), "70000");
-        QCOMPARE(dialog.portField()->text(), QString("65535"));
+        auto* port_field = test::Child<QLineEdit>(&dialog, "portField");
+        port_field->clear();
+        QVERIFY(!test::Child<QPushButton>(&dialog, "connectButton")->isEnabled());
+        QTest::keyClicks(port_field, "70000");
+        QCOMPARE(port_field->text(), QString("65535"));
         QCOMPARE(app_->state.tcp_port, 65535);
-        QVERIFY(dialog.connectButton()->isEnabled());
-        QTest::keyClicks(dialog.addressField(), "192.168.001.0201234");
-        QCOMPARE(dialog.addressField()->text(), QString("192.168.001.020"));
+        QVERIFY(test::Child<QPushButton>(&dialog, "connectButton")->isEnabled());
+        QTest::keyClicks(test::Child<QLineEdit>(&dialog, "addressField"), "192.168.001.0201234");
+        QCOMPARE(test::Child<QLineEdit>(&dialog, "addressField")->text(), QString("192.168.001.020"));
         test::SaveScreenshot(&dialog, "internet_connection_dialog_idle");
     }
 
@@ -65,7 +67,7 @@ class TstInternetConnectionDialog : public QObject {
         QVERIFY(sensor.Start());
         const std::string port = std::to_string(sensor.tcp_port());
         InternetConnectionDialog dialog(*app_, writeParameters("127.0.0.1 " + port + "\r\n"), true);
-        QCOMPARE(dialog.addressField()->text(), QString("127.0.0.1"));
+        QCOMPARE(test::Child<QLineEdit>(&dialog, "addressField")->text(), QString("127.0.0.1"));
         QCOMPARE(dialog.run(), int(QDialog::Accepted));
         QCOMPARE(app_->state.link_kind, LinkKind::Internet);
         QVERIFY(app_->state.socket_open);
@@ -78,20 +80,23 @@ class TstInternetConnectionDialog : public QObject {
         QVERIFY(sensor.Start());
         InternetConnectionDialog dialog(*app_);
         dialog.show();
-        dialog.addressField()->setText("127.0.0.1");
-        dialog.portField()->setText(QString::number(sensor.tcp_port()));
-        dialog.connectButton()->click();
-        QVERIFY(dialog.statusLabel()->text().startsWith("Connecting to 127.0.0.1"));
-        QVERIFY(QTest::qWaitFor([&] { return dialog.connectButton()->text() == "Disconnect"; }, kPatientMs));
-        QCOMPARE(dialog.statusLabel()->text(), QString("Remote connection established!"));
-        QCOMPARE(dialog.cancelButton()->text(), QString("Continue"));
-        QVERIFY(dialog.connectButton()->isEnabled());
+        test::Child<QLineEdit>(&dialog, "addressField")->setText("127.0.0.1");
+        test::Child<QLineEdit>(&dialog, "portField")->setText(QString::number(sensor.tcp_port()));
+        auto* connect_button = test::Child<QPushButton>(&dialog, "connectButton");
+        connect_button->click();
+        auto* status_label = test::Child<QLabel>(&dialog, "statusLabel");
+        QVERIFY(status_label->text().startsWith("Connecting to 127.0.0.1"));
+        QVERIFY(QTest::qWaitFor([&] { return connect_button->text() == "Disconnect"; }, kPatientMs));
+        QCOMPARE(status_label->text(), QString("Remote connection established!"));
+        auto* cancel_button = test::Child<QPushButton>(&dialog, "cancelButton");
+        QCOMPARE(cancel_button->text(), QString("Continue"));
+        QVERIFY(connect_button->isEnabled());
         test::SaveScreenshot(&dialog, "internet_connection_dialog_connected");
-        dialog.connectButton()->click();
-        QCOMPARE(dialog.statusLabel()->text(), QString("Remote connection terminated!"));
+        connect_button->click();
+        QCOMPARE(status_label->text(), QString("Remote connection terminated!"));
         QVERIFY(!app_->state.socket_open);
-        QCOMPARE(dialog.cancelButton()->text(), QString("Cancel"));
-        dialog.cancelButton()->click();
+        QCOMPARE(cancel_button->text(), QString("Cancel"));
+        cancel_button->click();
         QCOMPARE(dialog.result(), int(QDialog::Rejected));
     }
 
@@ -104,13 +109,14 @@ class TstInternetConnectionDialog : public QObject {
         QVERIFY(sensor.Start());
         InternetConnectionDialog dialog(*app_);
         dialog.show();
-        dialog.addressField()->setText("127.0.0.1");
-        dialog.portField()->setText(QString::number(sensor.tcp_port()));
-        dialog.connectButton()->click();
+        test::Child<QLineEdit>(&dialog, "addressField")->setText("127.0.0.1");
+        test::Child<QLineEdit>(&dialog, "portField")->setText(QString::number(sensor.tcp_port()));
+        test::Child<QPushButton>(&dialog, "connectButton")->click();
         QVERIFY(QTest::qWaitFor([&] { return sensor.exchanges() > 0; }, kPatientMs));
-        dialog.cancelButton()->click();
-        QCOMPARE(dialog.statusLabel()->text(), QString("Cancelling connection attempt...please wait..."));
-        QVERIFY(!dialog.cancelButton()->isEnabled());
+        test::Child<QPushButton>(&dialog, "cancelButton")->click();
+        QCOMPARE(test::Child<QLabel>(&dialog, "statusLabel")->text(),
+                 QString("Cancelling connection attempt...please wait..."));
+        QVERIFY(!test::Child<QPushButton>(&dialog, "cancelButton")->isEnabled());
         QVERIFY(dialog.isVisible());
         QVERIFY(dialog.workerRunning());
         QVERIFY(QTest::qWaitFor([&] { return !dialog.isVisible(); }, kPatientMs));
@@ -126,7 +132,7 @@ class TstInternetConnectionDialog : public QObject {
         QCOMPARE(prompts_.messages.size(), std::size_t{1});
         QCOMPARE(prompts_.messages[0].text,
                  std::string("Error processing Input Parameters File, Parameters not used."));
-        QCOMPARE(dialog.addressField()->text(), QString());
+        QCOMPARE(test::Child<QLineEdit>(&dialog, "addressField")->text(), QString());
     }
 };
 

@@ -15,6 +15,7 @@
 #include <cstdio>
 #include <fstream>
 #include <memory>
+#include "support/find_child.h"
 #include "support/screenshot.h"
 
 #include "../support/scratch_folder.h"
@@ -91,24 +92,28 @@ class TstIntervalView : public QObject {
         view.resize(940, 430);
         view.show();
         QTRY_VERIFY_WITH_TIMEOUT(view.timerActive(), 3000);
-        QCOMPARE(view.intervalField()->text(), QString("5"));
-        QCOMPARE(view.table()->horizontalHeaderItem(2)->text(), QString("Speed\n(mph)"));
+        auto* table = test::Child<QTableWidget>(&view, "intervalTable");
+        auto* updated = test::Child<QLabel>(&view, "updatedLabel");
+        QCOMPARE(test::Child<QLineEdit>(&view, "intervalField")->text(), QString("5"));
+        QCOMPARE(table->horizontalHeaderItem(2)->text(), QString("Speed\n(mph)"));
         QCOMPARE(view.visibleRows(), kLanes);
-        QTRY_VERIFY_WITH_TIMEOUT(view.updatedLabel()->text().startsWith("Updated: 20"), 2000);
+        QTRY_VERIFY_WITH_TIMEOUT(updated->text().startsWith("Updated: 20"), 2000);
         // The lane names come from the sensor, though nothing before the view read them.
-        QCOMPARE(view.table()->item(0, 0)->text().trimmed(), QString("Lane 1"));
-        QCOMPARE(view.table()->item(kLanes - 1, 0)->text().trimmed(), QString("Lane %1").arg(kLanes));
-        QVERIFY(view.table()->item(0, 1)->text().size() == 10);
+        QCOMPARE(table->item(0, 0)->text().trimmed(), QString("Lane 1"));
+        QCOMPARE(table->item(kLanes - 1, 0)->text().trimmed(), QString("Lane %1").arg(kLanes));
+        QVERIFY(table->item(0, 1)->text().size() == 10);
 
         // The next record arrives soon after the interval's end; the elapsed time then restarts.
-        const QString first = view.updatedLabel()->text();
-        QTRY_VERIFY_WITH_TIMEOUT(view.updatedLabel()->text() != first, 7000);
-        QTRY_VERIFY_WITH_TIMEOUT(view.sinceUpdatedLabel()->text().startsWith("Since updated: 0:0:0:"), 1000);
+        const QString first = updated->text();
+        QTRY_VERIFY_WITH_TIMEOUT(updated->text() != first, 7000);
+        QTRY_VERIFY_WITH_TIMEOUT(
+            test::Child<QLabel>(&view, "sinceUpdatedLabel")->text().startsWith("Since updated: 0:0:0:"),
+            1000);
         QTRY_VERIFY_WITH_TIMEOUT(view.chart(0)->history().size() >= 3, 12000);
         // The figures fit their columns on one line, and the chart takes the spare width.
-        QHeaderView* header = view.table()->horizontalHeader();
-        const QFontMetrics metrics(view.table()->item(0, 1)->font());
-        QVERIFY(header->sectionSize(1) >= metrics.horizontalAdvance(view.table()->item(0, 1)->text()));
+        QHeaderView* header = table->horizontalHeader();
+        const QFontMetrics metrics(table->item(0, 1)->font());
+        QVERIFY(header->sectionSize(1) >= metrics.horizontalAdvance(table->item(0, 1)->text()));
         QVERIFY(header->sectionSize(7) > header->sectionSize(1) * 2);
 
         QDir().mkpath(QVX_SCREENSHOT_DIR);
@@ -127,23 +132,24 @@ class TstIntervalView : public QObject {
         view.setLogFileChooser([&](LogKind) { return std::optional<std::string>(path); });
         prompts_.ask_answers = {true};
         QTRY_VERIFY_WITH_TIMEOUT(view.timerActive(), 3000);
-        view.loggingButton()->click();
-        QCOMPARE(view.loggingButton()->toolTip(), QString("Turn interval data logging off"));
+        auto* logging_button = test::Child<QToolButton>(&view, "loggingButton");
+        logging_button->click();
+        QCOMPARE(logging_button->toolTip(), QString("Turn interval data logging off"));
         QTRY_VERIFY_WITH_TIMEOUT(ReadTextFile(path).value_or("").find("\t") != std::string::npos, 7000);
         const std::string text = ReadTextFile(path).value_or("");
         QVERIFY(text.find("SERIAL NUMBER: ") != std::string::npos);
         QCOMPARE(std::count(text.begin(), text.end(), '\t') % (kLanes * 8), 0L);
         QVERIFY2(text.find("Lane 1") != std::string::npos, text.c_str());  // not eight blanks
 
-        view.loggingButton()->click();
-        QCOMPARE(view.loggingButton()->toolTip(), QString("Turn interval data logging on"));
+        logging_button->click();
+        QCOMPARE(logging_button->toolTip(), QString("Turn interval data logging on"));
 
         std::vector<std::string> opened;
         view.setEditorLauncher([&](const std::string& file) {
             opened.push_back(file);
             return true;
         });
-        view.viewLogButton()->click();
+        test::Child<QToolButton>(&view, "viewLogButton")->click();
         QCOMPARE(opened, std::vector<std::string>{path});
     }
 
@@ -152,14 +158,17 @@ class TstIntervalView : public QObject {
         SensorOperations operations(context_->protocol, context_->objects.SyncData());
         IntervalView view(*context_, operations);
         QTRY_VERIFY_WITH_TIMEOUT(view.timerActive(), 3000);
-        QVERIFY(view.intervalField()->isReadOnly());
+        auto* interval_field = test::Child<QLineEdit>(&view, "intervalField");
+        QVERIFY(interval_field->isReadOnly());
 
-        view.editButton()->click();
-        QCOMPARE(view.editButton()->text(), QString("Cancel"));
-        QCOMPARE(view.refreshButton()->text(), QString("Submit"));
-        QVERIFY(!view.intervalField()->isReadOnly());
-        view.intervalField()->setText("4");
-        view.refreshButton()->click();
+        auto* edit_button = test::Child<QPushButton>(&view, "editButton");
+        edit_button->click();
+        QCOMPARE(edit_button->text(), QString("Cancel"));
+        auto* refresh_button = test::Child<QPushButton>(&view, "refreshButton");
+        QCOMPARE(refresh_button->text(), QString("Submit"));
+        QVERIFY(!interval_field->isReadOnly());
+        interval_field->setText("4");
+        refresh_button->click();
         QTRY_VERIFY_WITH_TIMEOUT(!view.workRunning(), 3000);
         QCOMPARE(prompts_.messages.size(), std::size_t(1));
         QCOMPARE(QString::fromStdString(prompts_.messages[0].text),
@@ -167,20 +176,20 @@ class TstIntervalView : public QObject {
         QVERIFY(view.editMode());
         QVERIFY(view.timerActive());
 
-        view.intervalField()->setText("6");
-        view.refreshButton()->click();
+        interval_field->setText("6");
+        refresh_button->click();
         QTRY_VERIFY_WITH_TIMEOUT(!view.editMode(), 5000);
-        QCOMPARE(view.intervalField()->text(), QString("6"));
-        QCOMPARE(view.editButton()->text(), QString("Edit"));
+        QCOMPARE(interval_field->text(), QString("6"));
+        QCOMPARE(edit_button->text(), QString("Edit"));
         QTRY_VERIFY_WITH_TIMEOUT(view.timerActive(), 1000);
 
-        view.editButton()->click();
-        view.intervalField()->setText("77");
-        view.editButton()->click();  // Cancel
-        QCOMPARE(view.intervalField()->text(), QString("6"));
+        edit_button->click();
+        interval_field->setText("77");
+        edit_button->click();  // Cancel
+        QCOMPARE(interval_field->text(), QString("6"));
 
         QSignalSpy requested(&view, &WorkingView::viewRequested);
-        view.eventDataButton()->click();
+        test::Child<QPushButton>(&view, "eventDataButton")->click();
         QCOMPARE(requested.count(), 1);
         QCOMPARE(requested.at(0).at(0).value<ViewCode>(), ViewCode::SideFireTraffic);
     }
@@ -203,7 +212,8 @@ class TstIntervalView : public QObject {
         IntervalView view(*context_, operations);
         view.resize(940, 430);
         view.show();
-        QTRY_VERIFY_WITH_TIMEOUT(view.updatedLabel()->text().startsWith("Updated: 20"), 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(test::Child<QLabel>(&view, "updatedLabel")->text().startsWith("Updated: 20"),
+                                 5000);
         const long rss_before = StatusKb("VmRSS:");
         const double cpu_before = CpuSeconds();
         const auto started = std::chrono::steady_clock::now();
@@ -228,7 +238,8 @@ class TstIntervalView : public QObject {
         {
             IntervalView view(*context_, operations);
             view.show();
-            QTRY_VERIFY_WITH_TIMEOUT(view.updatedLabel()->text().startsWith("Updated: 20"), 5000);
+            QTRY_VERIFY_WITH_TIMEOUT(
+                test::Child<QLabel>(&view, "updatedLabel")->text().startsWith("Updated: 20"), 5000);
             QCOMPARE(view.visibleRows(), kLanes);
             kept = view.chart(0)->history().size();
             QVERIFY(view.shutdown());
@@ -244,11 +255,11 @@ class TstIntervalView : public QObject {
         context_ = std::make_unique<AppContext>(prompts_, RegistryStore(folder_ / "registry"));
         SensorOperations operations(context_->protocol, context_->objects.SyncData());
         IntervalView first(*context_, operations);
-        QVERIFY(!first.refreshButton()->isEnabled());
-        QVERIFY(!first.editButton()->isEnabled());
-        QVERIFY(!first.loggingButton()->isEnabled());
-        QVERIFY(!first.viewLogButton()->isEnabled());
-        QVERIFY(!first.resyncButton()->isEnabled());
+        QVERIFY(!test::Child<QPushButton>(&first, "refreshButton")->isEnabled());
+        QVERIFY(!test::Child<QPushButton>(&first, "editButton")->isEnabled());
+        QVERIFY(!test::Child<QToolButton>(&first, "loggingButton")->isEnabled());
+        QVERIFY(!test::Child<QToolButton>(&first, "viewLogButton")->isEnabled());
+        QVERIFY(!test::Child<QToolButton>(&first, "resyncButton")->isEnabled());
         QVERIFY(!first.timerActive());
         IntervalView second(*context_, operations);
         QCOMPARE(second.visibleRows(), first.visibleRows() == 1 ? 8 : first.visibleRows() - 1);

@@ -14,6 +14,7 @@
 
 #include "app/main_window.h"
 #include "modal_driver.h"
+#include "support/find_child.h"
 #include "support/main_window_harness.h"
 #include "tools/memory_histogram.h"
 #include "tools/memory_view.h"
@@ -39,7 +40,7 @@ class TstMemoryView : public QObject {
 
     static bool refresh(MemoryView* view) {
         const int reads = view->reads();
-        view->refreshButton()->click();
+        test::Child<QPushButton>(view, "manualRefreshButton")->click();
         return QTest::qWaitFor([&] { return view->reads() > reads && !view->busy(); }, 10000);
     }
 
@@ -49,34 +50,37 @@ class TstMemoryView : public QObject {
     void rangeRulesAndTableFormats() {
         MemoryView* view = openMemory();
         QVERIFY(view);
-        QCOMPARE(view->lowerField()->text(), QString("0000"));
-        QCOMPARE(view->upperField()->text(), QString("0100"));
-        view->lowerField()->setText("0100");
-        view->upperField()->setText("0000");
+        auto* lower_field = test::Child<QLineEdit>(view, "lowerField");
+        QCOMPARE(lower_field->text(), QString("0000"));
+        auto* upper_field = test::Child<QLineEdit>(view, "upperField");
+        QCOMPARE(upper_field->text(), QString("0100"));
+        lower_field->setText("0100");
+        upper_field->setText("0000");
         QVERIFY(refresh(view));
         QCOMPARE(harness_->takeRequests(), std::vector<std::string>{"Z00012X601000100"});
-        QVERIFY(view->output()->toPlainText().startsWith("0x0100\t0x"));
-        QCOMPARE(view->output()->toPlainText().count('\n'), 1);
+        auto* memory_output = test::Child<QPlainTextEdit>(view, "memoryOutput");
+        QVERIFY(memory_output->toPlainText().startsWith("0x0100\t0x"));
+        QCOMPARE(memory_output->toPlainText().count('\n'), 1);
 
-        view->lowerField()->setText("0000");
-        view->upperField()->setText("0800");
+        lower_field->setText("0000");
+        upper_field->setText("0800");
         QVERIFY(refresh(view));
-        QCOMPARE(view->upperField()->text(), QString("400"));
+        QCOMPARE(upper_field->text(), QString("400"));
         QCOMPARE(harness_->takeRequests(), std::vector<std::string>{"Z00012X600000400"});
         QCOMPARE(view->findChild<QLabel*>("noteLabel")->text(),
                  QString("The sensor returned 1024 of the 1025 words asked for; only those are shown."));
-        QCOMPARE(view->output()->toPlainText().count('\n'), 64);
+        QCOMPARE(memory_output->toPlainText().count('\n'), 64);
 
-        view->formatBox()->setCurrentIndex(1);  // Decimal
-        QVERIFY(!view->output()->toPlainText().contains("0x0000\t0x"));
-        QVERIFY(view->output()->toPlainText().startsWith("0x0000\t"));
+        test::Child<QComboBox>(view, "formatBox")->setCurrentIndex(1);  // Decimal
+        QVERIFY(!memory_output->toPlainText().contains("0x0000\t0x"));
+        QVERIFY(memory_output->toPlainText().startsWith("0x0000\t"));
         QTest::qWait(200);
         test::SaveScreenshot(view, "memory_view_table");
 
         // The same reply again leaves the table as it was. The range stays clear of the event list,
         // which changes whenever a vehicle passes.
-        view->lowerField()->setText("0300");
-        view->upperField()->setText("033F");
+        lower_field->setText("0300");
+        upper_field->setText("033F");
         QVERIFY(refresh(view));
         const int writes = view->tableWrites();
         QVERIFY(refresh(view));
@@ -86,22 +90,22 @@ class TstMemoryView : public QObject {
     void histogramWithManualScale() {
         MemoryView* view = openMemory();
         QVERIFY(view);
-        view->upperField()->setText("003F");
-        view->formatBox()->setCurrentIndex(3);  // Histogram
+        test::Child<QLineEdit>(view, "upperField")->setText("003F");
+        test::Child<QComboBox>(view, "formatBox")->setCurrentIndex(3);  // Histogram
         QVERIFY(refresh(view));
-        QCOMPARE(view->histogram()->bars().size(), std::size_t{64});
-        view->dataSizeBox()->setCurrentIndex(0);  // 8-bit
-        QCOMPARE(view->histogram()->bars().size(), std::size_t{128});
-        view->yScaleBox()->setCurrentIndex(1);
-        view->lowerYField()->setValue(500);
-        view->upperYField()->setValue(100);
+        QCOMPARE(test::Child<MemoryHistogram>(view, "memoryHistogram")->bars().size(), std::size_t{64});
+        test::Child<QComboBox>(view, "dataSizeBox")->setCurrentIndex(0);  // 8-bit
+        QCOMPARE(test::Child<MemoryHistogram>(view, "memoryHistogram")->bars().size(), std::size_t{128});
+        test::Child<QComboBox>(view, "yScaleBox")->setCurrentIndex(1);
+        test::Child<QDoubleSpinBox>(view, "lowerYField")->setValue(500);
+        test::Child<QDoubleSpinBox>(view, "upperYField")->setValue(100);
         QVERIFY(view->findChild<QLabel*>("noteLabel")
                     ->text()
                     .contains("UPPER manual y-coordinate must be greater"));
-        view->lowerYField()->setValue(0);
-        view->upperYField()->setValue(40000);
+        test::Child<QDoubleSpinBox>(view, "lowerYField")->setValue(0);
+        test::Child<QDoubleSpinBox>(view, "upperYField")->setValue(40000);
         QVERIFY(view->findChild<QLabel*>("noteLabel")->text().isEmpty());
-        view->dataSizeBox()->setCurrentIndex(1);
+        test::Child<QComboBox>(view, "dataSizeBox")->setCurrentIndex(1);
         QTest::qWait(200);
         test::SaveScreenshot(&harness_->window(), "memory_view_histogram_in_main_window");
     }
@@ -110,15 +114,16 @@ class TstMemoryView : public QObject {
         MemoryView* view = openMemory();
         QVERIFY(view);
         QTemporaryDir dir;
-        view->lowerField()->setText("0200");
+        auto* lower_field = test::Child<QLineEdit>(view, "lowerField");
+        lower_field->setText("0200");
         view->findChild<QLineEdit*>("storagePathField")->setText(dir.filePath("events"));
-        view->storageFormatBox()->setCurrentIndex(1);
+        test::Child<QComboBox>(view, "storageFormatBox")->setCurrentIndex(1);
         view->findChild<QCheckBox*>("bufferChangesBox")->setChecked(true);
-        view->intervalField()->setValue(100);
+        test::Child<QSpinBox>(view, "refreshIntervalField")->setValue(100);
         view->findChild<QPushButton*>("autoRefreshButton")->setChecked(true);
         QVERIFY(view->autoRefreshing());
-        QCOMPARE(view->upperField()->text(), QString("0231"));
-        QVERIFY(!view->lowerField()->isEnabled());
+        QCOMPARE(test::Child<QLineEdit>(view, "upperField")->text(), QString("0231"));
+        QVERIFY(!lower_field->isEnabled());
         QVERIFY(!view->findChild<QLineEdit*>("storagePathField")->isEnabled());
         QTRY_VERIFY(view->reads() >= 1);
         harness_->sensor().AdvanceClock(std::chrono::minutes(2));
@@ -130,7 +135,7 @@ class TstMemoryView : public QObject {
         const QByteArray text = file.readAll();
         QVERIFY(text.startsWith("Lane\tH PC\tL PC\tDur\tEngy\tVel\tFlag\r\n1\t"));
         QVERIFY(text.count('\n') > 9);  // the first read's 8 records and the changes after it
-        QVERIFY(view->lowerField()->isEnabled());
+        QVERIFY(lower_field->isEnabled());
     }
 
     void anUnusableStoragePathStopsAutoRefresh() {

@@ -10,11 +10,12 @@
 
 #include "../support/pty_line.h"
 #include "../support/scripted_prompts.h"
-#include "context/app_context.h"
 #include "connect/modem_connection_dialog.h"
+#include "context/app_context.h"
 #include "modal_driver.h"
 #include "protocol/user_prompts.h"
 #include "sim_server.h"
+#include "support/find_child.h"
 
 using namespace qvx;
 using namespace qvx::gui;
@@ -70,27 +71,32 @@ class TstModemConnectionDialog : public QObject {
         test::PtyLine silent;
         auto dialog = openDialog(silent.path());
         QCOMPARE(dialog->windowTitle(), QString("Modem connection..."));
-        QCOMPARE(dialog->promptLabel()->text(),
+        QCOMPARE(test::Child<QLabel>(dialog.get(), "promptLabel")->text(),
                  QString("Enter sensor's telephone number or \nopen the Modem Address Book"));
-        QCOMPARE(dialog->propertiesLabel()->text(),
+        QCOMPARE(test::Child<QLabel>(dialog.get(), "propertiesLabel")->text(),
                  QString("  ID - Simple;    Synchronize - Yes;    Wait - 0"));
-        QCOMPARE(dialog->dialButton()->text(), QString("Dial"));
+        auto* dial_button = test::Child<QPushButton>(dialog.get(), "dialButton");
+        QCOMPARE(dial_button->text(), QString("Dial"));
         QTest::keyClicks(dialog->findChild<QLineEdit*>("numberField"), "555-0100");
         test::SaveScreenshot(dialog.get(), "modem_connection_dialog_idle");
         dialog->findChild<QCheckBox*>("manualBox")->setChecked(true);
         QVERIFY(!dialog->findChild<QLineEdit*>("numberField")->isEnabled());
         dialog->findChild<QCheckBox*>("manualBox")->setChecked(false);
         dialog->findChild<QLineEdit*>("numberField")->clear();
-        dialog->dialButton()->click();
-        QCOMPARE(dialog->statusLabel()->text(), QString("Please enter a valid number before dialing!"));
+        dial_button->click();
+        QCOMPARE(test::Child<QLabel>(dialog.get(), "statusLabel")->text(),
+                 QString("Please enter a valid number before dialing!"));
 
         // No modem on the only port: the error, and the window idle again.
         dialog->findChild<QLineEdit*>("numberField")->setText("5550100");
-        dialog->dialButton()->click();
-        QVERIFY(QTest::qWaitFor([&] { return dialog->statusLabel()->text() == "No modem detected..."; },
-                                kPatientMs));
+        dial_button->click();
+        QVERIFY(QTest::qWaitFor(
+            [&] {
+                return test::Child<QLabel>(dialog.get(), "statusLabel")->text() == "No modem detected...";
+            },
+            kPatientMs));
         QCOMPARE(prompts_.messages.back().text, std::string("Error: no modem was detected on this machine!"));
-        QVERIFY(dialog->dialButton()->isEnabled());
+        QVERIFY(dial_button->isEnabled());
         test::SaveScreenshot(dialog.get(), "modem_connection_dialog_no_modem");
         dialog.reset();
         auto again = openDialog(silent.path());
@@ -102,17 +108,18 @@ class TstModemConnectionDialog : public QObject {
         QVERIFY(modem);
         auto dialog = openDialog(modem->pty_path());
         dialog->findChild<QLineEdit*>("numberField")->setText("5550100");
-        dialog->dialButton()->click();
+        test::Child<QPushButton>(dialog.get(), "dialButton")->click();
         QVERIFY(QTest::qWaitFor([&] { return dialog->waitingForModem(); }, kPatientMs));
         test::SaveScreenshot(dialog.get(), "modem_connection_dialog_dialling");
         QVERIFY(QTest::qWaitFor([&] { return dialog->connected(); }, kPatientMs));
-        QCOMPARE(dialog->statusLabel()->text(), QString("You are connected and communicating @ 9600 bps"));
-        QCOMPARE(dialog->dialButton()->text(), QString("Continue"));
-        QCOMPARE(dialog->cancelButton()->text(), QString("Disconnect"));
+        QCOMPARE(test::Child<QLabel>(dialog.get(), "statusLabel")->text(),
+                 QString("You are connected and communicating @ 9600 bps"));
+        QCOMPARE(test::Child<QPushButton>(dialog.get(), "dialButton")->text(), QString("Continue"));
+        QCOMPARE(test::Child<QPushButton>(dialog.get(), "cancelButton")->text(), QString("Disconnect"));
         QCOMPARE(app_->state.link_kind, LinkKind::Modem);
         test::SaveScreenshot(dialog.get(), "modem_connection_dialog_connected");
         QVERIFY(Logged(*modem, "ATDT5550100"));
-        dialog->cancelButton()->click();
+        test::Child<QPushButton>(dialog.get(), "cancelButton")->click();
         QCOMPARE(dialog->result(), int(QDialog::Rejected));
         QCOMPARE(app_->state.link_kind, LinkKind::None);
         QVERIFY(Logged(*modem, "+++"));
@@ -124,10 +131,10 @@ class TstModemConnectionDialog : public QObject {
         QVERIFY(modem);
         auto dialog = openDialog(modem->pty_path());
         dialog->findChild<QCheckBox*>("manualBox")->setChecked(true);
-        dialog->dialButton()->click();
+        test::Child<QPushButton>(dialog.get(), "dialButton")->click();
         QVERIFY(QTest::qWaitFor([&] { return dialog->connected(); }, kPatientMs));
         QVERIFY(Logged(*modem, "ATX3DT"));
-        dialog->dialButton()->click();
+        test::Child<QPushButton>(dialog.get(), "dialButton")->click();
         QCOMPARE(dialog->result(), int(QDialog::Accepted));
         QCOMPARE(app_->state.connection_description, std::string("Manually Dialed @ 9600 bps"));
         QVERIFY(app_->state.manual_dial);
@@ -140,15 +147,16 @@ class TstModemConnectionDialog : public QObject {
         QVERIFY(modem);
         auto dialog = openDialog(modem->pty_path());
         dialog->findChild<QLineEdit*>("numberField")->setText("5550100");
-        dialog->dialButton()->click();
+        auto* dial_button = test::Child<QPushButton>(dialog.get(), "dialButton");
+        dial_button->click();
         QVERIFY(QTest::qWaitFor(
             [&] {
-                return dialog->statusLabel()->text() ==
+                return test::Child<QLabel>(dialog.get(), "statusLabel")->text() ==
                        "No carrier detected. Check modem connections and configuration, then retry.";
             },
             kPatientMs));
-        QCOMPARE(dialog->dialButton()->text(), QString("Dial"));
-        QVERIFY(dialog->dialButton()->isEnabled());
+        QCOMPARE(dial_button->text(), QString("Dial"));
+        QVERIFY(dial_button->isEnabled());
         QVERIFY(dialog->findChild<QLineEdit*>("numberField")->isEnabled());
         test::SaveScreenshot(dialog.get(), "modem_connection_dialog_no_carrier");
     }
@@ -162,9 +170,9 @@ class TstModemConnectionDialog : public QObject {
         QVERIFY(modem);
         auto dialog = openDialog(modem->pty_path());
         dialog->findChild<QCheckBox*>("manualBox")->setChecked(true);
-        dialog->dialButton()->click();
+        test::Child<QPushButton>(dialog.get(), "dialButton")->click();
         QVERIFY(QTest::qWaitFor([&] { return dialog->waitingForModem(); }, kPatientMs));
-        dialog->cancelButton()->click();
+        test::Child<QPushButton>(dialog.get(), "cancelButton")->click();
         QVERIFY(QTest::qWaitFor([&] { return !dialog->isVisible(); }, kPatientMs));
         QCOMPARE(dialog->result(), int(QDialog::Rejected));
         QCOMPARE(prompts_.messages.size(), std::size_t(2));
@@ -178,7 +186,7 @@ class TstModemConnectionDialog : public QObject {
         auto next = openDialog(modem->pty_path());
         next->findChild<QCheckBox*>("manualBox")->setChecked(false);
         next->findChild<QLineEdit*>("numberField")->setText("5550100");
-        next->dialButton()->click();
+        test::Child<QPushButton>(next, "dialButton")->click();
         QVERIFY(QTest::qWaitFor([&] { return next->connected(); }, kPatientMs));
     }
 };

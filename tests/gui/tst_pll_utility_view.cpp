@@ -11,6 +11,7 @@
 
 #include "app/main_window.h"
 #include "modal_driver.h"
+#include "support/find_child.h"
 #include "support/main_window_harness.h"
 #include "tools/pll_utility_view.h"
 
@@ -45,13 +46,13 @@ class TstPllUtilityView : public QObject {
         PllUtilityView* view = openPll();
         QVERIFY(view);
         QCOMPARE(harness_->takeRequests(), (std::vector<std::string>{"Z00012P1", "Z00012P5", "Z00012P3"}));
-        QCOMPARE(view->nRatioField()->text(), QString("2400"));
-        QCOMPARE(view->rRatioField()->text(), QString("10"));
+        QCOMPARE(test::Child<QLineEdit>(view, "nRatioField")->text(), QString("2400"));
+        QCOMPARE(test::Child<QLineEdit>(view, "rRatioField")->text(), QString("10"));
         QCOMPARE(view->tab(PllRegister::FunctionLatch).hex->text(), QString("00B082"));
-        QVERIFY(!view->nRatioField()->isEnabled());
+        QVERIFY(!test::Child<QLineEdit>(view, "nRatioField")->isEnabled());
         QTest::qWait(200);
         test::SaveScreenshot(view, "pll_utility_latches");
-        view->tabs()->setCurrentIndex(2);
+        test::Child<QTabWidget>(view, "pllTabs")->setCurrentIndex(2);
         test::SaveScreenshot(&harness_->window(), "pll_utility_in_main_window");
     }
 
@@ -63,33 +64,34 @@ class TstPllUtilityView : public QObject {
         n.right->click();  // Edit
         QCOMPARE(n.right->text(), QString("Submit"));
         QCOMPARE(n.left->text(), QString("Cancel"));
-        QVERIFY(view->nRatioField()->isEnabled());
-        view->nRatioField()->setText("992");
+        auto* n_ratio_field = test::Child<QLineEdit>(view, "nRatioField");
+        QVERIFY(n_ratio_field->isEnabled());
+        n_ratio_field->setText("992");
         QCOMPARE(n.hex->text(), QString("000F81"));  // displays follow every change
-        view->goBitBox()->setChecked(true);
+        test::Child<QCheckBox>(view, "goBitBox")->setChecked(true);
         QCOMPARE(n.hex->text(), QString("100F81"));
         QCOMPARE(n.binary->text(), QString("000100000000111110000001"));
         n.right->click();  // Submit
         QTRY_VERIFY(!view->busy() && n.right->text() == "Edit");
         QCOMPARE(harness_->takeRequests(), (std::vector<std::string>{"Z00012P200100F81", "Z00012P3"}));
-        QVERIFY(!view->nRatioField()->isEnabled());
+        QVERIFY(!n_ratio_field->isEnabled());
 
         const auto& r = view->tab(PllRegister::RCounter);
         r.right->click();
-        view->rRatioField()->setText("1");
+        test::Child<QLineEdit>(view, "rRatioField")->setText("1");
         r.right->click();  // the ratio is raised to 3 before it is written
         QTRY_VERIFY(!view->busy() && r.right->text() == "Edit");
-        QCOMPARE(view->rRatioField()->text(), QString("3"));
+        QCOMPARE(test::Child<QLineEdit>(view, "rRatioField")->text(), QString("3"));
         QCOMPARE(r.hex->text(), QString("00000C"));
         QCOMPARE(harness_->takeRequests(), (std::vector<std::string>{"Z00012P40000000C", "Z00012P5"}));
 
         const auto& latch = view->tab(PllRegister::FunctionLatch);
         latch.right->click();
         for (int k = 0; k < 5; ++k)
-            view->latchBox(k)->setChecked(k == 0);
-        view->foldCombo()->setCurrentIndex(0);
-        view->fastLockCombo()->setCurrentIndex(0);
-        view->timeoutCombo()->setCurrentIndex(0);
+            test::Child<QCheckBox>(view, qPrintable(QString("latchBox%1").arg(k)))->setChecked(k == 0);
+        test::Child<QComboBox>(view, "foldCombo")->setCurrentIndex(0);
+        test::Child<QComboBox>(view, "fastLockCombo")->setCurrentIndex(0);
+        test::Child<QComboBox>(view, "timeoutCombo")->setCurrentIndex(0);
         QCOMPARE(latch.hex->text(), QString("000006"));
         latch.right->click();
         QTRY_VERIFY(!view->busy() && latch.right->text() == "Edit");
@@ -102,13 +104,14 @@ class TstPllUtilityView : public QObject {
         harness_->takeRequests();
         const auto& n = view->tab(PllRegister::NCounter);
         n.right->click();
-        view->nRatioField()->setText("5000");
+        auto* n_ratio_field = test::Child<QLineEdit>(view, "nRatioField");
+        n_ratio_field->setText("5000");
         n.left->click();  // Cancel
         QCOMPARE(n.right->text(), QString("Edit"));
         QCOMPARE(n.left->text(), QString("Refresh"));
-        QVERIFY(!view->nRatioField()->isEnabled());
+        QVERIFY(!n_ratio_field->isEnabled());
         n.left->click();  // Refresh shows the sensor's value again
-        QTRY_VERIFY(!view->busy() && view->nRatioField()->text() == "2400");
+        QTRY_VERIFY(!view->busy() && n_ratio_field->text() == "2400");
         QCOMPARE(harness_->takeRequests(), std::vector<std::string>{"Z00012P3"});
     }
 };

@@ -7,6 +7,7 @@
 
 #include "connect/select_sensor_id_dialog.h"
 #include "modal_driver.h"
+#include "support/find_child.h"
 
 using namespace qvx;
 using namespace qvx::gui;
@@ -103,7 +104,7 @@ class TstSelectSensorIdDialog : public QObject {
         QTimer finish;
         connect(&finish, &QTimer::timeout, &dialog, [&dialog] {
             if (redetectDone(dialog)) {
-                dialog.continueButton()->click();
+                test::Child<QPushButton>(&dialog, "continueButton")->click();
             }
         });
         finish.start(20);
@@ -116,7 +117,7 @@ class TstSelectSensorIdDialog : public QObject {
   private:
     static bool redetectDone(const SelectSensorIdDialog& dialog) {
         return dialog.isVisible() && dialog.findChild<QComboBox*>("idList")->count() == 2 &&
-               dialog.continueButton()->isEnabled();
+               test::Child<QPushButton>(&dialog, "continueButton")->isEnabled();
     }
 };
 

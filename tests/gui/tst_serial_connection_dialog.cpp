@@ -15,6 +15,7 @@
 #include "platform/registry_store.h"
 #include "protocol/user_prompts.h"
 #include "sim_server.h"
+#include "support/find_child.h"
 
 using namespace qvx;
 using namespace qvx::gui;
@@ -46,15 +47,15 @@ class TstSerialConnectionDialog : public QObject {
         dialog.show();
         QCOMPARE(dialog.windowTitle(), QString("Serial connection..."));
         QCOMPARE(
-            dialog.promptLabel()->text(),
+            test::Child<QLabel>(&dialog, "promptLabel")->text(),
             QString("Click <CONNECT> to continue using current settings,\nor click <Advanced>  to adjust the "
                     "settings..."));
         // A first run: automatic port and rate, simple protocol, no added wait.
-        QCOMPARE(dialog.propertiesLabel()->text(),
+        QCOMPARE(test::Child<QLabel>(&dialog, "propertiesLabel")->text(),
                  QString("COM - Auto;   Baud - Auto;    ID - Simple;    Synchronize - Yes;    Wait - 0"));
-        QVERIFY(dialog.connectButton()->isEnabled());
-        QVERIFY(dialog.connectButton()->isDefault());
-        QVERIFY(dialog.advancedButton()->isEnabled());
+        QVERIFY(test::Child<QPushButton>(&dialog, "connectButton")->isEnabled());
+        QVERIFY(test::Child<QPushButton>(&dialog, "connectButton")->isDefault());
+        QVERIFY(test::Child<QPushButton>(&dialog, "advancedButton")->isEnabled());
         test::SaveScreenshot(&dialog, "serial_connection_dialog_idle");
     }
 
@@ -62,16 +63,19 @@ class TstSerialConnectionDialog : public QObject {
         ::setenv("QVX_SERIAL_PORTS", dir_.filePath("no-such-port").toLocal8Bit().constData(), 1);
         SerialConnectionDialog dialog(*app_);
         dialog.show();
-        dialog.connectButton()->click();
+        test::Child<QPushButton>(&dialog, "connectButton")->click();
         QVERIFY(QTest::qWaitFor([&] { return dialog.phase() == SerialConnectionDialog::Phase::Failed; },
                                 kPatientMs));
-        QCOMPARE(dialog.promptLabel()->text(), QString("Unable to establish a serial connection!..."));
+        QCOMPARE(test::Child<QLabel>(&dialog, "promptLabel")->text(),
+                 QString("Unable to establish a serial connection!..."));
         // The search says what it tried, in the same words as qvx.
-        QCOMPARE(dialog.findChild<QLabel*>("statusLabel")->text(),
+        auto* status = test::Child<QLabel>(&dialog, "statusLabel");
+        QCOMPARE(status->text(),
                  "Could not open " + dir_.filePath("no-such-port") + " (No such file or directory).");
-        QVERIFY(dialog.connectButton()->isEnabled());
-        QVERIFY(dialog.advancedButton()->isEnabled());
-        QVERIFY(dialog.cancelButton()->isEnabled());
+        QTRY_VERIFY(status->height() >= status->heightForWidth(status->width()));  // no line cut off
+        QVERIFY(test::Child<QPushButton>(&dialog, "connectButton")->isEnabled());
+        QVERIFY(test::Child<QPushButton>(&dialog, "advancedButton")->isEnabled());
+        QVERIFY(test::Child<QPushButton>(&dialog, "cancelButton")->isEnabled());
         QVERIFY(dialog.isVisible());
         test::SaveScreenshot(&dialog, "serial_connection_dialog_failed");
     }
@@ -81,18 +85,23 @@ class TstSerialConnectionDialog : public QObject {
         ::setenv("QVX_SERIAL_PORTS", silent.path().c_str(), 1);
         SerialConnectionDialog dialog(*app_);
         dialog.show();
-        dialog.connectButton()->click();
+        test::Child<QPushButton>(&dialog, "connectButton")->click();
         QCOMPARE(dialog.phase(), SerialConnectionDialog::Phase::Busy);
-        QCOMPARE(dialog.promptLabel()->text(), QString("Initializing serial communications..."));
-        QVERIFY(!dialog.connectButton()->isEnabled());
-        QVERIFY(!dialog.advancedButton()->isEnabled());
-        QVERIFY(dialog.cancelButton()->isEnabled());
+        QCOMPARE(test::Child<QLabel>(&dialog, "promptLabel")->text(),
+                 QString("Initializing serial communications..."));
+        QVERIFY(!test::Child<QPushButton>(&dialog, "connectButton")->isEnabled());
+        QVERIFY(!test::Child<QPushButton>(&dialog, "advancedButton")->isEnabled());
+        QVERIFY(test::Child<QPushButton>(&dialog, "cancelButton")->isEnabled());
         QVERIFY(QTest::qWaitFor(
-            [&] { return dialog.statusLabel()->text().startsWith("Looking for initial response on "); },
+            [&] {
+                return test::Child<QLabel>(&dialog, "statusLabel")
+                    ->text()
+                    .startsWith("Looking for initial response on ");
+            },
             kPatientMs));
         test::SaveScreenshot(&dialog, "serial_connection_dialog_busy");
 
-        dialog.cancelButton()->click();
+        test::Child<QPushButton>(&dialog, "cancelButton")->click();
         QVERIFY(QTest::qWaitFor([&] { return !dialog.isVisible(); }, 5000));
         QCOMPARE(dialog.result(), int(QDialog::Rejected));
         QVERIFY(dialog.worker().attempts_made() < 8);
@@ -108,7 +117,7 @@ class TstSerialConnectionDialog : public QObject {
         ::setenv("QVX_SERIAL_PORTS", sensor.pty_path().c_str(), 1);
         SerialConnectionDialog dialog(*app_);
         dialog.show();
-        dialog.connectButton()->click();
+        test::Child<QPushButton>(&dialog, "connectButton")->click();
         QVERIFY(QTest::qWaitFor([&] { return !dialog.isVisible(); }, kPatientMs));
         QCOMPARE(dialog.result(), int(QDialog::Accepted));
         QCOMPARE(app_->state.link_kind, LinkKind::Serial);
@@ -133,7 +142,7 @@ class TstSerialConnectionDialog : public QObject {
         app_->registry.SetInt(kKeyConnectionDefaults, "Serial Multi-drop Detection", 1);
 
         SerialConnectionDialog dialog(*app_);
-        QCOMPARE(dialog.propertiesLabel()->text(),
+        QCOMPARE(test::Child<QLabel>(&dialog, "propertiesLabel")->text(),
                  QString("COM - Auto;   Baud - Auto;    ID - Auto;    Synchronize - Yes;    Wait - 10"));
         dialog.show();
         test::ModalDriver driver("continueButton");
@@ -141,7 +150,7 @@ class TstSerialConnectionDialog : public QObject {
             QVERIFY(QThread::currentThread() == qApp->thread());
             window->findChild<QComboBox*>("idList")->setCurrentIndex(1);
         };
-        dialog.connectButton()->click();
+        test::Child<QPushButton>(&dialog, "connectButton")->click();
         QVERIFY(QTest::qWaitFor([&] { return !dialog.isVisible(); }, kPatientMs));
         QVERIFY(driver.clicked());
         QCOMPARE(driver.caption(), QString("Select the sensor ID..."));

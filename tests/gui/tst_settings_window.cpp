@@ -13,6 +13,7 @@
 #include "app/main_window.h"
 #include "config/settings_window.h"
 #include "modal_driver.h"
+#include "support/find_child.h"
 #include "support/main_window_harness.h"
 
 using namespace qvx;
@@ -63,14 +64,14 @@ class TstSettingsWindow : public QObject {
     void grabTabs(SettingsWindow* window, const QString& prefix) {
         const char* names[4] = {"general", "communication", "data_collection", "lane_calibration"};
         for (int tab = 0; tab < 4; ++tab) {
-            window->tabs()->setCurrentIndex(tab);
+            test::Child<QTabWidget>(window, "settingsTabs")->setCurrentIndex(tab);
             QCoreApplication::processEvents();
             SaveScreenshot(window, QString("settings_%1_%2").arg(prefix, names[tab]));
         }
     }
 
     void switchToMetric(SettingsWindow* window) {
-        window->tabs()->setCurrentIndex(0);
+        test::Child<QTabWidget>(window, "settingsTabs")->setCurrentIndex(0);
         Find<QComboBox>(window, "units")->setCurrentIndex(1);
     }
 
@@ -84,23 +85,24 @@ class TstSettingsWindow : public QObject {
         SettingsWindow* window = open();
         QVERIFY(window);
         QVERIFY(window->editor().side_fire());
-        QVERIFY(window->saveToSensorButton()->isEnabled());
+        QVERIFY(test::Child<QPushButton>(window, "saveToSensor")->isEnabled());
         QCOMPARE(Find<QLineEdit>(window, "multidropId")->text(), QString("0012"));
         grabTabs(window, "side_fire_english");
 
         switchToMetric(window);
-        window->tabs()->setCurrentIndex(2);
+        auto* settings_tabs = test::Child<QTabWidget>(window, "settingsTabs");
+        settings_tabs->setCurrentIndex(2);
         QCOMPARE(Find<QSpinBox>(window, "defaultSize")->value(), 183);
         QCOMPARE(Find<QLineEdit>(window, "classLength1")->text(), QString("64"));
         grabTabs(window, "side_fire_metric");
 
         // Three faults: an interval below 5, a loop spacing not above its size, and a lane
         // boundary array that does not increase.
-        window->tabs()->setCurrentIndex(2);
+        settings_tabs->setCurrentIndex(2);
         Find<QPushButton>(window, "viewButton")->click();
         Find<QLineEdit>(window, "interval")->setText("4");
         Find<QSpinBox>(window, "loopSpacing1")->setValue(Find<QSpinBox>(window, "loopSize1")->value());
-        window->tabs()->setCurrentIndex(3);
+        settings_tabs->setCurrentIndex(3);
         Find<QLineEdit>(window, "boundary2")->setText(Find<QLineEdit>(window, "boundary1")->text());
         harness_->takeRequests();
         {
@@ -113,7 +115,7 @@ class TstSettingsWindow : public QObject {
         QVERIFY(Find<QLineEdit>(window, "boundary1")->property("marked").toBool());
         QVERIFY(Find<QLineEdit>(window, "boundary2")->property("marked").toBool());
         SaveScreenshot(window, "settings_side_fire_metric_marks_lane_calibration");
-        window->tabs()->setCurrentIndex(2);
+        settings_tabs->setCurrentIndex(2);
         QVERIFY(Find<QLineEdit>(window, "interval")->property("marked").toBool());
         QVERIFY(Find<QSpinBox>(window, "loopSize1")->property("marked").toBool());
         SaveScreenshot(window, "settings_side_fire_metric_marks_data_collection");
@@ -132,7 +134,7 @@ class TstSettingsWindow : public QObject {
         QVERIFY(!Find<QComboBox>(window, "direction0")->isEnabled());
         grabTabs(window, "forward_fire_english");
         switchToMetric(window);
-        window->tabs()->setCurrentIndex(2);
+        test::Child<QTabWidget>(window, "settingsTabs")->setCurrentIndex(2);
         QCOMPARE(Find<QLineEdit>(window, "classLength2")->text(), QString("65"));
         grabTabs(window, "forward_fire_metric");
     }
@@ -193,11 +195,11 @@ class TstSettingsWindow : public QObject {
         window_->choose_file = [&](bool) { return QString::fromStdString(path); };
         QVERIFY(window_->load());
         window_->show();
-        QVERIFY(!window_->openFromSensorButton()->isEnabled());
-        QVERIFY(!window_->saveToSensorButton()->isEnabled());
+        QVERIFY(!test::Child<QPushButton>(window_.get(), "openFromSensor")->isEnabled());
+        QVERIFY(!test::Child<QPushButton>(window_.get(), "saveToSensor")->isEnabled());
         QCOMPARE(Find<QLineEdit>(window_.get(), "serialNumber")->text(), QString("Q1234567890ABCDE"));
         QVERIFY(Find<QLineEdit>(window_.get(), "serialNumber")->isReadOnly());
-        window_->tabs()->setCurrentIndex(2);
+        test::Child<QTabWidget>(window_.get(), "settingsTabs")->setCurrentIndex(2);
         QCOMPARE(Find<QLineEdit>(window_.get(), "flashInterval")->text(), QString("3600"));
         SaveScreenshot(window_.get(), "settings_offline_file_data_collection");
 
@@ -212,7 +214,8 @@ class TstSettingsWindow : public QObject {
     void fieldChecksAndTheFlowControlWarning() {
         SettingsWindow* window = open();
         QVERIFY(window);
-        window->tabs()->setCurrentIndex(1);
+        auto* settings_tabs = test::Child<QTabWidget>(window, "settingsTabs");
+        settings_tabs->setCurrentIndex(1);
         auto* flow = Find<QComboBox>(window, "flowControl");
         {
             ModalDriver driver("noButton");  // go back
@@ -230,7 +233,7 @@ class TstSettingsWindow : public QObject {
         QTest::keyClicks(Find<QLineEdit>(window, "delayRs232"), "70000");
         QCOMPARE(Find<QLineEdit>(window, "delayRs232")->text(), QString("65534"));
 
-        window->tabs()->setCurrentIndex(0);
+        settings_tabs->setCurrentIndex(0);
         auto* rtms = Find<QLineEdit>(window, "rtmsId");
         rtms->clear();
         QTest::keyClicks(rtms, "300");
@@ -238,10 +241,10 @@ class TstSettingsWindow : public QObject {
         rtms->setText("13");
         {
             ModalDriver driver("okButton");  // RTMS ID 13 is refused on the next collect
-            window->tabs()->setCurrentIndex(1);
+            settings_tabs->setCurrentIndex(1);
             QVERIFY(driver.clicked());
         }
-        window->tabs()->setCurrentIndex(0);
+        settings_tabs->setCurrentIndex(0);
         QCOMPARE(rtms->text(), QString("0"));
         QCOMPARE(QString::fromStdString(window->editor().working_copy().GetConfigField(5)), QString("0000"));
     }

@@ -20,6 +20,7 @@
 #include "live/skelda_road.h"
 #include "live/skelda_view.h"
 #include "sim_server.h"
+#include "support/find_child.h"
 
 using namespace qvx;
 using namespace qvx::gui;
@@ -91,10 +92,11 @@ class TstSkeldaLatency : public QObject {
         QVERIFY(Connect(context, server.tcp_port()));
         std::vector<double> latencies;
         SkeldaView view(context);
-        view.road()->onFirstPainted = [&](const TrackedVehicle& vehicle) {
-            const std::int64_t drawn = UnixMs();
-            latencies.push_back(static_cast<double>(drawn - AvailableUnixMs(vehicle, drawn)));
-        };
+        qvx::test::Child<SkeldaRoad>(&view, "skeldaRoad")->onFirstPainted =
+            [&](const TrackedVehicle& vehicle) {
+                const std::int64_t drawn = UnixMs();
+                latencies.push_back(static_cast<double>(drawn - AvailableUnixMs(vehicle, drawn)));
+            };
         view.resize(900, 480);
         view.show();
         QTRY_VERIFY_WITH_TIMEOUT(view.ready(), 5000);

@@ -20,6 +20,7 @@
 #include "live/skelda_road.h"
 #include "live/skelda_view.h"
 #include "platform/text_file.h"
+#include "support/find_child.h"
 #include "support/scripted_dialog_prompts.h"
 
 using namespace qvx;
@@ -74,20 +75,21 @@ class TstSkeldaView : public QObject {
         view.resize(900, 480);
         view.show();
         QTRY_VERIFY_WITH_TIMEOUT(view.ready(), 5000);
-        QCOMPARE(view.statusLabel()->text(),
+        QCOMPARE(qvx::test::Child<QLabel>(&view, "skeldaStatus")->text(),
                  QString("Skelda - Event Mode (detection reported after vehicles leave radar beam)."));
-        QCOMPARE(view.road()->laneCount(), kLanes);
+        auto* skelda_road = qvx::test::Child<SkeldaRoad>(&view, "skeldaRoad");
+        QCOMPARE(skelda_road->laneCount(), kLanes);
         QCOMPARE(Requests(*server_, "XEE"), std::size_t{1});  // the stored events were cleared first
         QCOMPARE(view.findChild<QPushButton*>("modeButton")->toolTip(),
                  QString("Push to show traffic based on actuation detection"));
-        QTRY_VERIFY_WITH_TIMEOUT(view.road()->vehiclesShown() >= 4, 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(skelda_road->vehiclesShown() >= 4, 5000);
 
-        view.counterButton()->click();
-        EventCounterWindow* counter = view.counterWindow();
+        qvx::test::Child<QToolButton>(&view, "counterButton")->click();
+        EventCounterWindow* counter = qvx::test::Child<EventCounterWindow>(&view, "EventCounterWindow");
         QVERIFY(counter != nullptr);
         QCOMPARE(counter->laneCount(), kLanes);
         QTRY_VERIFY_WITH_TIMEOUT(counter->countField(1)->text().toInt() >= 2, 5000);
-        QVERIFY(view.road()->vehiclesShown() > 0);
+        QVERIFY(skelda_road->vehiclesShown() > 0);
         const QString suffix = qEnvironmentVariable("QVX_SCREENSHOT_SUFFIX");
         qvx::gui::test::SaveScreenshot(view, "skelda_view_events" + suffix);
         qvx::gui::test::SaveScreenshot(*counter, "skelda_event_counter" + suffix);
@@ -116,11 +118,11 @@ class TstSkeldaView : public QObject {
         QTRY_VERIFY_WITH_TIMEOUT(view.ready(), 5000);
         view.findChild<QPushButton*>("modeButton")->click();
         QVERIFY(!view.eventMode());
-        QCOMPARE(view.statusLabel()->text(),
+        QCOMPARE(qvx::test::Child<QLabel>(&view, "skeldaStatus")->text(),
                  QString("Skelda - Actuation Mode (detection reported as vehicles are in radar beam)."));
         QVERIFY(!view.pollingThread().running());
-        QVERIFY(!view.counterButton()->isEnabled());
-        QVERIFY(!view.loggingButton()->isEnabled());
+        QVERIFY(!qvx::test::Child<QToolButton>(&view, "counterButton")->isEnabled());
+        QVERIFY(!qvx::test::Child<QToolButton>(&view, "loggingButton")->isEnabled());
         QCOMPARE(view.findChild<QPushButton*>("modeButton")->toolTip(),
                  QString("Push to show traffic based on event generation"));
         const std::size_t events_asked = Requests(*server_, "XA");
@@ -132,7 +134,7 @@ class TstSkeldaView : public QObject {
         view.findChild<QPushButton*>("modeButton")->click();
         QTRY_VERIFY_WITH_TIMEOUT(view.pollingThread().running(), 3000);
         QCOMPARE(Requests(*server_, "XEE"), std::size_t{2});
-        QVERIFY(view.counterButton()->isEnabled());
+        QVERIFY(qvx::test::Child<QToolButton>(&view, "counterButton")->isEnabled());
         QTRY_VERIFY_WITH_TIMEOUT(Requests(*server_, "XA") > events_asked, 3000);
     }
 
@@ -143,14 +145,15 @@ class TstSkeldaView : public QObject {
         view.setLogFileChooser([&](LogKind) { return std::optional<std::string>(path); });
         prompts_.ask_answers = {true};
         QTRY_VERIFY_WITH_TIMEOUT(view.ready(), 5000);
-        view.loggingButton()->click();
-        QCOMPARE(view.loggingButton()->toolTip(), QString("Turn event logging off"));
+        auto* logging_button = qvx::test::Child<QToolButton>(&view, "loggingButton");
+        logging_button->click();
+        QCOMPARE(logging_button->toolTip(), QString("Turn event logging off"));
         QTRY_VERIFY_WITH_TIMEOUT(ReadTextFile(path).value_or("").find("\t") != std::string::npos, 5000);
         const std::string text = ReadTextFile(path).value_or("");
         QVERIFY(text.find("| HH:MM:SS:MS  |  LANE NAME  | (2.5MS) | (MPH) | CLASS | (2.5MS)    |") !=
                 std::string::npos);
-        view.loggingButton()->click();
-        QCOMPARE(view.loggingButton()->toolTip(), QString("Turn event logging on"));
+        logging_button->click();
+        QCOMPARE(logging_button->toolTip(), QString("Turn event logging on"));
     }
 
     void aLongResponseWaitShowsTheMessageOnceAndFetchesNothing() {
@@ -166,9 +169,9 @@ class TstSkeldaView : public QObject {
         }
         QCOMPARE(shown, 1);
         QVERIFY(!view.findChild<QPushButton*>("modeButton")->isEnabled());
-        QVERIFY(!view.counterButton()->isEnabled());
-        QVERIFY(!view.viewLogButton()->isEnabled());
-        QVERIFY(!view.loggingButton()->isEnabled());
+        QVERIFY(!qvx::test::Child<QToolButton>(&view, "counterButton")->isEnabled());
+        QVERIFY(!qvx::test::Child<QToolButton>(&view, "viewLogButton")->isEnabled());
+        QVERIFY(!qvx::test::Child<QToolButton>(&view, "loggingButton")->isEnabled());
         QCOMPARE(Requests(*server_, "XA"), std::size_t{0});
         QCOMPARE(Requests(*server_, "XEE"), std::size_t{0});
         view.findChild<QPushButton*>("modeButton")->click();  // disabled: nothing happens
@@ -178,9 +181,10 @@ class TstSkeldaView : public QObject {
     void withoutALinkEverythingIsOff() {
         context_ = std::make_unique<AppContext>(prompts_, RegistryStore(folder_ / "registry"));
         SkeldaView view(*context_);
-        QCOMPARE(view.statusLabel()->text(), QString("Skelda - not connected to sensor..."));
+        QCOMPARE(qvx::test::Child<QLabel>(&view, "skeldaStatus")->text(),
+                 QString("Skelda - not connected to sensor..."));
         QVERIFY(!view.findChild<QPushButton*>("modeButton")->isEnabled());
-        QVERIFY(!view.counterButton()->isEnabled());
+        QVERIFY(!qvx::test::Child<QToolButton>(&view, "counterButton")->isEnabled());
         QTest::qWait(100);
         QVERIFY(!view.timerActive());
     }
@@ -194,11 +198,13 @@ class TstSkeldaView : public QObject {
         view.resize(900, 480);
         view.show();
         QTRY_VERIFY_WITH_TIMEOUT(view.ready(), 5000);
-        view.counterButton()->click();
-        QTRY_VERIFY_WITH_TIMEOUT(view.road()->vehiclesShown() >= 4, 5000);
+        qvx::test::Child<QToolButton>(&view, "counterButton")->click();
+        QTRY_VERIFY_WITH_TIMEOUT(qvx::test::Child<SkeldaRoad>(&view, "skeldaRoad")->vehiclesShown() >= 4,
+                                 5000);
         const QString suffix = qEnvironmentVariable("QVX_SCREENSHOT_SUFFIX");
         qvx::gui::test::SaveScreenshot(view, "skelda_view_events" + suffix);
-        qvx::gui::test::SaveScreenshot(*view.counterWindow(), "skelda_event_counter" + suffix);
+        qvx::gui::test::SaveScreenshot(*qvx::test::Child<EventCounterWindow>(&view, "EventCounterWindow"),
+                                       "skelda_event_counter" + suffix);
     }
 };
 

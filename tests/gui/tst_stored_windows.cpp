@@ -19,6 +19,7 @@
 #include "stored/data_download_dialog.h"
 #include "stored/download_view.h"
 #include "stored/study_setup_view.h"
+#include "support/find_child.h"
 #include "support/main_window_harness.h"
 
 using namespace qvx;
@@ -102,7 +103,7 @@ class TstStoredWindows : public QObject {
             [screenshot](DataDownloadDialog& d) {
                 if (!screenshot.isEmpty())
                     SaveScreenshot(&d, screenshot);
-                d.okButton()->click();
+                qvx::test::Child<QPushButton>(&d, "okButton")->click();
             });
     }
 
@@ -123,7 +124,7 @@ class TstStoredWindows : public QObject {
                     ->text()
                     .startsWith("Incremental download of data since 2000-01-01"));
         QCOMPARE(view->mode(), DownloadMode::Incremental);
-        QVERIFY(view->fileField()->text().endsWith(".log"));
+        QVERIFY(qvx::test::Child<QLineEdit>(view, "fileField")->text().endsWith(".log"));
         SaveScreenshot(&harness_->window(), "download_view");
     }
 
@@ -132,10 +133,13 @@ class TstStoredWindows : public QObject {
         QVERIFY(view);
         bool grabbed_running = false;
         ModalStep<DataDownloadDialog> running(
-            [](DataDownloadDialog& d) { return d.countLabel()->text() != "Packets downloaded:  0"; },
+            [](DataDownloadDialog& d) {
+                return qvx::test::Child<QLabel>(&d, "countLabel")->text() != "Packets downloaded:  0";
+            },
             [&](DataDownloadDialog& d) {
                 SaveScreenshot(&d, "data_download_running");
-                grabbed_running = d.stopButton()->isEnabled() && !d.okButton()->isEnabled();
+                grabbed_running = qvx::test::Child<QPushButton>(&d, "stopButton")->isEnabled() &&
+                                  !qvx::test::Child<QPushButton>(&d, "okButton")->isEnabled();
             });
         QString outcome;
         auto accept = std::make_unique<ModalStep<DataDownloadDialog>>(
@@ -143,7 +147,7 @@ class TstStoredWindows : public QObject {
             [&](DataDownloadDialog& d) {
                 outcome = d.findChild<QLabel*>("outcomeLabel")->text();
                 SaveScreenshot(&d, "data_download_outcome");
-                d.okButton()->click();
+                qvx::test::Child<QPushButton>(&d, "okButton")->click();
             });
         view->findChild<QPushButton*>("downloadButton")->click();
         QTRY_VERIFY_WITH_TIMEOUT(accept->done(), 30000);
@@ -161,8 +165,10 @@ class TstStoredWindows : public QObject {
         QVERIFY(view);
         view->setMode(DownloadMode::Normal);
         ModalStep<DataDownloadDialog> stop(
-            [](DataDownloadDialog& d) { return d.countLabel()->text().endsWith(" 3"); },
-            [](DataDownloadDialog& d) { d.stopButton()->click(); });
+            [](DataDownloadDialog& d) {
+                return qvx::test::Child<QLabel>(&d, "countLabel")->text().endsWith(" 3");
+            },
+            [](DataDownloadDialog& d) { qvx::test::Child<QPushButton>(&d, "stopButton")->click(); });
         ModalDriver no("noButton");
         view->findChild<QPushButton*>("downloadButton")->click();
         QTRY_VERIFY_WITH_TIMEOUT(no.clicked(), 20000);
@@ -181,8 +187,9 @@ class TstStoredWindows : public QObject {
         int sram_bar = -1;
         ModalStep<BufferStatusDialog> shown([](BufferStatusDialog& d) { return d.updates() > 0; },
                                             [&](BufferStatusDialog& d) {
-                                                flash = d.flashLabel()->text();
-                                                sram_bar = d.sramBar()->value();
+                                                flash = qvx::test::Child<QLabel>(&d, "flashLabel")->text();
+                                                sram_bar =
+                                                    qvx::test::Child<QProgressBar>(&d, "sramBar")->value();
                                                 SaveScreenshot(&d, "buffer_status");
                                                 d.findChild<QPushButton*>("closeButton")->click();
                                             });
@@ -222,14 +229,15 @@ class TstStoredWindows : public QObject {
     void studySetupComputesAsTypedAndStartsTheStudy() {
         auto* view = open<StudySetupView>(ViewCode::StudySetup);
         QVERIFY(view);
-        QTRY_VERIFY_WITH_TIMEOUT(view->startButton()->isEnabled(), 10000);
-        QCOMPARE(view->statusLabel()->text(), QString(kStudyReadyText));
-        view->intervalField()->clear();
-        QTest::keyClicks(view->intervalField(), "3600");
+        QTRY_VERIFY_WITH_TIMEOUT(qvx::test::Child<QPushButton>(view, "startButton")->isEnabled(), 10000);
+        QCOMPARE(qvx::test::Child<QLabel>(view, "statusLabel")->text(), QString(kStudyReadyText));
+        auto* interval_field = qvx::test::Child<QLineEdit>(view, "intervalField");
+        interval_field->clear();
+        QTest::keyClicks(interval_field, "3600");
         QCOMPARE(view->findChild<QLabel*>("storageTimeLabel")->text(),
                  QString("123 day(s) and 23.0 hour(s)"));
-        view->intervalField()->clear();
-        QTest::keyClicks(view->intervalField(), "20");
+        interval_field->clear();
+        QTest::keyClicks(interval_field, "20");
         QCOMPARE(view->findChild<QLabel*>("storageTimeLabel")->text(), QString("0 day(s) and 16.5 hour(s)"));
         SaveScreenshot(&harness_->window(), "study_setup");
 
@@ -246,10 +254,12 @@ class TstStoredWindows : public QObject {
             });
         });
         ModalDriver slow_link("yesButton");  // the status window's TCP question
-        view->startButton()->click();
+        qvx::test::Child<QPushButton>(view, "startButton")->click();
         QTRY_VERIFY_WITH_TIMEOUT(view->lastOutcome() == StudyOutcome::Started, 30000);
         QTRY_VERIFY(!view->working());
-        QVERIFY(view->statusLabel()->text().startsWith("Step 2 completed! Study has started..."));
+        QVERIFY(qvx::test::Child<QLabel>(view, "statusLabel")
+                    ->text()
+                    .startsWith("Step 2 completed! Study has started..."));
         QCOMPARE(view->findChild<QLabel*>("updateEveryLabel")->text(),
                  QString("(Update Every: 3600 seconds)"));
         SaveScreenshot(&harness_->window(), "study_setup_started");

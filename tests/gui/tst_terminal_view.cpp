@@ -9,6 +9,7 @@
 
 #include "app/main_window.h"
 #include "modal_driver.h"
+#include "support/find_child.h"
 #include "support/main_window_harness.h"
 #include "tools/terminal_view.h"
 
@@ -36,31 +37,32 @@ class TstTerminalView : public QObject {
     void typedLinesReachTheSensorAndRepliesShow() {
         TerminalView* view = openTerminal();
         QVERIFY(view);
-        QVERIFY(view->lineButton()->isChecked());
+        QVERIFY(test::Child<QRadioButton>(view, "lineMode")->isChecked());
         harness_->takeRequests();
         QTest::keyClicks(view->findChild<QLineEdit*>("commandLine"), "Z00012S5");
         QTest::keyClick(view->findChild<QLineEdit*>("commandLine"), Qt::Key_Return);
         QVERIFY(view->findChild<QLineEdit*>("commandLine")->text().isEmpty());
-        QTRY_VERIFY_WITH_TIMEOUT(view->output()->toPlainText().contains("FPGA"), 5000);
-        QVERIFY(view->output()->toPlainText().startsWith("Z00012S5\nZ00012S5DSP: "));
+        auto* terminal_output = test::Child<QPlainTextEdit>(view, "terminalOutput");
+        QTRY_VERIFY_WITH_TIMEOUT(terminal_output->toPlainText().contains("FPGA"), 5000);
+        QVERIFY(terminal_output->toPlainText().startsWith("Z00012S5\nZ00012S5DSP: "));
         QCOMPARE(harness_->takeRequests(), std::vector<std::string>{"Z00012S5"});
 
         view->findChild<QCheckBox*>("binaryMode")->setChecked(true);
-        QVERIFY(!view->lineButton()->isEnabled());
+        QVERIFY(!test::Child<QRadioButton>(view, "lineMode")->isEnabled());
         QTest::keyClicks(view->findChild<QLineEdit*>("commandLine"), "0G");
         QCOMPARE(view->findChild<QLineEdit*>("commandLine")->text(),
                  QString("0"));  // the G is removed at once
         view->findChild<QLineEdit*>("commandLine")
             ->setText("5A30 0012");  // pasted: a blank is no hexadecimal digit
         QTest::keyClick(view->findChild<QLineEdit*>("commandLine"), Qt::Key_Return);
-        QTRY_VERIFY(view->output()->toPlainText().contains("ERROR: Invalid binary input!"));
+        QTRY_VERIFY(terminal_output->toPlainText().contains("ERROR: Invalid binary input!"));
         QTest::keyClicks(view->findChild<QLineEdit*>("commandLine"), "5a30303031325342");
         QTest::keyClick(view->findChild<QLineEdit*>("commandLine"), Qt::Key_Return);
         QTest::keyClicks(view->findChild<QLineEdit*>("commandLine"), "0d");
         QTest::keyClick(view->findChild<QLineEdit*>("commandLine"), Qt::Key_Return);
         // The reply, "Z00012SB" + the sensor time + CR, comes back as hexadecimal digits.
-        QTRY_VERIFY_WITH_TIMEOUT(view->output()->toPlainText().contains("0D\n5A30303031325342"), 5000);
-        QVERIFY(view->output()->toPlainText().endsWith("0D"));
+        QTRY_VERIFY_WITH_TIMEOUT(terminal_output->toPlainText().contains("0D\n5A30303031325342"), 5000);
+        QVERIFY(terminal_output->toPlainText().endsWith("0D"));
         QTest::qWait(300);
         test::SaveScreenshot(&harness_->window(), "terminal_view_in_main_window");
         test::SaveScreenshot(view, "terminal_view");
@@ -71,7 +73,7 @@ class TstTerminalView : public QObject {
         QVERIFY(view);
         QTest::keyClicks(view->findChild<QLineEdit*>("commandLine"), "abc");
         view->findChild<QRadioButton*>("characterMode")->click();
-        QVERIFY(view->lineButton()->isChecked());
+        QVERIFY(test::Child<QRadioButton>(view, "lineMode")->isChecked());
         QCOMPARE(view->session().mode(), TerminalMode::Line);
         view->findChild<QLineEdit*>("commandLine")->clear();
         view->findChild<QRadioButton*>("characterMode")->click();

@@ -1,4 +1,4 @@
-// qvx --format tsv|json for info, send, clock, discover and live intervals, end to end against the
+// qvx --format tsv|json for info, send, clock, discover and the live commands, end to end against the
 // simulated sensor over a pseudo-terminal and over TCP: json parses, tsv has its header and
 // stable columns, times are ISO 8601 with the zone, status words land in the status field.
 
@@ -158,6 +158,32 @@ TEST_P(CliFormatTest, LiveIntervalsPrintOneObjectPerRecordAndOneRowPerLane) {
         EXPECT_EQ(row[1], std::to_string(i));
         EXPECT_TRUE(std::regex_match(row[5], std::regex("[0-9]{1,3}(\\.[0-9])?"))) << row[5];
     }
+}
+
+TEST_P(CliFormatTest, LiveEventsAndActuationTimesAreIsoWithTheZone) {
+    StartOneSensor();
+    runner_.SetEnv("TZ", kBerlinZone);
+    const std::regex iso_ms("20[0-9-]{8}T[0-9:]{8}\\.[0-9]{3}\\+01:00");
+    const std::vector<std::string> events =
+        SplitLines(RunOk({"live", "events", "--count", "2", "--format", "json"}).out);
+    ASSERT_EQ(events.size(), 2u);
+    for (const std::string& line : events) {
+        const JsonValue event = ParsedJson(line);
+        EXPECT_TRUE(std::regex_match(event["time"].text, iso_ms)) << line;
+        EXPECT_EQ(event["duration_ms"].kind, JsonValue::Kind::Number);
+    }
+    const std::vector<std::string> rows =
+        SplitLines(RunOk({"live", "events", "--count", "1", "--format", "tsv"}).out);
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows[0], "time\tlane\tspeed\tclass\tduration_ms");
+    EXPECT_TRUE(std::regex_match(Columns(rows[1])[0], iso_ms)) << rows[1];
+
+    const std::vector<std::string> changes =
+        SplitLines(RunOk({"live", "actuation", "--count", "1", "--format", "json"}).out);
+    ASSERT_EQ(changes.size(), 1u);
+    EXPECT_TRUE(
+        std::regex_match(ParsedJson(changes[0])["time"].text, std::regex("20[0-9-]{8}T[0-9:]{8}\\+01:00")))
+        << changes[0];
 }
 
 INSTANTIATE_TEST_SUITE_P(BothLinks, CliFormatTest,

@@ -45,6 +45,8 @@ TEST(CliOutput, IsoTimesNameTheirZone) {
         const test::ScopedTimeZone newfoundland("NST+3:30");
         EXPECT_EQ(IsoTime(kSummerNoonUtc, false), "2021-06-01T08:30:00-03:30");
     }
+    EXPECT_EQ(IsoTimeMs(kSummerNoonUtc * 1000 + 250, true), "2021-06-01T12:00:00.250Z");
+    EXPECT_EQ(IsoTimeMs(kSummerNoonUtc * 1000 + 7, false), "2021-06-01T14:00:00.007+02:00");
     // A sensor clock on UTC names its moment; one on wall-clock time is read as local time.
     const std::uint32_t sensor_noon = static_cast<std::uint32_t>(kSummerNoonUtc - 946684800);
     EXPECT_EQ(SensorIsoTime(sensor_noon, true, false), "2021-06-01T14:00:00+02:00");

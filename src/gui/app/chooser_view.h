@@ -13,7 +13,6 @@ class ChooserView : public WorkingView {
   public:
     explicit ChooserView(MainWindow& main_window, QWidget* parent = nullptr);
     ViewCode viewCode() const override { return ViewCode::ConnectionChooser; }
-    ConnectionTypeChooser* chooser() const { return chooser_; }
 
   private:
     ConnectionTypeChooser* chooser_ = nullptr;

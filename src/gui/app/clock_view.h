@@ -39,19 +39,6 @@ class ClockView : public WorkingView {
     CalendarTime fieldsTime() const;
     const ClockPoller& poller() const { return poller_; }
 
-    QSpinBox* yearField() const { return year_; }
-    QComboBox* monthField() const { return month_; }
-    QSpinBox* dayField() const { return day_; }
-    QSpinBox* hourField() const { return hour_; }
-    QSpinBox* minuteField() const { return minute_; }
-    QSpinBox* secondField() const { return second_; }
-    QSpinBox* periodField() const { return period_; }
-    QCheckBox* synchronizeBox() const { return synchronize_; }
-    QCheckBox* utcBox() const { return utc_; }
-    QPushButton* saveButton() const { return save_; }
-    QPushButton* ignoreButton() const { return ignore_; }
-    QPushButton* synchronizeButton() const { return sync_now_; }
-
   public slots:
     ClockSave saveChanges();
     void ignoreChanges();

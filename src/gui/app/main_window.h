@@ -62,8 +62,6 @@ class MainWindow : public QMainWindow {
     bool offlineItemsEnabled() const { return offline_items_enabled_; }
     bool connected() const;
     QString pendingAddress() const { return pending_address_; }
-    ProgressWindow* progressWindow() const { return progress_; }
-    LinkStatusBar* linkStatusBar() const { return status_bar_; }
 
     // Main-window operations the views use.
     bool closeCurrentView();

@@ -42,11 +42,6 @@ class SettingsWindow : public QDialog {
     std::function<QString(bool save)> choose_file;
 
     SettingsEditor& editor() { return *editor_; }
-    QTabWidget* tabs() const { return tabs_; }
-    QPushButton* openFromSensorButton() const { return open_sensor_; }
-    QPushButton* saveToSensorButton() const { return save_sensor_; }
-    QPushButton* openFromFileButton() const { return open_file_; }
-    QPushButton* saveToFileButton() const { return save_file_; }
     QString statusText() const;
 
   public slots:

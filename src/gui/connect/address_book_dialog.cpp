@@ -32,6 +32,7 @@ AddressBookDialog::~AddressBookDialog() = default;
 void AddressBookDialog::buildWidgets() {
     const std::vector<std::string>& columns = AddressBookColumns(kind_);
     table_ = new QTableWidget(0, static_cast<int>(columns.size()));
+    table_->setObjectName("entryTable");
     QStringList headings;
     for (const std::string& column : columns) {
         headings << Qs(column);
@@ -52,6 +53,11 @@ void AddressBookDialog::buildWidgets() {
     delete_button_ = new QPushButton("&Delete");
     select_button_ = new QPushButton("&Select");
     close_button_ = new QPushButton(mode_ == Mode::Select ? "Cancel" : "&Close");
+    new_button_->setObjectName("newButton");
+    edit_button_->setObjectName("editButton");
+    delete_button_->setObjectName("deleteButton");
+    select_button_->setObjectName("selectButton");
+    close_button_->setObjectName("closeButton");
     select_button_->setVisible(mode_ == Mode::Select);
     select_button_->setDefault(mode_ == Mode::Select);
     close_button_->setDefault(mode_ == Mode::Browse);

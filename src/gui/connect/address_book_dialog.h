@@ -44,12 +44,6 @@ class AddressBookDialog : public QDialog {
     std::optional<AddressBookEntry> selectedEntry() const { return selected_; }
     const AddressBookFile* book() const { return book_.get(); }
 
-    QTableWidget* table() const { return table_; }
-    QPushButton* newButton() const { return new_button_; }
-    QPushButton* editButton() const { return edit_button_; }
-    QPushButton* deleteButton() const { return delete_button_; }
-    QPushButton* selectButton() const { return select_button_; }
-
     // The entry dialog for New and Edit; tests replace it to fill the fields without a person.
     using EntryEditor = std::function<std::optional<AddressBookEntry>(const AddressBookEntry* existing)>;
     void setEntryEditor(EntryEditor editor) { entry_editor_ = std::move(editor); }

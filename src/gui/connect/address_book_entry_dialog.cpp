@@ -31,6 +31,7 @@ void AddressBookEntryDialog::buildWidgets() {
     auto* form = new QFormLayout;
 
     alias_ = new QLineEdit;
+    alias_->setObjectName("aliasField");
     alias_label_ = new QLabel(internet ? "IP &Alias:" : "&Phone Number:");
     alias_label_->setBuddy(alias_);
     form->addRow(alias_label_, alias_);
@@ -40,6 +41,7 @@ void AddressBookEntryDialog::buildWidgets() {
     octet_layout->setContentsMargins(0, 0, 0, 0);
     for (std::size_t i = 0; i < octets_.size(); ++i) {
         octets_[i] = new QLineEdit;
+        octets_[i]->setObjectName(QString("octetField%1").arg(i));
         octets_[i]->setMaxLength(3);
         octets_[i]->setFixedWidth(octets_[i]->fontMetrics().horizontalAdvance("0000") + 12);
         octets_[i]->setAlignment(Qt::AlignCenter);
@@ -55,18 +57,21 @@ void AddressBookEntryDialog::buildWidgets() {
     form->addRow(address_label_, address_row_);
 
     port_ = new QLineEdit;
+    port_->setObjectName("portField");
     port_->setMaxLength(5);
     port_label_ = new QLabel("TCP &Port:");
     port_label_->setBuddy(port_);
     form->addRow(port_label_, port_);
 
     sensor_id_ = new QLineEdit;
+    sensor_id_->setObjectName("sensorIdField");
     sensor_id_->setMaxLength(4);
     auto* id_label = new QLabel("&Sensor ID:");
     id_label->setBuddy(sensor_id_);
     form->addRow(id_label, sensor_id_);
 
     description_ = new QLineEdit;
+    description_->setObjectName("descriptionField");
     auto* description_label = new QLabel("D&escription:");
     description_label->setBuddy(description_);
     form->addRow(description_label, description_);
@@ -77,6 +82,7 @@ void AddressBookEntryDialog::buildWidgets() {
     port_->setVisible(internet);
 
     buttons_ = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
+    buttons_->button(QDialogButtonBox::Ok)->setObjectName("okButton");
     connect(buttons_, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(buttons_, &QDialogButtonBox::rejected, this, &QDialog::reject);
 

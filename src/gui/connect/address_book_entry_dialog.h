@@ -28,13 +28,6 @@ class AddressBookEntryDialog : public QDialog {
     // was needed).
     HostsUpdate hostsUpdate() const { return hosts_update_; }
 
-    QLineEdit* aliasField() const { return alias_; }
-    QLineEdit* octetField(int index) const { return octets_[static_cast<std::size_t>(index)]; }
-    QLineEdit* portField() const { return port_; }
-    QLineEdit* sensorIdField() const { return sensor_id_; }
-    QLineEdit* descriptionField() const { return description_; }
-    QPushButton* okButton() const;
-
     void accept() override;
 
   private:
@@ -42,6 +35,7 @@ class AddressBookEntryDialog : public QDialog {
     void fillFrom(const AddressBookEntry& entry);
     void connectFilters();
     void updateWidgets();
+    QPushButton* okButton() const;
     IpOctetTexts octetTexts() const;
     void registerAlias();
 

@@ -135,6 +135,7 @@ QGroupBox* AdvancedConnectionSettingsDialog::buildProtocolGroup() {
     auto* group = new QGroupBox("Network Protocol");
     simple_protocol_ =
         new QRadioButton("Use Simple Protocol... Sensor is NOT connected to a multidrop network");
+    simple_protocol_->setObjectName("simpleProtocolButton");
     fixed_id_ = new QRadioButton("Use Multidrop Protocol... Connect directly to ID:");
     fixed_id_->setObjectName("fixedIdButton");
     detect_ids_ = new QRadioButton("Use Multidrop Protocol... Auto-detect ID(s) after network connection");
@@ -185,6 +186,7 @@ QWidget* AdvancedConnectionSettingsDialog::buildOptions() {
     installTextFilter(delay_field_, DigitsRule(kDelayDigits));
     connect(use_delay_, &QCheckBox::toggled, this, &AdvancedConnectionSettingsDialog::updateWidgets);
     synchronize_ = new QCheckBox("S&ynchronize sensor time with your PC's clock");
+    synchronize_->setObjectName("synchronizeBox");
     save_as_default_ = new QCheckBox("Check this box if you want the settings above to be used by default");
     save_as_default_->setObjectName("saveAsDefaultBox");
 

@@ -38,8 +38,6 @@ class AdvancedConnectionSettingsDialog : public QDialog {
 
     // The values as the dialog holds them now.
     ConnectionDefaults collect() const;
-    QRadioButton* simpleProtocolButton() const { return simple_protocol_; }
-    QCheckBox* synchronizeBox() const { return synchronize_; }
     QPushButton* okButton() const;
 
     void accept() override;

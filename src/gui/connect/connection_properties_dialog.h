@@ -24,14 +24,6 @@ class ConnectionPropertiesDialog : public QDialog {
   public:
     explicit ConnectionPropertiesDialog(AppContext& app, QWidget* parent = nullptr);
 
-    QLabel* typeLabel() const { return type_; }
-    QLabel* addressCaption() const { return address_caption_; }
-    QLabel* addressLabel() const { return address_; }
-    QLabel* protocolLabel() const { return protocol_; }
-    QLabel* automaticLabel() const { return automatic_; }
-    QLabel* totalLabel() const { return total_; }
-    QPushButton* recalculateButton() const { return recalculate_; }
-    QPushButton* saveButton() const { return save_; }
     bool recalculating() const { return task_.running(); }
 
   public slots:

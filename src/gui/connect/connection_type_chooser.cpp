@@ -30,6 +30,7 @@ ConnectionTypeChooser::ConnectionTypeChooser(QWidget* parent) : QWidget(parent) 
     }
 
     ok_ = new QPushButton("OK");
+    ok_->setObjectName("okButton");
     ok_->setDefault(true);
     connect(ok_, &QPushButton::clicked, this, [this] { emit connectionChosen(chosenKind()); });
     // The chooser is a view, not a dialog: Enter anywhere in it presses OK.

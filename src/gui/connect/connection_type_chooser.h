@@ -18,7 +18,6 @@ class ConnectionTypeChooser : public QWidget {
 
     LinkKind chosenKind() const;
     void setChosenKind(LinkKind kind);
-    QPushButton* okButton() const { return ok_; }
 
   signals:
     void connectionChosen(qvx::LinkKind kind);

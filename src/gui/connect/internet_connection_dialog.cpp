@@ -19,6 +19,7 @@
 #include "connect/dialog_prompts.h"
 #include "connect/dialog_widgets.h"
 #include "connect/input_parameters.h"
+#include "connect/remote_dialog_frame.h"
 #include "connect/select_sensor_id_dialog.h"
 #include "context/app_context.h"
 #include "protocol/busy_cursor.h"
@@ -43,42 +44,22 @@ InternetConnectionDialog::InternetConnectionDialog(AppContext& app, const QStrin
     port_ = new QLineEdit;
     port_->setObjectName("portField");
     port_->setMaxLength(static_cast<int>(kInternetPortMaxChars));
-    prompt_ = new QLabel(Qs(kInternetPrompt).replace("\r\n", "\n"));
-    prompt_->setObjectName("promptLabel");
-    status_ = new QLabel;
-    status_->setObjectName("statusLabel");
+    const RemoteDialogFrame frame = MakeRemoteDialogFrame(Qs(kInternetPrompt), "IP Address Book");
+    prompt_ = frame.prompt;
+    status_ = frame.status;
+    properties_ = frame.properties;
+    cancel_ = frame.cancel;
+    advanced_ = frame.advanced;
+    address_book_ = frame.address_book;
     status_->setMinimumWidth(380);
-    properties_ = new QLabel;
-    properties_->setObjectName("propertiesLabel");
-    animation_ = new QProgressBar;
-    animation_->setRange(0, 0);
-    animation_->setTextVisible(false);
-    animation_->setMaximumHeight(8);
-    animation_->hide();
+    animation_ = BusyAnimation("connectAnimation");
     connect_ = NamedButton("Connect", "connectButton");
     connect_->setDefault(true);
-    cancel_ = NamedButton("Cancel", "cancelButton");
-    advanced_ = NamedButton("Advanced", "advancedButton");
-    address_book_ = NamedButton("IP Address Book", "addressBookButton");
 
     auto* fields = new QFormLayout;
     fields->addRow("IP Address / Alias:", address_);
     fields->addRow("TCP Port:", port_);
-    auto* side = new QHBoxLayout;
-    side->addLayout(fields);
-    side->addWidget(address_book_, 0, Qt::AlignTop);
-    auto* buttons = new QHBoxLayout;
-    buttons->addWidget(advanced_);
-    buttons->addStretch();
-    buttons->addWidget(connect_);
-    buttons->addWidget(cancel_);
-    auto* layout = new QVBoxLayout(this);
-    layout->addWidget(prompt_);
-    layout->addLayout(side);
-    layout->addWidget(status_);
-    layout->addWidget(animation_);
-    layout->addWidget(properties_);
-    layout->addLayout(buttons);
+    LayOutRemoteDialog(this, frame, fields, {animation_}, connect_);
 
     connect(connect_, &QPushButton::clicked, this, &InternetConnectionDialog::connectOrDisconnect);
     connect(cancel_, &QPushButton::clicked, this, &InternetConnectionDialog::cancelOrContinue);

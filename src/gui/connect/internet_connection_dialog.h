@@ -34,15 +34,6 @@ class InternetConnectionDialog : public QDialog {
     // Shows a message first when the parameters file could not be used, then the window.
     int run();
 
-    QLineEdit* addressField() const { return address_; }
-    QLineEdit* portField() const { return port_; }
-    QLabel* promptLabel() const { return prompt_; }
-    QLabel* statusLabel() const { return status_; }
-    QLabel* propertiesLabel() const { return properties_; }
-    QPushButton* connectButton() const { return connect_; }
-    QPushButton* cancelButton() const { return cancel_; }
-    QPushButton* advancedButton() const { return advanced_; }
-    QPushButton* addressBookButton() const { return address_book_; }
     bool workerRunning() const { return task_.running(); }
 
   public slots:

@@ -12,7 +12,6 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "context/app_context.h"
 #include "app/close_connection.h"
 #include "connect/address_book.h"
 #include "connect/address_book_dialog.h"
@@ -20,23 +19,15 @@
 #include "connect/connection_text.h"
 #include "connect/dialog_prompts.h"
 #include "connect/dialog_widgets.h"
+#include "connect/remote_dialog_frame.h"
 #include "connect/select_sensor_id_dialog.h"
+#include "context/app_context.h"
 
 namespace qvx::gui {
 
 namespace {
 
 constexpr int kPollMs = 50;
-
-QProgressBar* Animation(const QString& name) {
-    auto* bar = new QProgressBar;
-    bar->setObjectName(name);
-    bar->setRange(0, 0);
-    bar->setTextVisible(false);
-    bar->setMaximumHeight(8);
-    bar->hide();
-    return bar;
-}
 
 }  // namespace
 
@@ -47,43 +38,26 @@ ModemConnectionDialog::ModemConnectionDialog(AppContext& app, QWidget* parent) :
     number_->setMaxLength(static_cast<int>(kPhoneNumberMaxChars));
     manual_ = new QCheckBox("Dial Manually");
     manual_->setObjectName("manualBox");
-    prompt_ = new QLabel(Qs(kModemPrompt).replace("\r\n", "\n"));
-    prompt_->setObjectName("promptLabel");
-    status_ = new QLabel;
-    status_->setObjectName("statusLabel");
+    const RemoteDialogFrame frame = MakeRemoteDialogFrame(Qs(kModemPrompt), "Modem Address Book");
+    prompt_ = frame.prompt;
+    status_ = frame.status;
+    properties_ = frame.properties;
+    cancel_ = frame.cancel;
+    advanced_ = frame.advanced;
+    address_book_ = frame.address_book;
     status_->setMinimumWidth(420);
     status_->setWordWrap(true);
     status_->setMinimumHeight(status_->fontMetrics().lineSpacing() * 2 +
                               4);  // the longest texts take two lines
-    properties_ = new QLabel;
-    properties_->setObjectName("propertiesLabel");
-    dial_animation_ = Animation("dialAnimation");
-    connect_animation_ = Animation("connectAnimation");
+    dial_animation_ = BusyAnimation("dialAnimation");
+    connect_animation_ = BusyAnimation("connectAnimation");
     dial_ = NamedButton("Dial", "dialButton");
     dial_->setDefault(true);
-    cancel_ = NamedButton("Cancel", "cancelButton");
-    advanced_ = NamedButton("Advanced", "advancedButton");
-    address_book_ = NamedButton("Modem Address Book", "addressBookButton");
 
     auto* fields = new QFormLayout;
     fields->addRow("Phone Number:", number_);
     fields->addRow("", manual_);
-    auto* side = new QHBoxLayout;
-    side->addLayout(fields);
-    side->addWidget(address_book_, 0, Qt::AlignTop);
-    auto* buttons = new QHBoxLayout;
-    buttons->addWidget(advanced_);
-    buttons->addStretch();
-    buttons->addWidget(dial_);
-    buttons->addWidget(cancel_);
-    auto* layout = new QVBoxLayout(this);
-    layout->addWidget(prompt_);
-    layout->addLayout(side);
-    layout->addWidget(status_);
-    layout->addWidget(dial_animation_);
-    layout->addWidget(connect_animation_);
-    layout->addWidget(properties_);
-    layout->addLayout(buttons);
+    LayOutRemoteDialog(this, frame, fields, {dial_animation_, connect_animation_}, dial_);
 
     connect(dial_, &QPushButton::clicked, this, &ModemConnectionDialog::dialOrContinue);
     connect(cancel_, &QPushButton::clicked, this, &ModemConnectionDialog::cancelOrDisconnect);

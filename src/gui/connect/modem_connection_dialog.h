@@ -30,15 +30,6 @@ class ModemConnectionDialog : public QDialog {
   public:
     explicit ModemConnectionDialog(AppContext& app, QWidget* parent = nullptr);
     ~ModemConnectionDialog() override;
-    QLabel* promptLabel() const { return prompt_; }
-    QLabel* statusLabel() const { return status_; }
-    QLabel* propertiesLabel() const { return properties_; }
-    QPushButton* dialButton() const { return dial_; }
-    QPushButton* cancelButton() const { return cancel_; }
-    QPushButton* advancedButton() const { return advanced_; }
-    QPushButton* addressBookButton() const { return address_book_; }
-    QProgressBar* dialAnimation() const { return dial_animation_; }
-    QProgressBar* connectAnimation() const { return connect_animation_; }
     bool connected() const { return phase_ == Phase::Connected; }
     bool waitingForModem() const { return phase_ == Phase::Dialled || phase_ == Phase::Waiting; }
     // Tests shorten the two timers.

@@ -37,9 +37,6 @@ class SelectSensorIdDialog : public QDialog {
     static Detector LinkDetector(AppContext& app);
 
     const MultiDropDetection& detection() const { return detection_; }
-    QLabel* promptLabel() const { return prompt_; }
-    QPushButton* continueButton() const { return continue_; }
-    QPushButton* cancelButton() const { return cancel_; }
 
   private:
     void detect(bool redetect);

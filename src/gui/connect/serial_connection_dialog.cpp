@@ -131,6 +131,7 @@ void SerialConnectionDialog::showFailed() {
     AbandonConnection(app_.link);
     status_->setText(QString::fromStdString(FailedSerialSearchText(worker_.search_log())));
     updateWidgets();
+    adjustSize();  // the list of what was tried may take several lines
 }
 
 void SerialConnectionDialog::openAdvanced() {

@@ -29,12 +29,6 @@ class SerialConnectionDialog : public QDialog {
     ~SerialConnectionDialog() override;
 
     Phase phase() const { return phase_; }
-    QLabel* promptLabel() const { return prompt_; }
-    QLabel* statusLabel() const { return status_; }
-    QLabel* propertiesLabel() const { return properties_; }
-    QPushButton* connectButton() const { return connect_; }
-    QPushButton* advancedButton() const { return advanced_; }
-    QPushButton* cancelButton() const { return cancel_; }
     const SerialConnectWorker& worker() const { return worker_; }
 
   public slots:

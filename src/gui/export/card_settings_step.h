@@ -22,11 +22,6 @@ class CardSettingsStep : public QWidget {
     void showSettings(const CardSettings& settings);
     // The controls into settings; the message for the first entry that cannot be used.
     std::optional<ExportMessage> collect(CardSettings& settings) const;
-    QComboBox* stateList() const { return state_; }
-    QComboBox* classList() const { return class_; }
-    QComboBox* restrictionList() const { return restriction_; }
-    QPushButton* backButton() const { return back_; }
-    QPushButton* continueButton() const { return continue_; }
 
   signals:
     void backRequested();

@@ -25,9 +25,6 @@ class ExportFileStep : public QWidget {
     // (empty when cancelled).
     void setFileChooser(std::function<QString(const QString&)> chooser) { chooser_ = std::move(chooser); }
 
-    QLineEdit* fileField() const { return file_; }
-    QPushButton* continueButton() const { return continue_; }
-
   signals:
     void continueRequested();
     void quitRequested();

@@ -39,6 +39,9 @@ ExportWizard::ExportWizard(AppContext& app, std::optional<ViewCode> previous_vie
     file_step_ = new ExportFileStep;
     settings_step_ = new CardSettingsStep;
     lane_step_ = new LaneMappingStep;
+    file_step_->setObjectName("fileStep");
+    settings_step_->setObjectName("settingsStep");
+    lane_step_->setObjectName("laneStep");
     stack_ = new QStackedWidget;
     stack_->addWidget(file_step_);
     stack_->addWidget(settings_step_);

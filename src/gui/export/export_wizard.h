@@ -38,9 +38,6 @@ class ExportWizard : public WorkingView {
 
     int currentStep() const;  // 1 to 3
     bool reading() const { return reader_.running(); }
-    ExportFileStep* fileStep() const { return file_step_; }
-    CardSettingsStep* settingsStep() const { return settings_step_; }
-    LaneMappingStep* laneStep() const { return lane_step_; }
     // The last export's result (tests, and the success message's path).
     const ExportResult& lastResult() const { return last_result_; }
 

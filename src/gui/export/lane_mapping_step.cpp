@@ -32,6 +32,7 @@ LaneMappingStep::LaneMappingStep(QWidget* parent) : QWidget(parent) {
     grid->addWidget(Heading("Direction"), 0, 2);
     for (std::size_t row = 0; row < kMaxLogLaneNames; ++row) {
         auto* name = new QLabel;
+        name->setObjectName(QString("laneName%1").arg(row + 1));
         auto* lane = new QComboBox;
         lane->setObjectName(QString("lane%1").arg(row + 1));
         for (int code = 0; code <= 9; ++code)

@@ -32,9 +32,6 @@ class LaneMappingStep : public QWidget {
     int laneRows() const { return rows_; }
     QComboBox* laneList(int row) const { return lanes_[static_cast<std::size_t>(row)]; }
     QComboBox* directionList(int row) const { return directions_[static_cast<std::size_t>(row)]; }
-    QLabel* laneName(int row) const { return names_[static_cast<std::size_t>(row)]; }
-    QPushButton* backButton() const { return back_; }
-    QLabel* statusLabel() const { return status_; }
 
   signals:
     void backRequested();

@@ -24,8 +24,6 @@ class CompatibilityDialog : public QDialog {
     // Shows the dialog modally and returns the outcome.
     static int Choose(const CompatibilityState& state, QWidget* parent = nullptr);
 
-    bool detailsVisible() const { return details_visible_; }
-
   public slots:
     // Closing the window leaves the program (after the closing sequence, which the caller runs).
     void reject() override;

@@ -94,6 +94,7 @@ void ForwardFireEventView::buildWidgets() {
     auto* middle = new QHBoxLayout;
     auto* picture_box = new QVBoxLayout;
     direction_ = new DirectionPicture(this);
+    direction_->setObjectName(QStringLiteral("directionPicture"));
     connect(direction_, &DirectionPicture::clicked, this, &ForwardFireEventView::askDirection);
     picture_box->addWidget(direction_, 1);
     actuation_ = new QLabel(QStringLiteral("Detection zone: -"), this);
@@ -187,6 +188,8 @@ QWidget* ForwardFireEventView::buildIntervalBox() {
     auto* layout = new QGridLayout(box);
     updated_ = new QLabel(QStringLiteral("Updated: "), box);
     since_updated_ = new QLabel(QStringLiteral("Since updated: 0:0:0:0"), box);
+    updated_->setObjectName(QStringLiteral("updatedLabel"));
+    since_updated_->setObjectName(QStringLiteral("sinceUpdatedLabel"));
     layout->addWidget(updated_, 0, 0, 1, 3);
     layout->addWidget(since_updated_, 0, 3, 1, 3);
     const char* headings[] = {"Volume", "Speed", "Occupancy (%)", "Small (%)", "Medium (%)", "Large (%)"};
@@ -200,6 +203,7 @@ QWidget* ForwardFireEventView::buildIntervalBox() {
     auto* controls = new QHBoxLayout;
     controls->addWidget(new QLabel(QStringLiteral("Interval (Bin) Size"), box));
     interval_field_ = new QLineEdit(box);
+    interval_field_->setObjectName(QStringLiteral("intervalField"));
     interval_field_->setValidator(new QIntValidator(0, 999999999, interval_field_));
     interval_field_->setMaximumWidth(90);
     interval_field_->setAlignment(Qt::AlignRight);
@@ -213,6 +217,10 @@ QWidget* ForwardFireEventView::buildIntervalBox() {
         toolButton(box, style()->standardIcon(QStyle::SP_DialogSaveButton), QStringLiteral("Save interval"));
     cancel_ = toolButton(box, style()->standardIcon(QStyle::SP_DialogCancelButton),
                          QStringLiteral("Cancel changes"));
+    query_->setObjectName(QStringLiteral("queryButton"));
+    edit_->setObjectName(QStringLiteral("editButton"));
+    save_interval_->setObjectName(QStringLiteral("saveIntervalButton"));
+    cancel_->setObjectName(QStringLiteral("cancelButton"));
     for (QToolButton* button : {query_, edit_, save_interval_, cancel_}) {
         controls->addWidget(button);
     }

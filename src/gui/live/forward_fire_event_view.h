@@ -48,17 +48,6 @@ class ForwardFireEventView : public WorkingView {
     void setLogFileChooser(LogFileChooser chooser) { chooser_ = std::move(chooser); }
     void setEditorLauncher(EditorLauncher launcher) { launch_editor_ = std::move(launcher); }
 
-    QLabel* modeLabel() const { return mode_text_; }
-    QLabel* statusLabel() const { return status_; }
-    QLabel* countLabel() const { return count_; }
-    QLabel* updatedLabel() const { return updated_; }
-    QLabel* sinceUpdatedLabel() const { return since_updated_; }
-    QLineEdit* intervalField() const { return interval_field_; }
-    QToolButton* queryButton() const { return query_; }
-    QToolButton* editButton() const { return edit_; }
-    QToolButton* saveIntervalButton() const { return save_interval_; }
-    QToolButton* cancelButton() const { return cancel_; }
-    DirectionPicture* directionPicture() const { return direction_; }
     EventFetcher& events() { return events_fetcher_; }
     IntervalFetcher& intervals() { return intervals_fetcher_; }
     EventPollingThread& pollingThread() { return thread_; }

@@ -109,11 +109,13 @@ QWidget* IntervalView::buildHeader() {
     auto* layout = new QHBoxLayout(header);
     layout->setContentsMargins(0, 0, 0, 0);
     updated_ = new QLabel(QStringLiteral("Updated: "), header);
+    updated_->setObjectName(QStringLiteral("updatedLabel"));
     QFont big = updated_->font();
     big.setPointSizeF(big.pointSizeF() * 1.6);
     big.setBold(true);
     updated_->setFont(big);
     since_updated_ = new QLabel(QStringLiteral("Since updated: 0:0:0:0"), header);
+    since_updated_->setObjectName(QStringLiteral("sinceUpdatedLabel"));
     QFont medium = since_updated_->font();
     medium.setPointSizeF(medium.pointSizeF() * 1.2);
     since_updated_->setFont(medium);
@@ -129,6 +131,7 @@ QWidget* IntervalView::buildIntervalBox() {
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(new QLabel(QStringLiteral("Interval (Bin) Size"), box));
     interval_field_ = new QLineEdit(box);
+    interval_field_->setObjectName(QStringLiteral("intervalField"));
     interval_field_->setValidator(new QIntValidator(0, 999999999, interval_field_));
     interval_field_->setMaximumWidth(90);
     interval_field_->setAlignment(Qt::AlignRight);
@@ -136,6 +139,8 @@ QWidget* IntervalView::buildIntervalBox() {
     layout->addWidget(new QLabel(QStringLiteral("(Seconds)"), box));
     edit_ = new QPushButton(QStringLiteral("Edit"), box);
     refresh_ = new QPushButton(QStringLiteral("Refresh"), box);
+    edit_->setObjectName(QStringLiteral("editButton"));
+    refresh_->setObjectName(QStringLiteral("refreshButton"));
     layout->addWidget(edit_);
     layout->addWidget(refresh_);
     connect(edit_, &QPushButton::clicked, this, &IntervalView::toggleEdit);
@@ -161,6 +166,10 @@ QWidget* IntervalView::buildButtons() {
     resync_ = tool(style()->standardIcon(QStyle::SP_BrowserReload),
                    QStringLiteral("Re-synchronize sensor to PC clock's UTC time"));
     event_data_ = new QPushButton(QStringLiteral("Event Data"), box);
+    view_log_->setObjectName(QStringLiteral("viewLogButton"));
+    logging_->setObjectName(QStringLiteral("loggingButton"));
+    resync_->setObjectName(QStringLiteral("resyncButton"));
+    event_data_->setObjectName(QStringLiteral("eventDataButton"));
     layout->addWidget(event_data_);
     connect(view_log_, &QToolButton::clicked, this, &IntervalView::viewLog);
     connect(logging_, &QToolButton::clicked, this, &IntervalView::toggleLogging);
@@ -171,6 +180,7 @@ QWidget* IntervalView::buildButtons() {
 
 void IntervalView::buildTable() {
     table_ = new QTableWidget(static_cast<int>(kIntervalTableRows), kChartColumn + 1, this);
+    table_->setObjectName(QStringLiteral("intervalTable"));
     table_->setHorizontalHeaderLabels({QStringLiteral("Lane"), QStringLiteral("Volume\n(vehicles)"),
                                        speedHeading(context_.state.units), QStringLiteral("Occupancy\n(%)"),
                                        QStringLiteral("Small\n(%)"), QStringLiteral("Medium\n(%)"),

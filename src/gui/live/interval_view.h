@@ -52,16 +52,6 @@ class IntervalView : public WorkingView {
     void setLogFileChooser(LogFileChooser chooser) { chooser_ = std::move(chooser); }
     void setEditorLauncher(EditorLauncher launcher) { launch_editor_ = std::move(launcher); }
 
-    QLabel* updatedLabel() const { return updated_; }
-    QLabel* sinceUpdatedLabel() const { return since_updated_; }
-    QTableWidget* table() const { return table_; }
-    QLineEdit* intervalField() const { return interval_field_; }
-    QPushButton* editButton() const { return edit_; }
-    QPushButton* refreshButton() const { return refresh_; }
-    QPushButton* eventDataButton() const { return event_data_; }
-    QToolButton* viewLogButton() const { return view_log_; }
-    QToolButton* loggingButton() const { return logging_; }
-    QToolButton* resyncButton() const { return resync_; }
     LaneHistoryChart* chart(int row) const;
     IntervalFetcher& fetcher() { return fetcher_; }
     bool timerActive() const { return timer_.isActive(); }

@@ -64,6 +64,7 @@ void SkeldaView::buildWidgets() {
     status_->setFont(bold);
     layout->addWidget(status_);
     road_ = new SkeldaRoad(this);
+    road_->setObjectName(QStringLiteral("skeldaRoad"));
     road_->setSpeedUnit(context_.state.units == 'E' ? QStringLiteral("mph") : QStringLiteral("kph"));
     layout->addWidget(road_, 1);
     layout->addWidget(buildButtons());
@@ -90,6 +91,9 @@ QWidget* SkeldaView::buildButtons() {
     view_log_ =
         tool(style()->standardIcon(QStyle::SP_FileDialogDetailedView), QStringLiteral("View events log"));
     logging_ = tool(loggingStateIcon(false), QStringLiteral("Turn event logging on"));
+    counter_->setObjectName(QStringLiteral("counterButton"));
+    view_log_->setObjectName(QStringLiteral("viewLogButton"));
+    logging_->setObjectName(QStringLiteral("loggingButton"));
     connect(mode_, &QPushButton::clicked, this, &SkeldaView::toggleMode);
     connect(counter_, &QToolButton::clicked, this, &SkeldaView::showCounter);
     connect(view_log_, &QToolButton::clicked, this, &SkeldaView::viewLog);

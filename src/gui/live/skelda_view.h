@@ -44,12 +44,6 @@ class SkeldaView : public WorkingView {
     void setLogFileChooser(LogFileChooser chooser) { chooser_ = std::move(chooser); }
     void setEditorLauncher(EditorLauncher launcher) { launch_editor_ = std::move(launcher); }
 
-    QLabel* statusLabel() const { return status_; }
-    QToolButton* counterButton() const { return counter_; }
-    QToolButton* viewLogButton() const { return view_log_; }
-    QToolButton* loggingButton() const { return logging_; }
-    SkeldaRoad* road() const { return road_; }
-    EventCounterWindow* counterWindow() const { return counter_window_; }
     EventFetcher& fetcher() { return fetcher_; }
     EventPollingThread& pollingThread() { return thread_; }
     bool eventMode() const { return event_mode_; }

@@ -25,6 +25,10 @@ BufferStatusDialog::BufferStatusDialog(AppContext& context, QWidget* parent)
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(buildBuffer("Flash Memory Buffer", flash_text_, flash_bar_));
     layout->addWidget(buildBuffer("SRAM Buffer", sram_text_, sram_bar_));
+    flash_text_->setObjectName("flashLabel");
+    flash_bar_->setObjectName("flashBar");
+    sram_text_->setObjectName("sramLabel");
+    sram_bar_->setObjectName("sramBar");
     status_ = new QLabel(this);
     status_->setObjectName("statusLabel");
     layout->addWidget(status_);

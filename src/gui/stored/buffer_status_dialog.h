@@ -29,12 +29,6 @@ class BufferStatusDialog : public QDialog {
     // the window may open.
     static bool confirmOpening(AppContext& context);
 
-    QLabel* flashLabel() const { return flash_text_; }
-    QLabel* sramLabel() const { return sram_text_; }
-    QProgressBar* flashBar() const { return flash_bar_; }
-    QProgressBar* sramBar() const { return sram_bar_; }
-    QLabel* statusLabel() const { return status_; }
-    QPushButton* refreshButton() const { return refresh_; }
     bool updating() const { return work_.running(); }
     int updates() const { return updates_; }
 

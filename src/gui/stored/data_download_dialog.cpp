@@ -57,6 +57,7 @@ void DataDownloadDialog::buildWidgets() {
     target_->setMinimumWidth(460);
     layout->addWidget(target_);
     count_ = new QLabel("Packets downloaded:  0", this);
+    count_->setObjectName("countLabel");
     QFont big = count_->font();
     big.setPointSizeF(big.pointSizeF() * 1.4);
     big.setBold(true);

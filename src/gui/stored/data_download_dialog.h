@@ -36,9 +36,6 @@ class DataDownloadDialog : public QDialog {
     // Tests shorten the waits between attempts.
     void setSleep(DownloadSleep sleep) { sleep_ = std::move(sleep); }
 
-    QLabel* countLabel() const { return count_; }
-    QPushButton* stopButton() const { return stop_; }
-    QPushButton* okButton() const { return ok_; }
     bool finished() const { return finished_; }
 
     int exec() override;

@@ -44,7 +44,6 @@ class DownloadView : public WorkingView {
 
     DownloadMode mode() const;
     void setMode(DownloadMode mode);
-    QLineEdit* fileField() const { return file_field_; }
     bool opening() const { return opening_.running(); }
     // The outcome of the last download (8 before any).
     const DownloadSummary& lastDownload() const { return last_download_; }

@@ -34,9 +34,6 @@ class StudySetupView : public WorkingView {
     // Tests see the buffer status window before it runs (and may close it).
     void setStatusWindowHook(std::function<void(QWidget&)> hook) { status_hook_ = std::move(hook); }
 
-    QLineEdit* intervalField() const { return interval_; }
-    QLabel* statusLabel() const { return status_; }
-    QPushButton* startButton() const { return start_; }
     bool working() const { return work_.running(); }
     StudyOutcome lastOutcome() const { return outcome_; }
 

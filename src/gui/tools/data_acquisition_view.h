@@ -28,14 +28,6 @@ class DataAcquisitionView : public WorkingView {
     ViewCode viewCode() const override { return ViewCode::DataAcquisition; }
     bool shutdown() override;
 
-    QLineEdit* intervalField() const { return interval_; }
-    QPushButton* startButton() const { return start_; }
-    QPushButton* stopButton() const { return stop_; }
-    QLabel* receivedLabel() const { return received_; }
-    QLabel* expectedLabel() const { return expected_; }
-    QLabel* trailingLabel() const { return trailing_; }
-    QLabel* portLabel() const { return port_; }
-
     bool ready() const { return ready_; }          // at 921600 bps, nothing running
     bool recording() const { return recording_; }  // the recording thread runs
     const RawRecording& lastRecording() const { return last_; }

@@ -36,19 +36,6 @@ class MemoryView : public WorkingView {
     ViewCode viewCode() const override { return ViewCode::MemoryView; }
     bool shutdown() override;
 
-    QLineEdit* lowerField() const { return lower_; }
-    QLineEdit* upperField() const { return upper_; }
-    QComboBox* formatBox() const { return format_; }
-    QComboBox* dataSizeBox() const { return data_size_; }
-    QComboBox* yScaleBox() const { return y_scale_; }
-    QDoubleSpinBox* lowerYField() const { return lower_y_; }
-    QDoubleSpinBox* upperYField() const { return upper_y_; }
-    QSpinBox* intervalField() const { return interval_; }
-    QPushButton* refreshButton() const { return refresh_; }
-    QComboBox* storageFormatBox() const { return storage_format_; }
-    QPlainTextEdit* output() const { return output_; }
-    MemoryHistogram* histogram() const { return histogram_; }
-
     bool busy() const { return work_.running(); }
     bool autoRefreshing() const { return auto_timer_.isActive(); }
     int reads() const { return reads_; }

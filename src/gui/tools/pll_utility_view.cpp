@@ -140,6 +140,7 @@ QWidget* PllUtilityView::buildLatchFields() {
     Tab& tab = tabs_of_[Index(PllRegister::FunctionLatch)];
     for (std::size_t k = 0; k < latch_boxes_.size(); ++k) {
         latch_boxes_[k] = new QCheckBox(kLatchBoxNames[k]);
+        latch_boxes_[k]->setObjectName(QString("latchBox%1").arg(k));
         grid->addWidget(latch_boxes_[k], static_cast<int>(k), 0);
         tab.fields << latch_boxes_[k];
         connect(latch_boxes_[k], &QCheckBox::toggled, this,

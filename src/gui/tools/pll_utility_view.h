@@ -42,17 +42,7 @@ class PllUtilityView : public WorkingView {
         QList<QWidget*> fields;
     };
 
-    QTabWidget* tabs() const { return tabs_; }
     const Tab& tab(PllRegister reg) const { return tabs_of_[Index(reg)]; }
-    QLineEdit* nRatioField() const { return n_ratio_; }
-    QCheckBox* goBitBox() const { return go_bit_; }
-    QLineEdit* rRatioField() const { return r_ratio_; }
-    QCheckBox* precisionBox() const { return ld_precision_; }
-    QCheckBox* latchBox(int index) const { return latch_boxes_[static_cast<std::size_t>(index)]; }
-    QComboBox* foldCombo() const { return fold_; }
-    QComboBox* fastLockCombo() const { return fastlock_; }
-    QComboBox* timeoutCombo() const { return timeout_; }
-    QLabel* statusLabel() const { return status_; }
     bool busy() const { return work_.running(); }
 
     // The value the tab's fields give now.

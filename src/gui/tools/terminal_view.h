@@ -28,8 +28,6 @@ class TerminalView : public WorkingView {
     bool shutdown() override;
 
     TerminalSession& session() { return session_; }
-    QPlainTextEdit* output() const { return output_; }
-    QRadioButton* lineButton() const { return line_; }
 
   private:
     void edited(const QString& text);

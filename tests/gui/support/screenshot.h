@@ -2,10 +2,12 @@
 // Where the GUI tests put their screenshots, and how a run shows the windows as a technician with
 // other settings would: QVX_SCREENSHOT_SUFFIX is appended to every name (scripts/screenshots runs
 // the tests at QT_SCALE_FACTOR=1.5 with "_scale150"), and QVX_SCREENSHOT_PALETTE=dark gives the
-// whole program a dark palette before the first grab.
+// whole program a dark palette from its first widget on.
 
 #include <QApplication>
+#include <QCoreApplication>
 #include <QDir>
+#include <QEvent>
 #include <QPalette>
 #include <QString>
 #include <QWidget>
@@ -48,14 +50,37 @@ inline QPalette DarkPalette() {
     return dark;
 }
 
-inline void ApplyScreenshotPalette() {
+inline bool& ScreenshotPaletteApplied() {
     static bool applied = false;
-    if (applied || qEnvironmentVariable("QVX_SCREENSHOT_PALETTE") != "dark")
-        return;
-    applied = true;
-    QApplication::setPalette(DarkPalette());
-    QApplication::processEvents();
+    return applied;
 }
+
+inline void ApplyScreenshotPalette() {
+    if (ScreenshotPaletteApplied() || qEnvironmentVariable("QVX_SCREENSHOT_PALETTE") != "dark")
+        return;
+    ScreenshotPaletteApplied() = true;
+    QApplication::setPalette(DarkPalette());
+}
+
+// The dark palette is set when the program makes its first widget, so that every window is built
+// under it, as under a dark desktop (colours a window takes once, when it is built, come out as
+// they would there).
+class EarlyScreenshotPalette : public QObject {
+  public:
+    bool eventFilter(QObject* watched, QEvent*) override {
+        if (watched->isWidgetType()) {
+            qApp->removeEventFilter(this);
+            ApplyScreenshotPalette();
+        }
+        return false;
+    }
+};
+
+inline void InstallEarlyScreenshotPalette() {
+    if (qEnvironmentVariable("QVX_SCREENSHOT_PALETTE") == "dark")
+        qApp->installEventFilter(new EarlyScreenshotPalette);
+}
+Q_COREAPP_STARTUP_FUNCTION(InstallEarlyScreenshotPalette)
 
 inline QString ScreenshotPath(const QString& name) {
     QDir().mkpath(QVX_SCREENSHOT_DIR);
@@ -66,6 +91,13 @@ inline QString ScreenshotPath(const QString& name) {
 
 inline void GrabScreenshot(QWidget* widget, const QString& name) {
     ApplyScreenshotPalette();
+    // The window whose making set the palette was not yet listed when the change went out.
+    if (ScreenshotPaletteApplied()) {
+        for (QWidget* window : QApplication::topLevelWidgets()) {
+            QEvent changed(QEvent::ApplicationPaletteChange);
+            QApplication::sendEvent(window, &changed);
+        }
+    }
     widget->grab().save(ScreenshotPath(name));
 }
 
