@@ -65,7 +65,6 @@ class CliStoredTest : public ::testing::TestWithParam<sim::Transport> {
         sensor.history_records = history;
         sensor.firewall = false;
         runner_.StartSim(GetParam(), {sensor});
-        runner_.AllowSlowReplies();
     }
     sim::SimulatedSensor& sensor() { return runner_.sim().sensor(0); }
     std::string File(const std::string& name) { return runner_.dir() / name; }

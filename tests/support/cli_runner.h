@@ -73,24 +73,14 @@ class CliRunner {
     sim::SimServer& sim() { return *sim_; }
 
     std::vector<std::string> LinkArgs() const {
-        std::vector<std::string> args;
         if (modem_) {
-            args = {"--modem", sim_->pty_path()};
-        } else if (transport_ == sim::Transport::Pty) {
-            args = {"--serial", sim_->pty_path()};
-        } else {
-            args = {"--tcp", "127.0.0.1:" + std::to_string(sim_->tcp_port())};
+            return {"--modem", sim_->pty_path()};
         }
-        if (extra_wait_ms_ > 0) {
-            args.insert(args.end(), {"--wait", std::to_string(extra_wait_ms_)});
+        if (transport_ == sim::Transport::Pty) {
+            return {"--serial", sim_->pty_path()};
         }
-        return args;
+        return {"--tcp", "127.0.0.1:" + std::to_string(sim_->tcp_port())};
     }
-    // Runs that make hundreds of exchanges: the calibrated wait measures an idle simulator (a
-    // few ms over TCP or at a high rate), and a loaded machine may stall the simulator's thread
-    // for longer than that and every retry. An additional response wait gives it room; answered
-    // exchanges do not wait it out.
-    void AllowSlowReplies(int extra_wait_ms = 2000) { extra_wait_ms_ = extra_wait_ms; }
 
     std::map<std::string, std::string> Environment() const {
         std::map<std::string, std::string> env = extra_env_;
@@ -139,7 +129,6 @@ class CliRunner {
     std::unique_ptr<sim::SimServer> sim_;
     sim::Transport transport_ = sim::Transport::Tcp;
     bool modem_ = false;
-    int extra_wait_ms_ = 0;
     std::map<std::string, std::string> extra_env_;
 };
 
